@@ -1,0 +1,89 @@
+#include "document/MarkupReader.h"
+
+namespace kavro::document {
+
+namespace {
+
+std::vector<std::string> Split(std::string_view text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = text.find(separator, start);
+        if (at == std::string_view::npos) {
+            parts.emplace_back(text.substr(start));
+            return parts;
+        }
+        parts.emplace_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> SplitLines(std::string_view markup) {
+    // An empty string has no lines at all.
+    if (markup.empty()) return {};
+    return Split(markup, '\n');
+}
+
+std::string PrepareLine(std::string_view line) {
+    if (!line.empty() && line.front() == '|') line.remove_prefix(1);
+    if (!line.empty() && line.back() == '|') line.remove_suffix(1);
+    if (line.empty()) return "~";
+    return std::string(line);
+}
+
+std::vector<std::string> SplitFields(std::string_view line) { return Split(line, '|'); }
+
+FieldCode Classify(std::string_view field) {
+    if (field.size() < 3) return FieldCode::Text;
+    const std::string head = ToLower(field.substr(0, 3));
+    if (head == "fs=") return FieldCode::FontStart;
+    if (head == "ic=") return FieldCode::Icon;
+    if (head == "im=") return FieldCode::Image;
+    if (head == "fed") return FieldCode::FontEnd;
+    if (head == "bg=") return FieldCode::BgStart;
+    if (head == "bge") return FieldCode::BgEnd;
+    return FieldCode::Text;
+}
+
+std::string CodeValue(std::string_view field) {
+    const std::size_t first = field.find('=');
+    if (first == std::string_view::npos) return std::string();
+    const std::string_view rest = field.substr(first + 1);
+    return std::string(rest.substr(0, rest.find('=')));
+}
+
+bool IsShownShortField(const std::vector<std::string>& fields, std::size_t j) {
+    if (j >= fields.size()) return false;
+    const std::string& field = fields[j];
+    if (field.size() > 2) return true;
+    if (j + 1 == fields.size()) return true;
+    return !field.empty() && field != "~";
+}
+
+std::string ShortRunText(std::string_view field) {
+    std::string out;
+    for (char c : field)
+        if (c != '~') out.push_back(c);
+    return out;
+}
+
+int FindMacro(const MacroTable& table, std::string_view name) {
+    const std::string wanted = ToLower(name);
+    for (int i = 1; i <= table.UBound(); ++i)
+        if (ToLower(FieldText(table.Get(0, i))) == wanted) return i;
+    return 1;
+}
+
+ImageCode ParseImageCode(std::string_view value) {
+    const std::vector<std::string> parts = Split(value, ',');
+    ImageCode code;
+    if (parts.size() > 0) code.source = parts[0];
+    if (parts.size() > 1) code.width = parts[1];
+    if (parts.size() > 2) code.height = parts[2];
+    if (parts.size() > 3) code.stretch = parts[3];
+    return code;
+}
+
+}  // namespace kavro::document

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "toolkit/Image.h"
+#include "toolkit/Picture.h"
+
+namespace kavro::imaging {
+
+// Decoded pictures of one load, keyed by path, file size and modification time, so a file
+// named many times is decoded once while a file changed on disk is decoded afresh.
+class PictureCache {
+public:
+    // nullopt-like miss: returns false when not cached.
+    bool Find(const std::string& path, toolkit::PicturePtr* out);
+    void Store(const std::string& path, toolkit::PicturePtr picture);
+    void Clear() { entries_.clear(); }
+    int Decodes() const { return decodes_; }
+    void CountDecode() { ++decodes_; }
+
+private:
+    struct Entry {
+        std::uintmax_t size = 0;
+        long long mtime = 0;
+        toolkit::PicturePtr picture;
+    };
+    std::map<std::string, Entry> entries_;
+    int decodes_ = 0;
+};
+
+// Loads a picture file: ".gif" (last four characters, any case) through the toolkit's loader
+// (an empty picture when the file does not exist), anything else through cBitmap (null when it
+// cannot be decoded). Never throws. The cache may be null.
+toolkit::PicturePtr LoadPictureFile(const std::string& path, PictureCache* cache);
+
+// Loads a picture for an image control that is already placed. stretch == -1: as
+// LoadPictureFile, control untouched. Otherwise the control is fitted into its box keeping the
+// picture's aspect ratio and centred in it. Assigns and returns the picture; never throws.
+toolkit::PicturePtr LoadControlPicture(const std::string& path, toolkit::Image& control,
+                                       int stretch, PictureCache* cache);
+
+}  // namespace kavro::imaging

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "toolkit/Services.h"
+
+namespace kavro::toolkit {
+
+// Services of a run with a display: the message box is a real one (and the text also goes to
+// stderr); the beep is the terminal bell.
+class DesktopServices : public HeadlessServices {
+public:
+    using HeadlessServices::HeadlessServices;
+    void MsgBox(const std::string& text) override;
+    void Beep() override;
+};
+
+}  // namespace kavro::toolkit

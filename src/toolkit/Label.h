@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+#include "toolkit/Control.h"
+
+namespace kavro::toolkit {
+
+class FontEngine;
+
+// A text label in the window's font face. Transparent: what lies behind it shows through.
+class Label : public Control {
+public:
+    explicit Label(const FontEngine* fonts = nullptr) : fonts_(fonts) {}
+
+    const std::string& Caption() const { return caption_; }
+    void SetCaption(std::string caption);
+    float FontSize() const { return font_size_; }
+    // Refuses (returns false, nothing changes) a size the font engine cannot give.
+    bool SetFontSize(float points);
+    bool AutoSize() const { return auto_size_; }
+    // With AutoSize on, Width and Height are the caption's size on one line at once.
+    void SetAutoSize(bool on);
+
+    long ForeColor = 0xFFFFFF;  // red + 256 * green + 65536 * blue
+    int BorderStyle = 0;        // 0 none, 1 fixed single
+
+    // Copies what a newly loaded array element takes from element 0.
+    void CopyDesignFrom(const Label& other);
+
+private:
+    void Fit();
+
+    const FontEngine* fonts_;
+    std::string caption_;
+    float font_size_ = 12.0f;
+    bool auto_size_ = false;
+};
+
+}  // namespace kavro::toolkit

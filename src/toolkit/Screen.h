@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "toolkit/Form.h"
+
+namespace kavro::toolkit {
+
+// The headless backend: draws the form at its size (twips / 15 pixels) with SDL's software
+// renderer and writes a PNG. Returns false with the reason in *error.
+bool RenderFormToPng(const Form& form, const std::string& png_path, std::string* error);
+
+// The display's size in pixels; false when no display is available.
+bool QueryDisplaySize(int* width_px, int* height_px, std::string* error);
+
+// The window backend: one borderless window at the form's position and size. Run() handles
+// events until the program ends: key-downs (with auto-repeat) go to Form::KeyDown as virtual-key
+// codes, due timers tick, and the screen is drawn again only after something was handled, so an
+// idle viewer waits without using the processor.
+class Window {
+public:
+    static std::unique_ptr<Window> Create(Form& form, std::string* error);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // Returns the exit status (ProgramEnd's, or 0 when the window is closed).
+    int Run();
+    // Draws one frame now.
+    void Present();
+    // Writes what the window shows to a PNG (the same picture the headless backend draws).
+    bool Screenshot(const std::string& png_path, std::string* error);
+
+    struct Impl;
+
+private:
+    explicit Window(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kavro::toolkit

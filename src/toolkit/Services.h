@@ -1,0 +1,68 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace kavro::toolkit {
+
+// Thrown to end the program at once with an exit status; caught only by main.
+struct ProgramEnd {
+    int status = 0;
+};
+
+// The process services the viewer needs from its platform.
+class Services {
+public:
+    virtual ~Services() = default;
+    // The program's folder, without a trailing separator.
+    virtual std::string AppPath() const = 0;
+    // Everything after the program name, as one string.
+    virtual std::string CommandLine() const = 0;
+    // The whole screen, in twips.
+    virtual float ScreenWidth() const = 0;
+    virtual float ScreenHeight() const = 0;
+    // Shows a message with an OK button and returns when it is closed. The text always goes to
+    // stderr as well.
+    virtual void MsgBox(const std::string& text) = 0;
+    virtual void Beep() = 0;
+    // Ends the program at once (throws ProgramEnd).
+    [[noreturn]] virtual void End(int status) { throw ProgramEnd{status}; }
+
+    // A lookup of one path for normal files: true when a regular, non-hidden file is there.
+    static bool FileExists(const std::string& path);
+    // The platform's path separator.
+    static constexpr char kSep = '/';
+};
+
+// Services of a run without a display (tests and --render): messages go to stderr only,
+// beeps are counted.
+class HeadlessServices : public Services {
+public:
+    HeadlessServices(std::string app_path, std::string command_line, float screen_width_twips,
+                     float screen_height_twips)
+        : app_path_(std::move(app_path)),
+          command_line_(std::move(command_line)),
+          width_(screen_width_twips),
+          height_(screen_height_twips) {}
+
+    std::string AppPath() const override { return app_path_; }
+    std::string CommandLine() const override { return command_line_; }
+    float ScreenWidth() const override { return width_; }
+    float ScreenHeight() const override { return height_; }
+    void MsgBox(const std::string& text) override;
+    void Beep() override { ++beeps_; }
+
+    int Beeps() const { return beeps_; }
+    const std::string& LastMessage() const { return last_message_; }
+    void SetScreen(float w, float h) { width_ = w, height_ = h; }
+
+private:
+    std::string app_path_;
+    std::string command_line_;
+    float width_;
+    float height_;
+    int beeps_ = 0;
+    std::string last_message_;
+};
+
+}  // namespace kavro::toolkit
