@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,6 +58,9 @@ struct Viewer {
     float CenterOffset = 0;
     float TileCarry = 0;
     imaging::PictureCache pictures;
+    // Fitted sizes by (base size, percentage): a section of many runs in one font costs one
+    // search.
+    std::map<std::pair<float, double>, float> fittedSizes;
 
     // Viewing.
     std::int16_t CurrentSection = 0;

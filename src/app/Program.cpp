@@ -1,0 +1,250 @@
+#include "app/Program.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <stdexcept>
+
+#include "app/Dump.h"
+#include "app/Keys.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "app/WindowGeometry.h"
+#include "toolkit/DesktopServices.h"
+#include "toolkit/KeyCodes.h"
+#include "toolkit/Screen.h"
+
+namespace kavro::app {
+
+namespace {
+
+constexpr const char* kVersion = "kavro 0.1.0";
+constexpr int kTwipsPerPixel = 15;
+
+const char* HelpText() {
+    return "Usage: kavro [options] rom docname [stylename]\n"
+           "\n"
+           "Shows the document metadata/<rom>/<docname>.xml (several documents: doc1;doc2),\n"
+           "styled by metadata/default/<stylename>.sxml or metadata/<rom>/<stylename>.sxml.\n"
+           "\n"
+           "Options:\n"
+           "  --home DIR       the program folder (default: the folder of the executable)\n"
+           "  --screen WxH     the screen size in pixels (default: the display's; 1920x1080\n"
+           "                   without a display)\n"
+           "  --render FILE    no window: load, deliver --keys, write the screen to FILE (PNG)\n"
+           "  --keys LIST      after the load, press these keys: codes or names, comma-separated\n"
+           "                   (Down,Right,Esc,Space,Ctrl,Alt,A,40,...)\n"
+           "  --dump FILE      write the viewer's state as JSON to FILE (- for standard output)\n"
+           "                   after the load and the keys (in a window: after every key)\n"
+           "  --help           this text\n"
+           "  --version        the version\n"
+           "\n"
+           "Exit status: 0 ended normally, 1 bad command line, 2 bad settings file,\n"
+           "3 document could not be loaded, 4 no font or no way to show or write the screen.\n";
+}
+
+std::pair<int, int> ParseScreen(const std::string& text) {
+    const std::size_t x = text.find_first_of("xX");
+    const auto number = [&](const std::string& part) {
+        std::size_t used = 0;
+        const int value = std::stoi(part, &used);
+        if (used != part.size() || value < 1 || value > 16384) throw std::invalid_argument("");
+        return value;
+    };
+    try {
+        if (x == std::string::npos) throw std::invalid_argument("");
+        return {number(text.substr(0, x)), number(text.substr(x + 1))};
+    } catch (const std::exception&) {
+        throw std::invalid_argument("--screen takes WIDTHxHEIGHT in pixels, such as 1920x1080, not \"" +
+                                    text + "\"");
+    }
+}
+
+std::vector<int> ParseKeys(const std::string& text) {
+    std::vector<int> keys;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        std::size_t at = text.find(',', from);
+        if (at == std::string::npos) at = text.size();
+        const std::string name = text.substr(from, at - from);
+        const auto code = toolkit::VirtualKeyFromName(name);
+        if (!code) throw std::invalid_argument("--keys: unknown key \"" + name + "\"");
+        keys.push_back(*code);
+        from = at + 1;
+    }
+    return keys;
+}
+
+std::string ProgramFolder(const char* argv0) {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) exe = std::filesystem::absolute(argv0, ec);
+    return exe.parent_path().string();
+}
+
+std::string JoinWords(const std::vector<std::string>& words) {
+    std::string line;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) line += ' ';
+        line += words[i];
+    }
+    return line;
+}
+
+bool WriteDump(const Viewer& v, const std::string& target) {
+    const std::string text = DumpState(v) + "\n";
+    if (target == "-") {
+        std::cout << text << std::flush;
+        return true;
+    }
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out) {
+        std::cerr << "kavro: cannot write the dump to \"" << target << "\"\n";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Options ParseOptions(const std::vector<std::string>& args) {
+    Options o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.rfind("--", 0) != 0) {
+            o.words.push_back(arg);
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> value;
+        if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        }
+        const auto take = [&]() -> std::string {
+            if (value) return *value;
+            if (i + 1 >= args.size()) throw std::invalid_argument(name + " needs a value");
+            return args[++i];
+        };
+        if (name == "--help") {
+            o.help = true;
+        } else if (name == "--version") {
+            o.version = true;
+        } else if (name == "--home") {
+            o.home = take();
+        } else if (name == "--screen") {
+            o.screen = ParseScreen(take());
+        } else if (name == "--render") {
+            o.render = take();
+        } else if (name == "--keys") {
+            o.keys = ParseKeys(take());
+        } else if (name == "--dump") {
+            o.dump = take();
+        } else {
+            throw std::invalid_argument("unknown option " + name + " (see kavro --help)");
+        }
+    }
+    return o;
+}
+
+int RunProgram(int argc, char** argv) {
+    Options options;
+    try {
+        options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "kavro: " << e.what() << "\n";
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::cout << HelpText();
+        return kExitOk;
+    }
+    if (options.version) {
+        std::cout << kVersion << "\n";
+        return kExitOk;
+    }
+
+    const std::string home = options.home ? *options.home : ProgramFolder(argv[0]);
+    std::optional<std::string> render = options.render;
+    bool fell_back = false;
+    std::pair<int, int> screen{1920, 1080};
+    if (options.screen) screen = *options.screen;
+    if (!render) {
+        int w = 0, h = 0;
+        std::string error;
+        if (toolkit::QueryDisplaySize(&w, &h, &error)) {
+            if (!options.screen) screen = {w, h};
+        } else {
+            // No display: show what the screen would be, as a picture.
+            render = (std::filesystem::temp_directory_path() / "kavro-screen.png").string();
+            fell_back = true;
+        }
+    }
+
+    const float width_twips = static_cast<float>(screen.first * kTwipsPerPixel);
+    const float height_twips = static_cast<float>(screen.second * kTwipsPerPixel);
+    const std::string command_line = JoinWords(options.words);
+    std::unique_ptr<toolkit::HeadlessServices> services;
+    if (render)
+        services = std::make_unique<toolkit::HeadlessServices>(home, command_line, width_twips,
+                                                                height_twips);
+    else
+        services = std::make_unique<toolkit::DesktopServices>(home, command_line, width_twips,
+                                                               height_twips);
+
+    std::string font_error;
+    auto fonts = toolkit::FontEngine::Create("Consolas", &font_error);
+    if (!fonts) {
+        services->MsgBox("Kavro cannot start: " + font_error);
+        return kExitEnvironment;
+    }
+    auto viewer = std::make_unique<Viewer>(*services, std::move(fonts));
+    Viewer& v = *viewer;
+    v.form.Resize = [&v] { Form_Resize(v); };
+    v.form.KeyDown = [&v, &options](int key, int shift) {
+        Form_KeyDown(v, key, shift);
+        if (options.dump) WriteDump(v, *options.dump);
+    };
+    v.form.AddTimer(&v.form.timLoad, [&v, &options] {
+        timLoad_Timer(v);
+        for (int key : options.keys) Form_KeyDown(v, key, 0);
+        if (options.dump) WriteDump(v, *options.dump);
+    });
+
+    try {
+        if (!Main(v)) return kExitUsage;
+        if (render) {
+            v.form.Timers().front().tick();
+            std::string error;
+            if (!toolkit::RenderFormToPng(v.form, *render, &error)) {
+                services->MsgBox("Kavro cannot write the screen to \"" + *render + "\": " + error);
+                return kExitEnvironment;
+            }
+            if (fell_back)
+                std::cout << "No display available: the screen was rendered to " << *render
+                          << "\n";
+            return kExitOk;
+        }
+        std::string error;
+        auto window = toolkit::Window::Create(v.form, &error);
+        if (!window) {
+            services->MsgBox("Kavro cannot open its window: " + error);
+            return kExitEnvironment;
+        }
+        return window->Run();
+    } catch (const toolkit::ProgramEnd& end) {
+        return end.status;
+    } catch (const CommandLineError& e) {
+        services->MsgBox(e.what());
+        return kExitUsage;
+    } catch (const SettingsError& e) {
+        services->MsgBox(e.what());
+        return kExitSettings;
+    } catch (const document::LoadError& e) {
+        services->MsgBox(e.what());
+        return kExitLoad;
+    }
+}
+
+}  // namespace kavro::app

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kavro::app {
+
+// Options that frontends, tests and document authors put before or after the words.
+struct Options {
+    std::optional<std::string> home;    // the program folder
+    std::optional<std::pair<int, int>> screen;  // pixels
+    std::optional<std::string> render;  // PNG path: no window
+    std::vector<int> keys;              // virtual-key codes delivered after the load
+    std::optional<std::string> dump;    // JSON path, "-" for stdout
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> words;     // everything that is not an option
+};
+
+// Takes the options out of the arguments. Throws std::invalid_argument with a message.
+Options ParseOptions(const std::vector<std::string>& args);
+
+// The whole program; returns the exit status.
+int RunProgram(int argc, char** argv);
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 1;
+inline constexpr int kExitSettings = 2;
+inline constexpr int kExitLoad = 3;
+inline constexpr int kExitEnvironment = 4;
+
+}  // namespace kavro::app

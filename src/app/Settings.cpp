@@ -1,0 +1,150 @@
+#include "app/Settings.h"
+
+#include <iostream>
+#include <string_view>
+#include <utility>
+
+#include "app/IniFile.h"
+#include "app/Viewer.h"
+#include "document/Conversions.h"
+#include "toolkit/Services.h"
+
+namespace kavro::app {
+
+namespace {
+
+constexpr std::string_view kInput = "Input";
+constexpr std::string_view kSettings = "Settings";
+// The value buffer of the profile call holds 250 characters including the terminator.
+constexpr std::size_t kValueLimit = 249;
+
+// The value as a message can show it: control characters and bytes above ASCII escaped.
+std::string Printable(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F) {
+            out.push_back(c);
+        } else {
+            out += "\\x";
+            out.push_back(kHex[byte >> 4]);
+            out.push_back(kHex[byte & 0x0F]);
+        }
+    }
+    return out;
+}
+
+// The text the program works with: the value or the default, cut like the buffer cuts it and
+// without blanks around it.
+std::optional<std::string> ReadText(const std::string& path, std::string_view section,
+                                    std::string_view key,
+                                    std::optional<std::string_view> default_text) {
+    std::optional<std::string> value = IniFile::GetProfileString(path, section, key);
+    if (!value) {
+        if (!default_text) return std::nullopt;
+        value = std::string(*default_text);
+    }
+    if (value->size() > kValueLimit) value->resize(kValueLimit);
+    return document::Trim(*value);
+}
+
+[[noreturn]] void ThrowBadValue(const std::string& path, std::string_view section,
+                                std::string_view key, const std::string& text,
+                                std::string_view expected) {
+    throw SettingsError("Settings file \"" + path + "\": [" + std::string(section) + "] " +
+                        std::string(key) + " = \"" + Printable(text) + "\" is not " +
+                        std::string(expected));
+}
+
+constexpr std::string_view kKeyCodeExpected = "a key code (a whole number from -32768 to 32767)";
+
+std::int16_t ReadKeyCode(const std::string& path, std::string_view key,
+                         std::string_view default_text) {
+    const std::string text = *ReadText(path, kInput, key, default_text);
+    const auto code = document::ToInteger(text);
+    if (!code) ThrowBadValue(path, kInput, key, text, kKeyCodeExpected);
+    return *code;
+}
+
+bool ReadFlag(const std::string& path, std::string_view key, std::string_view default_text) {
+    const std::string text = *ReadText(path, kSettings, key, default_text);
+    const auto flag = document::ToBoolean(text);
+    if (!flag) ThrowBadValue(path, kSettings, key, text, "a flag (True, False or a number)");
+    return *flag;
+}
+
+std::string_view FlagText(bool flag) {
+    return flag ? "True" : "False";
+}
+
+}  // namespace
+
+std::string SettingsPath(const std::string& app_path) {
+    return app_path + toolkit::Services::kSep + "kavro.ini";
+}
+
+SettingsValues ReadSettings(const std::string& app_path) {
+    const std::string path = SettingsPath(app_path);
+    SettingsValues values;
+    values.ZoomKey = ReadKeyCode(path, "Zoom", "17");
+    values.ExitKey = ReadKeyCode(path, "Exit", "27");
+    values.RemoveImagesKey = ReadKeyCode(path, "RemoveImages", "18");
+    values.RemoveFormattingKey = ReadKeyCode(path, "RemoveFormatting", "32");
+    values.ScrollUpKey = ReadKeyCode(path, "ScrollUp", "38");
+    values.ScrollDownKey = ReadKeyCode(path, "ScrollDown", "40");
+    values.PrevSectionKey = ReadKeyCode(path, "PrevSection", "37");
+    values.NextSectionKey = ReadKeyCode(path, "NextSection", "39");
+    values.Zoomed = ReadFlag(path, "Zoomed", "0");
+    values.NoImages = ReadFlag(path, "NoImages", "0");
+    values.NoFormatting = ReadFlag(path, "NoFormatting", "0");
+    // Borders has no default: without it no key shows the control borders.
+    if (const auto text = ReadText(path, kInput, "Borders", std::nullopt)) {
+        const auto code = document::ToInteger(*text);
+        if (!code) ThrowBadValue(path, kInput, "Borders", *text, kKeyCodeExpected);
+        values.BordersKey = *code;
+    }
+    return values;
+}
+
+bool WriteSettings(const std::string& app_path, const SettingsValues& values, std::ostream& err) {
+    const std::string path = SettingsPath(app_path);
+    const std::pair<std::string_view, bool> flags[] = {{"Zoomed", values.Zoomed},
+                                                       {"NoImages", values.NoImages},
+                                                       {"NoFormatting", values.NoFormatting}};
+    for (const auto& [key, flag] : flags) {
+        std::string error;
+        if (!IniFile::WriteProfileString(path, kSettings, key, FlagText(flag), &error)) {
+            // The next writes would fail for the same reason; one message is enough.
+            err << "The view settings were not saved: " << error << '\n';
+            return false;
+        }
+    }
+    return true;
+}
+
+void LoadSettings(Viewer& v) {
+    const SettingsValues values = ReadSettings(v.sys.AppPath());
+    v.ZoomKey = values.ZoomKey;
+    v.ExitKey = values.ExitKey;
+    v.RemoveImagesKey = values.RemoveImagesKey;
+    v.RemoveFormattingKey = values.RemoveFormattingKey;
+    v.ScrollUpKey = values.ScrollUpKey;
+    v.ScrollDownKey = values.ScrollDownKey;
+    v.PrevSectionKey = values.PrevSectionKey;
+    v.NextSectionKey = values.NextSectionKey;
+    v.BordersKey = values.BordersKey;
+    v.Zoomed = values.Zoomed;
+    v.NoImages = values.NoImages;
+    v.NoFormatting = values.NoFormatting;
+}
+
+void SaveSettings(Viewer& v) {
+    SettingsValues values;
+    values.Zoomed = v.Zoomed;
+    values.NoImages = v.NoImages;
+    values.NoFormatting = v.NoFormatting;
+    WriteSettings(v.sys.AppPath(), values, std::cerr);
+}
+
+}  // namespace kavro::app

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace kavro::app {
+
+struct Viewer;
+
+// A value in the settings file that does not convert; the message names the file, the
+// section, the key and the value. Nothing catches it before start-up ends.
+struct SettingsError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Everything the settings file holds, with the values a missing file gives.
+struct SettingsValues {
+    std::int16_t ZoomKey = 17, ExitKey = 27, RemoveImagesKey = 18, RemoveFormattingKey = 32;
+    std::int16_t ScrollUpKey = 38, ScrollDownKey = 40, PrevSectionKey = 37, NextSectionKey = 39;
+    std::optional<std::int16_t> BordersKey;
+    bool Zoomed = false, NoImages = false, NoFormatting = false;
+};
+
+// The settings file in the program folder app_path.
+std::string SettingsPath(const std::string& app_path);
+
+// Reads the key codes of [Input] and the flags of [Settings]. Throws SettingsError.
+SettingsValues ReadSettings(const std::string& app_path);
+// Writes the three flags to [Settings]. A failure is reported on err and gives false; it never
+// throws, because the program is ending.
+bool WriteSettings(const std::string& app_path, const SettingsValues& values, std::ostream& err);
+
+// The same for the viewer: fills its key codes and flags / saves its flags (errors to stderr).
+void LoadSettings(Viewer& v);
+void SaveSettings(Viewer& v);
+
+}  // namespace kavro::app

@@ -1,0 +1,62 @@
+#include "app/Startup.h"
+
+#include "app/Settings.h"
+#include "app/WindowGeometry.h"
+#include "document/LoadDriver.h"
+
+namespace kavro::app {
+
+std::string UsageMessage() {
+    return "Kavro will NOT run without command line options!\r\n\r\n"
+           "USAGE:  kavro.exe rom docname [stylename]\r\n\r\n"
+           "Example:  kavro.exe mk command";
+}
+
+std::vector<std::string> SplitWords(const std::string& command_line) {
+    std::size_t start = 0;
+    std::size_t end = command_line.size();
+    while (start < end && command_line[start] == ' ') ++start;
+    while (end > start && command_line[end - 1] == ' ') --end;
+    std::vector<std::string> words;
+    std::size_t from = start;
+    for (;;) {
+        const std::size_t at = command_line.find(' ', from);
+        if (at == std::string::npos || at >= end) {
+            words.push_back(command_line.substr(from, end - from));
+            return words;
+        }
+        words.push_back(command_line.substr(from, at - from));
+        from = at + 1;
+    }
+}
+
+bool Main(Viewer& v) {
+    v.TileCarry = 0;
+    const std::string command_line = v.sys.CommandLine();
+    if (command_line.empty()) {
+        v.sys.MsgBox(UsageMessage());
+        return false;
+    }
+    const std::vector<std::string> words = SplitWords(command_line);
+    // A single word (or only blanks) names no document: going on would load something the
+    // user did not ask for.
+    if (words.size() < 2 || words[0].empty())
+        throw CommandLineError("The command line \"" + command_line +
+                               "\" names no document.\n\nUSAGE:  kavro rom docname [stylename]");
+    v.RomName = words[0];
+    v.DocName = words[1];
+    v.StyleName = words.size() > 2 ? words[2] : std::string();
+
+    LoadSettings(v);
+
+    v.form.BorderStyle = 0;
+    v.form.Move(0, 0, v.sys.ScreenWidth(), v.sys.ScreenHeight());
+    return true;
+}
+
+void timLoad_Timer(Viewer& v) {
+    v.form.timLoad.Enabled = false;
+    document::cmdLoad_Click(v);
+}
+
+}  // namespace kavro::app

@@ -1,0 +1,155 @@
+#include "document/LoadDriver.h"
+
+#include <string>
+#include <vector>
+
+#include "app/Viewer.h"
+#include "layout/LayoutSection.h"
+#include "layout/PaintSection.h"
+
+namespace kavro::document {
+
+namespace {
+
+std::vector<std::string> SplitDocNames(const std::string& names) {
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t at = names.find(';', from);
+        if (at == std::string::npos) {
+            parts.push_back(names.substr(from));
+            return parts;
+        }
+        parts.push_back(names.substr(from, at - from));
+        from = at + 1;
+    }
+}
+
+void EmptyMacroTables(ConvertedDocument& doc) {
+    doc.FontMacros.Clear();
+    doc.BgMacros.Clear();
+}
+
+// The largest size, in 1-point steps from the current one, at which LineChars hyphens take
+// no more than 90 % of the screen area's width. Stops at the font's smallest and largest size.
+void FitTextSize(app::Viewer& v) {
+    auto& form = v.form;
+    const std::string hyphens(static_cast<std::size_t>(v.doc.LineChars), '-');
+    const double target = 0.9 * v.form.fraScreenArea.Width;
+    double width = form.TextWidth(hyphens);
+    if (width < target) {
+        while (width < target) {
+            if (!form.SetFontSize(form.FontSize() + 1)) return;
+            width = form.TextWidth(hyphens);
+        }
+        if (width > target) form.SetFontSize(form.FontSize() - 1);
+    } else if (width > target) {
+        while (width > target) {
+            if (!form.SetFontSize(form.FontSize() - 1)) return;
+            width = form.TextWidth(hyphens);
+        }
+    }
+}
+
+template <class Array, class F>
+void ForEachIndex(Array& array, F&& f) {
+    const int upper = array.UBound();
+    for (int i = 0; i <= upper; ++i)
+        if (auto* control = array.At(i)) f(*control);
+}
+
+}  // namespace
+
+void ClearSection(app::Viewer& v) {
+    auto& f = v.form;
+    v.BackgroundRegions.assign(1, app::BackgroundRegion{});
+
+    f.lblText[0].Visible = false;
+    for (int i = 1, upper = f.lblText.UBound(); i <= upper; ++i) f.lblText.Unload(i);
+
+    f.imgIco[0].Visible = false;
+    for (int i = 1, upper = f.imgIco.UBound(); i <= upper; ++i) f.imgIco.Unload(i);
+
+    f.imgImage[0].Visible = false;
+    for (int i = 1, upper = f.imgImage.UBound(); i <= upper; ++i) {
+        f.imgImage.Unload(i);
+        f.imgPH.Unload(i);
+    }
+
+    f.picSection[0].Visible = false;
+    // Element 0 is reused: what was drawn on it belongs to the previous load.
+    f.picSection[0].Cls();
+    for (int i = 1, upper = f.picSection.UBound(); i <= upper; ++i) f.picSection.Unload(i);
+
+    v.LastImageIndex = -1;
+    v.LastLabelIndex = -1;
+    v.LastIconIndex = -1;
+}
+
+void cmdLoad_Click(app::Viewer& v) {
+    if (v.RomName.empty()) v.RomName = "mk";
+    if (v.DocName.empty()) v.DocName = "command";
+
+    if (!v.SaxReader) v.SaxReader = std::make_unique<SaxReader>();
+    if (!v.DocHandler)
+        v.DocHandler = std::make_unique<ContentHandler>(
+            v.doc, v.handlerContext, [&v](const std::string& caption) { v.form.Caption = caption; });
+    v.SaxReader->contentHandler = v.DocHandler.get();
+    v.SaxReader->putFeature("prohibit-dtd", false);
+
+    const std::vector<std::string> names = SplitDocNames(v.DocName);
+
+    v.doc.SectionMarkup.assign(1, std::string());
+    EmptyMacroTables(v.doc);
+    int first_new_section = 1;
+    ClearSection(v);
+    v.pictures.Clear();
+
+    const std::string metadata = v.sys.AppPath() + "/metadata/";
+    for (const std::string& name : names) {
+        const std::string document_path = metadata + v.RomName + "/" + name + ".xml";
+        v.doc.InfoText.clear();
+        EmptyMacroTables(v.doc);
+        v.SaxReader->parseURL(document_path);
+
+        if (!v.StyleName.empty()) {
+            std::string style_path = metadata + "default/" + v.StyleName + ".sxml";
+            if (!toolkit::Services::FileExists(style_path))
+                style_path = metadata + v.RomName + "/" + v.StyleName + ".sxml";
+            if (toolkit::Services::FileExists(style_path)) {
+                EmptyMacroTables(v.doc);
+                v.SaxReader->parseURL(style_path);
+            }
+        }
+
+        if (v.doc.LineChars == 0) v.doc.LineChars = 40;
+        if (v.doc.LineChars < 0)
+            throw LoadError(document_path, 0, 0,
+                            "the line width (textwidth) " + std::to_string(v.doc.LineChars) +
+                                " is negative");
+        FitTextSize(v);
+        v.form.fraScreenArea.FontSize = v.form.FontSize();
+
+        for (int k = first_new_section; k <= v.doc.SectionCount(); ++k) {
+            layout::LayoutSection(v, k - 1);
+            layout::PaintSection(v, k);
+            if (k > 1) {
+                auto* surface = v.form.picSection.At(k - 1);
+                const auto* above = v.form.picSection.At(k - 2);
+                if (surface && above) surface->Top = above->Top + above->Height;
+            }
+        }
+        first_new_section = v.doc.SectionCount() + 1;
+    }
+
+    if (v.CenterPending) {
+        const float offset = v.CenterOffset;
+        ForEachIndex(v.form.lblText, [offset](toolkit::Label& c) { c.Left += offset; });
+        ForEachIndex(v.form.imgIco, [offset](toolkit::Image& c) { c.Left += offset; });
+        ForEachIndex(v.form.imgImage, [offset](toolkit::Image& c) { c.Left += offset; });
+    }
+    v.CurrentSection = 1;
+    v.Loaded = true;
+}
+
+}  // namespace kavro::document

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include "app/Program.h"
+#include "common/ViewerFixture.h"
+
+namespace kavro::testing {
+namespace {
+
+TEST(SplitWords, SplitsAtEverySingleBlank) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(app::SplitWords("mk command"), (V{"mk", "command"}));
+    EXPECT_EQ(app::SplitWords("  mk command  "), (V{"mk", "command"}));
+    EXPECT_EQ(app::SplitWords("mk  command"), (V{"mk", "", "command"}));
+    EXPECT_EQ(app::SplitWords("   "), (V{""}));
+}
+
+class StartupTest : public ViewerTest {};
+
+TEST_F(StartupTest, WordsBecomeNames) {
+    auto& v = Start("mk command;extra dark four");
+    EXPECT_EQ(v.RomName, "mk");
+    EXPECT_EQ(v.DocName, "command;extra");
+    EXPECT_EQ(v.StyleName, "dark");
+    auto& w = Start("mk  command");
+    EXPECT_EQ(w.DocName, "");
+    EXPECT_EQ(w.StyleName, "command");
+}
+
+TEST_F(StartupTest, EmptyCommandLineShowsTheUsageAndNoWindow) {
+    toolkit::HeadlessServices services(Home().string(), "", 19200, 14400);
+    std::string error;
+    app::Viewer v(services, toolkit::FontEngine::Create("Consolas", &error));
+    EXPECT_FALSE(app::Main(v));
+    EXPECT_EQ(services.LastMessage(),
+              "Kavro will NOT run without command line options!\r\n\r\n"
+              "USAGE:  kavro.exe rom docname [stylename]\r\n\r\n"
+              "Example:  kavro.exe mk command");
+    EXPECT_EQ(v.form.Width, 14640) << "the window keeps its design size";
+}
+
+TEST_F(StartupTest, MissingDocumentWordIsAnError) {
+    for (const char* line : {"mk", "   ", " mk "}) {
+        toolkit::HeadlessServices services(Home().string(), line, 19200, 14400);
+        std::string error;
+        app::Viewer v(services, toolkit::FontEngine::Create("Consolas", &error));
+        EXPECT_THROW(app::Main(v), app::CommandLineError) << line;
+    }
+}
+
+TEST_F(StartupTest, WindowCoversTheScreenAndTheTimerLoadsOnce) {
+    Write("metadata/mk/command.xml", "<d><info t=\"Hello\"/><section>\nx\n</section></d>");
+    auto& v = Start("mk command", 1920, 1080);
+    EXPECT_EQ(v.form.Width, 28800);
+    EXPECT_EQ(v.form.Height, 16200);
+    EXPECT_TRUE(v.form.timLoad.Enabled);
+    EXPECT_EQ(v.form.timLoad.Interval, 100);
+    app::timLoad_Timer(v);
+    EXPECT_FALSE(v.form.timLoad.Enabled);
+    EXPECT_EQ(v.form.Caption, "Hello");
+    EXPECT_EQ(v.CurrentSection, 1);
+}
+
+struct GeometryCase {
+    int w, h;
+    bool zoomed;
+    float fw, fh, left, top;
+};
+
+class GeometryTest : public ViewerTest, public ::testing::WithParamInterface<GeometryCase> {};
+
+TEST_P(GeometryTest, ScreenAreaFollowsOrientationAndZoom) {
+    const GeometryCase c = GetParam();
+    if (c.zoomed) Write("kavro.ini", "[Settings]\nZoomed=True\n");
+    auto& v = Start("mk command", c.w, c.h);
+    const auto& fra = v.form.fraScreenArea;
+    EXPECT_NEAR(fra.Width, c.fw, 0.01);
+    EXPECT_NEAR(fra.Height, c.fh, 0.01);
+    EXPECT_NEAR(fra.Left, c.left, 0.01);
+    EXPECT_NEAR(fra.Top, c.top, 0.01);
+    // The scroll buttons sit in the area's right-hand corners.
+    EXPECT_FLOAT_EQ(v.form.cmdUp.Left + v.form.cmdUp.Width, fra.Left + fra.Width);
+    EXPECT_FLOAT_EQ(v.form.cmdUp.Top, fra.Top);
+    EXPECT_FLOAT_EQ(v.form.cmdDown.Top + v.form.cmdDown.Height, fra.Top + fra.Height);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, GeometryTest,
+    ::testing::Values(GeometryCase{1920, 1080, false, 21546, 16200, 3627, 0},
+                      GeometryCase{1920, 1080, true, 28800, 21600, 0, 0},
+                      GeometryCase{1080, 1920, false, 16200, 21600, 0, 3600},
+                      GeometryCase{1080, 1920, true, 38304, 28800, 0, 0},
+                      GeometryCase{1024, 768, false, 15321.6f, 11520, 19.2f, 0},
+                      // A square screen counts as portrait.
+                      GeometryCase{1000, 1000, false, 15000, 11250, 0, 1875}));
+
+TEST(Options, AreTakenOutOfTheWords) {
+    const auto o = app::ParseOptions({"--home", "/x", "mk", "--screen=800x600", "command",
+                                      "--keys", "Down,Right,27", "--dump", "-"});
+    EXPECT_EQ(o.home, "/x");
+    EXPECT_EQ(o.screen, std::make_pair(800, 600));
+    EXPECT_EQ(o.words, (std::vector<std::string>{"mk", "command"}));
+    EXPECT_EQ(o.keys, (std::vector<int>{40, 39, 27}));
+    EXPECT_EQ(o.dump, "-");
+    EXPECT_THROW(app::ParseOptions({"--screen", "800"}), std::invalid_argument);
+    EXPECT_THROW(app::ParseOptions({"--keys", "Down,Nope"}), std::invalid_argument);
+    EXPECT_THROW(app::ParseOptions({"--bogus"}), std::invalid_argument);
+    EXPECT_THROW(app::ParseOptions({"--home"}), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace kavro::testing

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <SDL.h>
+#include <SDL_image.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/Keys.h"
+#include "app/Startup.h"
+#include "app/Viewer.h"
+#include "app/WindowGeometry.h"
+#include "document/LoadDriver.h"
+#include "toolkit/Services.h"
+
+namespace kavro::testing {
+
+// A fresh viewer on the headless toolkit with a program folder of its own.
+class ViewerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kavro-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        home_ = pattern;
+        std::filesystem::create_directories(home_ / "metadata" / "mk");
+        std::filesystem::create_directories(home_ / "metadata" / "default" / "icons");
+        std::filesystem::create_directories(home_ / "metadata" / "default" / "images");
+    }
+    void TearDown() override {
+        viewer_.reset();
+        services_.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(home_, ec);
+    }
+
+    std::filesystem::path Home() const { return home_; }
+
+    void Write(const std::string& relative, const std::string& content) {
+        const auto path = home_ / relative;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+    }
+
+    // A solid picture file of w x h pixels (PNG, or BMP when the name ends in .bmp).
+    void WritePicture(const std::string& relative, int w, int h, Uint32 argb = 0xFF3366CC) {
+        const auto path = home_ / relative;
+        std::filesystem::create_directories(path.parent_path());
+        SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
+        ASSERT_NE(s, nullptr);
+        SDL_FillRect(s, nullptr, argb);
+        IMG_SavePNG(s, path.string().c_str());
+        SDL_FreeSurface(s);
+    }
+
+    // Starts a viewer as "kavro <command_line>" on a screen of w x h pixels.
+    app::Viewer& Start(const std::string& command_line = "mk command", int w = 1280, int h = 960) {
+        services_ = std::make_unique<toolkit::HeadlessServices>(home_.string(), command_line,
+                                                                 w * 15.0f, h * 15.0f);
+        std::string error;
+        auto fonts = toolkit::FontEngine::Create("Consolas", &error);
+        EXPECT_NE(fonts, nullptr) << error;
+        viewer_ = std::make_unique<app::Viewer>(*services_, std::move(fonts));
+        app::Viewer& v = *viewer_;
+        v.form.Resize = [&v] { app::Form_Resize(v); };
+        EXPECT_TRUE(app::Main(v));
+        return v;
+    }
+
+    // Writes metadata/mk/command.xml with these head and section elements, starts and loads.
+    app::Viewer& Load(const std::string& body, const std::string& command_line = "mk command",
+                      int w = 1280, int h = 960) {
+        Write("metadata/mk/command.xml", "<document>" + body + "</document>");
+        app::Viewer& v = Start(command_line, w, h);
+        app::timLoad_Timer(v);
+        return v;
+    }
+
+    void Key(int code) { app::Form_KeyDown(*viewer_, code, 0); }
+
+    toolkit::HeadlessServices& Services() { return *services_; }
+
+    // A head with the usual macros: normal (100 %, white), big (200 %, red), small (50 %, green).
+    static std::string Head(const std::string& extra = "") {
+        return "<head><textwidth>40</textwidth>"
+               "<fontmacro size=\"100\" color=\"255,255,255\">normal</fontmacro>"
+               "<fontmacro size=\"200\" color=\"255,0,0\">big</fontmacro>"
+               "<fontmacro size=\"50\" color=\"0,255,0\">small</fontmacro>"
+               "<bgmacro name=\"plain\" style=\"0\" color=\"0,0,64\"/>" +
+               extra + "</head>";
+    }
+
+private:
+    std::filesystem::path home_;
+    std::unique_ptr<toolkit::HeadlessServices> services_;
+    std::unique_ptr<app::Viewer> viewer_;
+};
+
+}  // namespace kavro::testing
