@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The real binary in a real X server: window size and border, real key presses, the exit key
+# and the settings file. Usage: window.sh KAVRO SOURCE_DIR
+set -euo pipefail
+kavro=$1
+source_dir=$2
+for tool in Xvfb xdotool import python3; do
+    command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/setup"; exit 1; }
+done
+
+work=$(mktemp -d)
+xvfb_pid=""
+kavro_pid=""
+cleanup() {
+    [ -n "$kavro_pid" ] && kill "$kavro_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start_x() {  # start_x WIDTHxHEIGHT
+    [ -n "$xvfb_pid" ] && { kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; }
+    for n in $(seq 91 160); do
+        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+            export DISPLAY=":$n"
+            break
+        fi
+    done
+    Xvfb "$DISPLAY" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.05; done
+    fail "Xvfb did not start"
+}
+
+# state PYTHON_CONDITION: waits up to 10 s until the dump satisfies the condition on s.
+state() {
+    local condition=$1
+    for _ in $(seq 200); do
+        if [ -s "$work/state.json" ] &&
+            python3 - "$work/state.json" "$condition" <<'PY' 2>/dev/null; then
+import json, sys
+s = json.load(open(sys.argv[1]))
+sys.exit(0 if eval(sys.argv[2]) else 1)
+PY
+            return 0
+        fi
+        sleep 0.05
+    done
+    python3 -c "import json;s=json.load(open('$work/state.json'));print({k:s[k] for k in ('CurrentSection','fraScreenArea','settings')}, [p['Top'] for p in s['picSection']])" >&2 || true
+    fail "state never satisfied: $condition"
+}
+
+key() {  # key NAME: one real key press on the viewer's window
+    rm -f "$work/state.json"
+    xdotool key --window "$window" "$1"
+}
+
+start_viewer() {
+    rm -f "$work/state.json"
+    "$kavro" --home "$work/home" --dump "$work/state.json" mk command &
+    kavro_pid=$!
+    window=$(xdotool search --sync --onlyvisible --name "Moonlight" | head -1)
+    [ -n "$window" ] || fail "no window"
+    state "s['CurrentSection'] == 1"
+}
+
+mkdir -p "$work/home"
+ln -s "$source_dir/metadata" "$work/home/metadata"
+printf '; keys of this cabinet\r\n[Input]\r\nZoom=17\r\n\r\n[Settings]\r\nZoomed=False\r\n' >"$work/home/kavro.ini"
+cp "$work/home/kavro.ini" "$work/ini.before"
+
+# Landscape: the window covers the screen without a border.
+start_x 1600x1200
+start_viewer
+geometry=$(xdotool getwindowgeometry "$window")
+echo "$geometry" | grep -q "Position: 0,0" || fail "window not at 0,0: $geometry"
+echo "$geometry" | grep -q "Geometry: 1600x1200" || fail "window not full screen: $geometry"
+import -window root "$work/shot.png"
+mean=$(convert "$work/shot.png" -format '%[fx:mean]' info:)
+python3 -c "import sys; sys.exit(0 if float('$mean') > 0.01 else 1)" || fail "the screen is black"
+size=$(identify -format '%wx%h' "$work/shot.png")
+[ "$size" = "1600x1200" ] || fail "screenshot is $size"
+
+top0=$(python3 -c "import json;print(json.load(open('$work/state.json'))['picSection'][0]['Top'])")
+key Down
+state "s['picSection'][0]['Top'] < $top0"
+key Up
+state "s['picSection'][0]['Top'] == $top0"
+key Right
+state "s['CurrentSection'] == 2 and s['picSection'][1]['Top'] == s['fraScreenArea']['Top']"
+key Left
+state "s['CurrentSection'] == 1"
+key Left
+state "s['CurrentSection'] == len(s['SectionMarkup']) - 1"
+key space
+state "s['settings']['NoFormatting'] and s['CurrentSection'] == 1 and not any(i['Visible'] for i in s['imgIco'] + s['imgImage'])"
+key space
+state "not s['settings']['NoFormatting'] and any(i['Visible'] for i in s['imgIco'])"
+key Control_L
+state "s['settings']['Zoomed'] and s['fraScreenArea']['Width'] == 24000"
+key Control_R
+state "not s['settings']['Zoomed'] and s['fraScreenArea']['Height'] == 18000"
+key Alt_L
+state "s['settings']['NoImages']"
+key Escape
+status=0
+wait "$kavro_pid" || status=$?
+kavro_pid=""
+[ "$status" -eq 0 ] || fail "exit status $status after Esc"
+grep -q "^Zoomed=False" "$work/home/kavro.ini" || fail "Zoomed not saved"
+grep -q "^NoImages=True" "$work/home/kavro.ini" || fail "NoImages not saved"
+grep -q "^NoFormatting=False" "$work/home/kavro.ini" || fail "NoFormatting not saved"
+python3 - "$work/ini.before" "$work/home/kavro.ini" <<'PY' || fail "the Input section changed"
+import sys
+before, after = open(sys.argv[1], 'rb').read(), open(sys.argv[2], 'rb').read()
+head = before.split(b'[Settings]')[0]
+sys.exit(0 if after.startswith(head) else 1)
+PY
+
+# Portrait: the other geometry.
+sed -i 's/^NoImages=True/NoImages=False/' "$work/home/kavro.ini"
+start_x 1080x1920
+start_viewer
+state "s['fraScreenArea']['Width'] == 16200 and s['fraScreenArea']['Height'] == 21600 and s['fraScreenArea']['Top'] == 3600"
+key Escape
+wait "$kavro_pid" || fail "exit status after Esc in portrait"
+kavro_pid=""
+echo "window end-to-end: all checks passed"
