@@ -81,7 +81,7 @@ double Val(std::string_view text) {
     std::string compact;
     compact.reserve(text.size());
     for (char c : text)
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') compact.push_back(c);
+        if (c != ' ' && c != '\t' && c != '\n') compact.push_back(c);
     std::size_t used = 0;
     if (auto radix = RadixNumber(compact, &used)) return *radix;
     const std::size_t length = DecimalLength(compact);

@@ -12,7 +12,7 @@ namespace kavro::toolkit {
 // once and every size is served from memory. Results are cached per size, so fitting loops
 // that measure thousands of times stay cheap. Sizes are points at 96 dots per inch.
 class FontEngine {
-public:
+  public:
     static constexpr float kMinSize = 1.0f;
     static constexpr float kMaxSize = 500.0f;
 
@@ -39,7 +39,16 @@ public:
 
     struct Impl;
 
-private:
+  private:
+    struct PassKey {
+        explicit PassKey() = default;
+    };
+
+  public:
+    // Only Create can make the key.
+    FontEngine(PassKey, std::unique_ptr<Impl> impl);
+
+  private:
     explicit FontEngine(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

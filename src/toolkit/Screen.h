@@ -19,13 +19,14 @@ bool QueryDisplaySize(int* width_px, int* height_px, std::string* error);
 // codes, due timers tick, and the screen is drawn again only after something was handled, so an
 // idle viewer waits without using the processor.
 class Window {
-public:
+  public:
     static std::unique_ptr<Window> Create(Form& form, std::string* error);
     ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    // Returns the exit status (ProgramEnd's, or 0 when the window is closed).
+    // Returns 0 when the window is closed. A ProgramEnd thrown by a handler leaves Run
+    // unchanged, for main to catch.
     int Run();
     // Draws one frame now.
     void Present();
@@ -34,7 +35,16 @@ public:
 
     struct Impl;
 
-private:
+  private:
+    struct PassKey {
+        explicit PassKey() = default;
+    };
+
+  public:
+    // Only Create can make the key.
+    Window(PassKey, std::unique_ptr<Impl> impl);
+
+  private:
     explicit Window(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

@@ -1,0 +1,369 @@
+#include "document/SaxReader.h"
+
+// The system library is built with DTD support; the declarations of its entity-amplification
+// controls are only visible with this switch.
+#ifndef XML_DTD
+#define XML_DTD 1
+#endif
+#include <expat.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+#include <system_error>
+
+namespace kavro::document {
+
+namespace {
+
+// Entity expansion may amplify the input at most this much once it has produced this many
+// bytes: a "billion laughs" document then fails within milliseconds.
+constexpr float kMaxAmplification = 100.0f;
+constexpr unsigned long long kAmplificationThreshold = 8ull * 1024 * 1024;
+
+std::string Mebibytes(std::uint64_t bytes) {
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    if (bytes % kMiB == 0) return std::to_string(bytes / kMiB) + " MiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+std::string Describe(const std::string& file, long line, long column, const std::string& reason) {
+    std::string text = "Cannot load \"" + file + "\": ";
+    if (line > 0)
+        text += "line " + std::to_string(line) + ", column " + std::to_string(column) + ": ";
+    return text + reason;
+}
+
+struct ParserFree {
+    void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
+};
+using ParserPtr = std::unique_ptr<XML_ParserStruct, ParserFree>;
+
+struct FileClose {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileClose>;
+
+// windows-1252 bytes 0x80 to 0x9F; the five bytes the code page leaves undefined read as
+// U+FFFD, the replacement character.
+constexpr std::array<int, 32> kWindows1252High = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+bool SameName(std::string_view name, std::string_view lower) noexcept {
+    if (name.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != lower[i]) return false;
+    }
+    return true;
+}
+
+// Called by expat for encodings it does not know itself; must not throw.
+int XMLCALL UnknownEncoding(void* /*data*/, const XML_Char* name, XML_Encoding* info) {
+    const std::string_view wanted = name == nullptr ? std::string_view() : name;
+    if (!SameName(wanted, "windows-1252") && !SameName(wanted, "cp1252") &&
+        !SameName(wanted, "x-cp1252"))
+        return XML_STATUS_ERROR;
+    for (int byte = 0; byte < 256; ++byte)
+        info->map[byte] = byte >= 0x80 && byte <= 0x9F
+                              ? kWindows1252High[static_cast<std::size_t>(byte - 0x80)]
+                              : byte;
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+}
+
+struct Position {
+    long line = 0;
+    long column = 0;
+};
+
+// One parse of one file: owns the expat parser and turns its callbacks into handler events.
+// No exception ever crosses expat: a failure stops the parser and is rethrown by Feed.
+class ParseRun {
+  public:
+    ParseRun(ContentHandler* handler, const ReaderLimits& limits, bool prohibit_dtd,
+             std::string name)
+        : handler_(handler), limits_(limits), prohibit_dtd_(prohibit_dtd), name_(std::move(name)) {
+        parser_.reset(XML_ParserCreate(nullptr));
+        if (!parser_) throw LoadError(name_, 0, 0, "cannot create the XML parser");
+        XML_Parser p = parser_.get();
+        XML_SetUserData(p, this);
+        XML_SetElementHandler(p, &ParseRun::OnStart, &ParseRun::OnEnd);
+        XML_SetCharacterDataHandler(p, &ParseRun::OnText);
+        XML_SetCommentHandler(p, &ParseRun::OnComment);
+        XML_SetProcessingInstructionHandler(p, &ParseRun::OnInstruction);
+        XML_SetStartDoctypeDeclHandler(p, &ParseRun::OnDoctype);
+        XML_SetUnknownEncodingHandler(p, &UnknownEncoding, nullptr);
+        // No external entity handler is set, so external entities and the external DTD
+        // subset are never opened; references to them are skipped.
+        XML_SetParamEntityParsing(p, XML_PARAM_ENTITY_PARSING_NEVER);
+        XML_SetBillionLaughsAttackProtectionMaximumAmplification(p, kMaxAmplification);
+        XML_SetBillionLaughsAttackProtectionActivationThreshold(p, kAmplificationThreshold);
+    }
+
+    // Hands bytes to expat; final marks the end of the document.
+    void Feed(const char* data, std::size_t size, bool final) {
+        const int length = static_cast<int>(size);  // callers feed chunks well below INT_MAX
+        if (XML_Parse(parser_.get(), data, length, final ? XML_TRUE : XML_FALSE) ==
+            XML_STATUS_ERROR)
+            Raise();
+        if (final) {
+            Safely([this] { Flush(); });  // text up to the end of the document
+            if (stopped_) Raise();
+        }
+    }
+
+    // The buffer expat offers for the next chunk of a file.
+    char* Buffer(std::size_t size) {
+        void* buffer = XML_GetBuffer(parser_.get(), static_cast<int>(size));
+        if (buffer == nullptr) Raise();
+        return static_cast<char*>(buffer);
+    }
+    void FeedBuffer(std::size_t size, bool final) {
+        if (XML_ParseBuffer(parser_.get(), static_cast<int>(size), final ? XML_TRUE : XML_FALSE) ==
+            XML_STATUS_ERROR)
+            Raise();
+        if (final) {
+            Safely([this] { Flush(); });
+            if (stopped_) Raise();
+        }
+    }
+
+  private:
+    [[noreturn]] void Raise() {
+        if (failure_) std::rethrow_exception(failure_);
+        if (!reason_.empty()) throw LoadError(name_, where_.line, where_.column, reason_);
+        XML_Parser p = parser_.get();
+        const XML_Error code = XML_GetErrorCode(p);
+        const XML_LChar* text = XML_ErrorString(code);
+        throw LoadError(name_, static_cast<long>(XML_GetCurrentLineNumber(p)),
+                        static_cast<long>(XML_GetCurrentColumnNumber(p)) + 1,
+                        text != nullptr ? text : "XML error " + std::to_string(code));
+    }
+
+    Position Here() const {
+        return {static_cast<long>(XML_GetCurrentLineNumber(parser_.get())),
+                static_cast<long>(XML_GetCurrentColumnNumber(parser_.get())) + 1};
+    }
+
+    void Stop(std::string reason, Position where) {
+        if (stopped_) return;
+        reason_ = std::move(reason);
+        where_ = where;
+        stopped_ = true;
+        XML_StopParser(parser_.get(), XML_FALSE);
+    }
+
+    // Runs the body of one expat callback. No exception may cross expat: a handler failure
+    // stops the parse with its reason and position (that of the markup event being reported;
+    // for text, the event that ends the run), anything else (out of memory) is kept and
+    // rethrown unchanged by Raise once expat has returned.
+    template <typename Body>
+    void Safely(Body&& body) noexcept {
+        try {
+            body();
+        } catch (const HandlerError& error) {
+            try {
+                Stop(error.what(), Here());
+            } catch (...) {
+                Abort(std::current_exception());
+            }
+        } catch (...) {
+            Abort(std::current_exception());
+        }
+    }
+
+    void Abort(std::exception_ptr failure) noexcept {
+        if (!failure_) failure_ = std::move(failure);
+        stopped_ = true;
+        XML_StopParser(parser_.get(), XML_FALSE);
+    }
+
+    // Hands the text since the last markup event to the handler; call inside Safely.
+    void Flush() {
+        if (pending_.empty() || stopped_) return;
+        if (handler_ != nullptr) handler_->characters(pending_);
+        pending_.clear();
+    }
+
+    static std::string_view LocalName(std::string_view qname) {
+        const std::size_t colon = qname.find(':');
+        return colon == std::string_view::npos ? qname : qname.substr(colon + 1);
+    }
+
+    // Namespace declarations are not attributes of the element (as namespace-aware readers
+    // report them), so "xmlns" never becomes the first attribute.
+    static bool IsNamespaceDeclaration(std::string_view name) {
+        return name.starts_with("xmlns") && (name.size() == 5 || name[5] == ':');
+    }
+
+    void Start(const XML_Char* name, const XML_Char** atts) {
+        Flush();
+        if (stopped_) return;
+        if (++depth_ > limits_.maxNestingDepth) {
+            Stop("elements are nested deeper than " + std::to_string(limits_.maxNestingDepth) +
+                     " levels",
+                 Here());
+            return;
+        }
+        if (handler_ == nullptr) return;
+        // Reused between elements so that attribute strings keep their storage.
+        Attributes& attributes = attributes_;
+        std::size_t count = 0;
+        for (std::size_t i = 0; atts[2 * i] != nullptr; ++i) {
+            if (IsNamespaceDeclaration(atts[2 * i])) continue;
+            if (count == attributes.size()) attributes.emplace_back();
+            attributes[count].first.assign(atts[2 * i]);
+            attributes[count].second.assign(atts[2 * i + 1]);
+            ++count;
+        }
+        attributes.resize(count);
+        handler_->startElement(std::string_view(), LocalName(name), name, attributes);
+    }
+
+    void End(const XML_Char* name) {
+        Flush();
+        if (stopped_) return;
+        --depth_;
+        if (handler_ != nullptr) handler_->endElement(std::string_view(), LocalName(name), name);
+    }
+
+    void Text(const XML_Char* text, int length) {
+        if (length <= 0) return;
+        text_bytes_ += static_cast<std::uint64_t>(length);
+        if (text_bytes_ > limits_.maxTextBytes) {
+            Stop("the document's text is larger than " + Mebibytes(limits_.maxTextBytes), Here());
+            return;
+        }
+        pending_.append(text, static_cast<std::size_t>(length));
+    }
+
+    static void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** atts) {
+        auto& run = *static_cast<ParseRun*>(data);
+        if (!run.stopped_) run.Safely([&] { run.Start(name, atts); });
+    }
+
+    static void XMLCALL OnEnd(void* data, const XML_Char* name) {
+        auto& run = *static_cast<ParseRun*>(data);
+        if (!run.stopped_) run.Safely([&] { run.End(name); });
+    }
+
+    static void XMLCALL OnText(void* data, const XML_Char* text, int length) {
+        auto& run = *static_cast<ParseRun*>(data);
+        if (!run.stopped_) run.Safely([&] { run.Text(text, length); });
+    }
+
+    // Comments and processing instructions end a run of text.
+    static void XMLCALL OnComment(void* data, const XML_Char* /*text*/) {
+        auto& run = *static_cast<ParseRun*>(data);
+        if (!run.stopped_) run.Safely([&] { run.Flush(); });
+    }
+
+    static void XMLCALL OnInstruction(void* data, const XML_Char* /*target*/,
+                                      const XML_Char* /*text*/) {
+        auto& run = *static_cast<ParseRun*>(data);
+        if (!run.stopped_) run.Safely([&] { run.Flush(); });
+    }
+
+    static void XMLCALL OnDoctype(void* data, const XML_Char* /*name*/, const XML_Char* /*sysid*/,
+                                  const XML_Char* /*pubid*/, int /*has_internal_subset*/) {
+        auto& run = *static_cast<ParseRun*>(data);
+        if (!run.stopped_ && run.prohibit_dtd_)
+            run.Safely([&] { run.Stop("DTD is prohibited", run.Here()); });
+    }
+
+    ParserPtr parser_;
+    ContentHandler* handler_;
+    const ReaderLimits& limits_;
+    bool prohibit_dtd_;
+    std::string name_;
+
+    std::string pending_;  // character data since the last markup event
+    std::uint64_t text_bytes_ = 0;
+    int depth_ = 0;
+    Attributes attributes_;
+
+    bool stopped_ = false;
+    std::string reason_;
+    Position where_;
+    std::exception_ptr failure_;
+};
+
+}  // namespace
+
+LoadError::LoadError(std::string file, long line, long column, std::string reason)
+    : std::runtime_error(Describe(file, line, column, reason)),
+      file_(std::move(file)),
+      line_(line),
+      column_(column),
+      reason_(std::move(reason)) {}
+
+void SaxReader::putFeature(const std::string& name, bool value) {
+    if (name != std::string_view("prohibit-dtd"))
+        throw std::invalid_argument("unknown reader feature: " + name);
+    prohibit_dtd_ = value;
+}
+
+void SaxReader::parseURL(const std::string& path) {
+    const std::string too_large = "document is larger than " + Mebibytes(limits.maxDocumentBytes);
+    std::error_code ignored;
+    const std::filesystem::path file_path(path);
+    if (std::filesystem::is_regular_file(file_path, ignored)) {
+        const std::uintmax_t size = std::filesystem::file_size(file_path, ignored);
+        if (!ignored && size > limits.maxDocumentBytes) throw LoadError(path, 0, 0, too_large);
+    }
+
+    errno = 0;
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        const int error = errno;
+        throw LoadError(
+            path, 0, 0,
+            "cannot open file" + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
+    }
+
+    ParseRun run(contentHandler, limits, prohibit_dtd_, path);
+    std::uint64_t total = 0;
+    for (;;) {
+        char* buffer = run.Buffer(chunk_bytes_);
+        const std::size_t got = std::fread(buffer, 1, chunk_bytes_, file.get());
+        if (got < chunk_bytes_ && std::ferror(file.get())) {
+            const int error = errno;
+            throw LoadError(
+                path, 0, 0,
+                "cannot read file" + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
+        }
+        total += got;
+        if (total > limits.maxDocumentBytes) throw LoadError(path, 0, 0, too_large);
+        const bool final = got == 0;
+        run.FeedBuffer(got, final);
+        if (final) return;
+    }
+}
+
+void SaxReader::parseText(const std::string& text, const std::string& name) {
+    if (text.size() > limits.maxDocumentBytes)
+        throw LoadError(name, 0, 0,
+                        "document is larger than " + Mebibytes(limits.maxDocumentBytes));
+    ParseRun run(contentHandler, limits, prohibit_dtd_, name);
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t size = std::min(chunk_bytes_, text.size() - at);
+        run.Feed(text.data() + at, size, false);
+        at += size;
+    }
+    run.Feed(nullptr, 0, true);
+}
+
+}  // namespace kavro::document

@@ -1,0 +1,23 @@
+#include "toolkit/DesktopServices.h"
+
+#include <SDL.h>
+#include <unistd.h>
+
+namespace kavro::toolkit {
+
+void DesktopServices::MsgBox(const std::string& text) {
+    HeadlessServices::MsgBox(text);
+    // A dialog needs a running video subsystem; without one the stderr copy is all there is.
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0)
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Kavro", text.c_str(), nullptr);
+}
+
+void DesktopServices::Beep() {
+    HeadlessServices::Beep();
+    if (isatty(STDERR_FILENO) == 1) {
+        const char bell = '\a';
+        [[maybe_unused]] const auto written = write(STDERR_FILENO, &bell, 1);
+    }
+}
+
+}  // namespace kavro::toolkit

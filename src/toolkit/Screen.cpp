@@ -1,0 +1,566 @@
+#include "toolkit/Screen.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+#include <SDL_ttf.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "toolkit/KeyCodes.h"
+#include "toolkit/LruCache.h"
+#include "toolkit/Services.h"
+
+namespace kavro::toolkit {
+
+namespace {
+
+constexpr int kMaxSurfaceSide = 16384;
+constexpr std::size_t kMaxTextTextures = 2048;
+constexpr std::size_t kMaxPictureTextures = 256;
+constexpr std::size_t kMaxPictureTextureBytes = std::size_t{512} * 1024 * 1024;
+constexpr long kImageBorderColour = 0x808080;
+// Events taken in one go before the frame is drawn again.
+constexpr int kMaxEventsPerFrame = 256;
+
+struct TextureDeleter {
+    void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
+};
+struct RendererDeleter {
+    void operator()(SDL_Renderer* r) const { SDL_DestroyRenderer(r); }
+};
+struct WindowDeleter {
+    void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
+};
+struct SurfaceDeleter {
+    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
+};
+using TexturePtr = std::unique_ptr<SDL_Texture, TextureDeleter>;
+using RendererPtr = std::unique_ptr<SDL_Renderer, RendererDeleter>;
+using WindowPtr = std::unique_ptr<SDL_Window, WindowDeleter>;
+using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+
+// SDL counts subsystem starts, so each user holds its own.
+class VideoGuard {
+  public:
+    VideoGuard() : ok_(SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {}
+    ~VideoGuard() {
+        if (ok_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    VideoGuard(const VideoGuard&) = delete;
+    VideoGuard& operator=(const VideoGuard&) = delete;
+    bool Ok() const { return ok_; }
+
+  private:
+    bool ok_;
+};
+
+bool Fail(std::string* error, std::string why) {
+    if (error) *error = std::move(why);
+    return false;
+}
+
+// Twips to a pixel edge. Every edge goes through here, so a surface that starts where another
+// ends starts on the very pixel row where the other stops. The small allowance absorbs float
+// error in sums such as 14.99999 for 15.
+int EdgePx(float twips) {
+    const double px = std::floor(static_cast<double>(twips) / 15.0 + 1e-4);
+    if (!std::isfinite(px)) return px > 0 ? INT_MAX / 4 : -INT_MAX / 4;
+    return static_cast<int>(std::clamp(px, -1.0e9, 1.0e9));
+}
+
+// A side of a whole surface in pixels.
+int SidePx(float twips) {
+    return std::clamp(EdgePx(twips), 1, kMaxSurfaceSide);
+}
+
+struct PxRect {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool Empty() const { return x1 <= x0 || y1 <= y0; }
+    PxRect Intersect(const PxRect& o) const {
+        return {std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
+    }
+    SDL_Rect Sdl() const { return {x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)}; }
+};
+
+// A control's pixel rectangle, relative to an origin in pixels.
+PxRect ControlRect(int origin_x, int origin_y, const Control& c) {
+    return {origin_x + EdgePx(c.Left), origin_y + EdgePx(c.Top),
+            origin_x + EdgePx(c.Left + c.Width), origin_y + EdgePx(c.Top + c.Height)};
+}
+
+SDL_Color Colour(long rgb) {
+    const auto v = static_cast<unsigned long>(rgb);
+    return {static_cast<Uint8>(v & 0xFF), static_cast<Uint8>((v >> 8) & 0xFF),
+            static_cast<Uint8>((v >> 16) & 0xFF), 255};
+}
+
+struct TextKey {
+    std::string text;
+    int points;
+    std::uint32_t rgb;
+    bool operator==(const TextKey&) const = default;
+};
+struct TextKeyHash {
+    std::size_t operator()(const TextKey& k) const {
+        return std::hash<std::string>()(k.text) ^ (static_cast<std::size_t>(k.points) << 24) ^
+               static_cast<std::size_t>(k.rgb) * 0x9E3779B1u;
+    }
+};
+struct TextTexture {
+    TexturePtr texture;  // null for text that renders as nothing
+    int w = 0, h = 0;
+};
+struct PictureTexture {
+    std::weak_ptr<const Picture> owner;  // a freed picture's address may come back
+    TexturePtr texture;
+    std::size_t bytes = 0;
+};
+
+// What lies on one surface, in drawing order.
+struct Contents {
+    std::vector<const Image*> images;
+    std::vector<const Label*> labels;
+};
+
+// Draws a form on a renderer and keeps the textures it made for the next frame.
+class Painter {
+  public:
+    explicit Painter(SDL_Renderer* renderer) : r_(renderer) {}
+
+    void Paint(const Form& form, int width_px, int height_px) {
+        const PxRect window{0, 0, width_px, height_px};
+        SDL_RenderSetClipRect(r_, nullptr);
+        SetColour(form.BackColor);
+        SDL_RenderClear(r_);
+
+        std::unordered_map<const PictureBox*, Contents> on;
+        for (const ControlArray<Image>* images : form.SceneImages())
+            if (images)
+                images->ForEach([&](const Image& i) {
+                    if (i.Visible) on[i.Container].images.push_back(&i);
+                });
+        for (const ControlArray<Label>* labels : form.SceneLabels())
+            if (labels)
+                labels->ForEach([&](const Label& l) {
+                    if (l.Visible) on[l.Container].labels.push_back(&l);
+                });
+
+        for (const ControlArray<PictureBox>* boxes : form.SceneBoxes()) {
+            if (!boxes) continue;
+            boxes->ForEach([&](const PictureBox& box) {
+                if (!box.Visible || box.Container != nullptr) return;
+                const PxRect rect = ControlRect(0, 0, box);
+                const PxRect visible = rect.Intersect(window);
+                if (visible.Empty()) return;
+                PaintBox(form, box, rect, visible, on);
+            });
+        }
+        if (auto it = on.find(nullptr); it != on.end())
+            PaintContents(form, it->second, 0, 0, window);
+        SDL_RenderSetClipRect(r_, nullptr);
+    }
+
+  private:
+    void SetColour(long rgb) {
+        const SDL_Color c = Colour(rgb);
+        SDL_SetRenderDrawColor(r_, c.r, c.g, c.b, 255);
+    }
+
+    void Clip(const PxRect& rect) {
+        const SDL_Rect r = rect.Sdl();
+        SDL_RenderSetClipRect(r_, &r);
+    }
+
+    void PaintBox(const Form& form, const PictureBox& box, const PxRect& rect,
+                  const PxRect& visible,
+                  const std::unordered_map<const PictureBox*, Contents>& on) {
+        Clip(visible);
+        SetColour(box.BackColor);
+        const SDL_Rect fill = visible.Sdl();
+        SDL_RenderFillRect(r_, &fill);
+        if (box.Picture && !box.Picture->IsEmpty())
+            DrawPicture(
+                box.Picture,
+                {rect.x0, rect.y0, rect.x0 + box.Picture->Width(), rect.y0 + box.Picture->Height()},
+                visible);
+        for (const PictureBox::Band& band : box.Bands()) {
+            if (!band.picture || band.picture->IsEmpty()) continue;
+            const PxRect dst{rect.x0 + EdgePx(band.x), rect.y0 + EdgePx(band.y),
+                             rect.x0 + EdgePx(band.x + band.w), rect.y0 + EdgePx(band.y + band.h)};
+            DrawPicture(band.picture, dst, visible);
+        }
+        if (auto it = on.find(&box); it != on.end())
+            PaintContents(form, it->second, rect.x0, rect.y0, visible);
+    }
+
+    void PaintContents(const Form& form, const Contents& contents, int origin_x, int origin_y,
+                       const PxRect& clip) {
+        for (const Image* image : contents.images) {
+            const PxRect rect = ControlRect(origin_x, origin_y, *image);
+            const PxRect visible = rect.Intersect(clip);
+            if (visible.Empty()) continue;
+            const PicturePtr& pic = image->Picture();
+            if (pic && !pic->IsEmpty()) {
+                const PxRect dst = image->Stretch ? rect
+                                                  : PxRect{rect.x0, rect.y0, rect.x0 + pic->Width(),
+                                                           rect.y0 + pic->Height()};
+                DrawPicture(pic, dst, visible);
+            }
+            if (image->BorderStyle == 1) Outline(rect, visible, kImageBorderColour);
+        }
+        for (const Label* label : contents.labels) {
+            const PxRect rect = ControlRect(origin_x, origin_y, *label);
+            const PxRect visible = rect.Intersect(clip);
+            if (visible.Empty()) continue;
+            DrawText(form.Fonts(), *label, rect, visible);
+            if (label->BorderStyle == 1) Outline(rect, visible, label->ForeColor);
+        }
+    }
+
+    void Outline(const PxRect& rect, const PxRect& visible, long rgb) {
+        Clip(visible);
+        SetColour(rgb);
+        const SDL_Rect r = rect.Sdl();
+        SDL_RenderDrawRect(r_, &r);
+    }
+
+    void DrawPicture(const PicturePtr& pic, const PxRect& dst, const PxRect& clip) {
+        if (dst.Empty() || dst.Intersect(clip).Empty()) return;
+        SDL_Texture* texture = PictureTextureFor(pic);
+        if (!texture) return;
+        Clip(clip);
+        const SDL_Rect d = dst.Sdl();
+        SDL_RenderCopy(r_, texture, nullptr, &d);
+    }
+
+    void DrawText(const FontEngine& fonts, const Label& label, const PxRect& rect,
+                  const PxRect& clip) {
+        auto* font = static_cast<TTF_Font*>(fonts.TtfFont(label.FontSize()));
+        if (!font) return;
+        const int points = static_cast<int>(
+            std::lround(std::clamp(label.FontSize(), FontEngine::kMinSize, FontEngine::kMaxSize)));
+        const int line_height = TTF_FontHeight(font);
+        const SDL_Color c = Colour(label.ForeColor);
+        const std::uint32_t rgb = c.r | (std::uint32_t{c.g} << 8) | (std::uint32_t{c.b} << 16);
+        Clip(clip);
+        std::string line;
+        int y = rect.y0;
+        auto draw_line = [&] {
+            if (!line.empty() && y < clip.y1 && y + line_height > clip.y0) {
+                FitVisibleWidth(fonts, label.FontSize(), clip.x1 - rect.x0, &line);
+                const TextTexture* t = TextTextureFor(font, line, points, rgb, c);
+                if (t && t->texture) {
+                    const SDL_Rect d{rect.x0, y, t->w, t->h};
+                    SDL_RenderCopy(r_, t->texture.get(), nullptr, &d);
+                }
+            }
+            line.clear();
+            y += line_height;
+        };
+        for (char ch : label.Caption()) {
+            const auto u = static_cast<unsigned char>(ch);
+            if (ch == '\n') {
+                draw_line();
+                if (y >= clip.y1) return;
+            } else if (u >= 0x20 && u != 0x7F) {
+                line.push_back(ch);
+            }
+        }
+        draw_line();
+    }
+
+    // A line too wide for one texture is cut to what can show right of its start; the face is
+    // monospace, so the average advance tells where to cut.
+    static void FitVisibleWidth(const FontEngine& fonts, float size, int room_px,
+                                std::string* line) {
+        const int width = fonts.WidthPixels(*line, size);
+        if (width <= kMaxSurfaceSide) return;
+        std::size_t glyphs = 0;
+        for (char ch : *line)
+            if ((static_cast<unsigned char>(ch) & 0xC0) != 0x80) ++glyphs;
+        const double advance = static_cast<double>(width) / static_cast<double>(glyphs);
+        const double fit = std::min<double>(std::max(room_px, 0), kMaxSurfaceSide / 2);
+        const auto keep = static_cast<std::size_t>(fit / advance) + 1;
+        std::size_t seen = 0;
+        for (std::size_t i = 0; i < line->size(); ++i) {
+            if ((static_cast<unsigned char>((*line)[i]) & 0xC0) != 0x80 && seen++ == keep) {
+                line->resize(i);
+                return;
+            }
+        }
+    }
+
+    const TextTexture* TextTextureFor(TTF_Font* font, const std::string& line, int points,
+                                      std::uint32_t rgb, SDL_Color colour) {
+        TextKey key{line, points, rgb};
+        if (const TextTexture* hit = texts_.Find(key)) return hit;
+        TextTexture entry;
+        SurfacePtr surface(TTF_RenderUTF8_Blended(font, line.c_str(), colour));
+        if (surface) {
+            entry.texture.reset(SDL_CreateTextureFromSurface(r_, surface.get()));
+            if (entry.texture) SDL_SetTextureBlendMode(entry.texture.get(), SDL_BLENDMODE_BLEND);
+            entry.w = surface->w;
+            entry.h = surface->h;
+        }
+        return &texts_.Put(std::move(key), std::move(entry));
+    }
+
+    SDL_Texture* PictureTextureFor(const PicturePtr& pic) {
+        const Picture* key = pic.get();
+        if (PictureTexture* hit = pictures_.Find(key)) {
+            if (hit->owner.lock() == pic) return hit->texture.get();
+            picture_bytes_ -= hit->bytes;  // a new picture at a freed one's address
+            pictures_.Erase(key);
+        }
+        PictureTexture entry;
+        entry.owner = pic;
+        entry.bytes = static_cast<std::size_t>(pic->Width()) *
+                      static_cast<std::size_t>(pic->Height()) * sizeof(std::uint32_t);
+        entry.texture.reset(SDL_CreateTexture(
+            r_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, pic->Width(), pic->Height()));
+        if (!entry.texture) return nullptr;
+        if (SDL_UpdateTexture(entry.texture.get(), nullptr, pic->Pixels().data(),
+                              pic->Width() * static_cast<int>(sizeof(std::uint32_t))) != 0)
+            return nullptr;
+        SDL_SetTextureBlendMode(entry.texture.get(), SDL_BLENDMODE_BLEND);
+        while (pictures_.Size() > 0 && (picture_bytes_ + entry.bytes > kMaxPictureTextureBytes ||
+                                        pictures_.Size() >= pictures_.Capacity())) {
+            picture_bytes_ -= pictures_.Oldest()->bytes;
+            pictures_.EvictOldest();
+        }
+        picture_bytes_ += entry.bytes;
+        return pictures_.Put(key, std::move(entry)).texture.get();
+    }
+
+    SDL_Renderer* r_;
+    LruCache<TextKey, TextTexture, TextKeyHash> texts_{kMaxTextTextures};
+    LruCache<const Picture*, PictureTexture> pictures_{kMaxPictureTextures};
+    std::size_t picture_bytes_ = 0;
+};
+
+// Paints the form with the software renderer on a surface of the given size and saves it.
+bool PaintToPng(const Form& form, int width_px, int height_px, const std::string& png_path,
+                std::string* error) {
+    SurfacePtr surface(
+        SDL_CreateRGBSurfaceWithFormat(0, width_px, height_px, 32, SDL_PIXELFORMAT_ARGB8888));
+    if (!surface) return Fail(error, std::string("cannot make a surface: ") + SDL_GetError());
+    {
+        RendererPtr renderer(SDL_CreateSoftwareRenderer(surface.get()));
+        if (!renderer) return Fail(error, std::string("cannot make a renderer: ") + SDL_GetError());
+        Painter painter(renderer.get());
+        painter.Paint(form, width_px, height_px);
+        SDL_RenderPresent(renderer.get());
+    }
+    if (IMG_SavePNG(surface.get(), png_path.c_str()) != 0)
+        return Fail(error, "cannot write " + png_path + ": " + IMG_GetError());
+    return true;
+}
+
+struct TimerState {
+    Timer* timer = nullptr;
+    bool running = false;
+    Uint64 since = 0;  // when it was enabled or last ticked
+};
+
+}  // namespace
+
+bool RenderFormToPng(const Form& form, const std::string& png_path, std::string* error) {
+    return PaintToPng(form, SidePx(form.Width), SidePx(form.Height), png_path, error);
+}
+
+bool QueryDisplaySize(int* width_px, int* height_px, std::string* error) {
+    VideoGuard video;
+    if (!video.Ok()) return Fail(error, std::string("no display: ") + SDL_GetError());
+    // SDL falls back to drivers that show nothing; a user would see no window at all.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const std::string name = driver ? driver : "";
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    if ((name == "offscreen" || name == "dummy" || name == "evdev") &&
+        !(requested && name == requested))
+        return Fail(error, "no display (only the \"" + name + "\" video driver is available)");
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0)
+        return Fail(error, std::string("cannot read the display size: ") + SDL_GetError());
+    if (width_px) *width_px = mode.w;
+    if (height_px) *height_px = mode.h;
+    return true;
+}
+
+struct Window::Impl {
+    explicit Impl(Form& f) : form(f) {}
+
+    Form& form;
+    // Destroyed in reverse order: textures, renderer, window, then the video subsystem.
+    VideoGuard video;
+    WindowPtr window;
+    RendererPtr renderer;
+    std::unique_ptr<Painter> painter;
+    std::vector<TimerState> timers;
+    std::string caption;
+    int x = 0, y = 0, w = 0, h = 0;
+
+    // Notes timers switched on since the last look, so each counts from its own start.
+    void RefreshTimers(Uint64 now) {
+        const auto& slots = form.Timers();
+        timers.resize(slots.size());
+        for (std::size_t i = 0; i < slots.size(); ++i) {
+            TimerState& s = timers[i];
+            if (s.timer != slots[i].timer) s = TimerState{slots[i].timer, false, now};
+            const bool on = s.timer && s.timer->Enabled && s.timer->Interval > 0;
+            if (on && !s.running) s.since = now;
+            s.running = on;
+        }
+    }
+
+    // Milliseconds until the next timer is due; -1 when none runs.
+    int WaitMs(Uint64 now) const {
+        Uint64 best = UINT64_MAX;
+        for (const TimerState& s : timers)
+            if (s.running) best = std::min(best, s.since + static_cast<Uint64>(s.timer->Interval));
+        if (best == UINT64_MAX) return -1;
+        return best <= now ? 0 : static_cast<int>(std::min<Uint64>(best - now, INT_MAX));
+    }
+
+    // Ticks every due timer; true when one ticked.
+    bool TickDue() {
+        bool ticked = false;
+        for (std::size_t i = 0; i < timers.size() && i < form.Timers().size(); ++i) {
+            const Uint64 now = SDL_GetTicks64();
+            TimerState& s = timers[i];
+            if (!s.running || !s.timer->Enabled ||
+                now < s.since + static_cast<Uint64>(s.timer->Interval))
+                continue;
+            s.since = now;
+            const std::function<void()> tick = form.Timers()[i].tick;  // the tick may add timers
+            if (tick) tick();
+            ticked = true;
+            RefreshTimers(SDL_GetTicks64());
+        }
+        return ticked;
+    }
+
+    // Returns true when the event asks for a redraw; sets *quit for SDL_QUIT.
+    bool Handle(const SDL_Event& ev, bool* quit) {
+        switch (ev.type) {
+            case SDL_QUIT:
+                *quit = true;
+                return false;
+            case SDL_KEYDOWN: {
+                const int vk = VirtualKeyFromSdl(ev.key.keysym.sym);
+                const Uint16 mod = ev.key.keysym.mod;
+                const int shift = ((mod & KMOD_SHIFT) ? 1 : 0) | ((mod & KMOD_CTRL) ? 2 : 0) |
+                                  ((mod & KMOD_ALT) ? 4 : 0);
+                if (vk != 0 && form.KeyDown) form.KeyDown(vk, shift);
+                return true;
+            }
+            case SDL_WINDOWEVENT:
+                switch (ev.window.event) {
+                    case SDL_WINDOWEVENT_EXPOSED:
+                    case SDL_WINDOWEVENT_SHOWN:
+                    case SDL_WINDOWEVENT_RESIZED:
+                    case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    case SDL_WINDOWEVENT_RESTORED:
+                        return true;
+                    default:
+                        return false;
+                }
+            default:
+                return false;
+        }
+    }
+
+    // Follows the form's caption, position and size.
+    void SyncWindow() {
+        if (caption != form.Caption) {
+            caption = form.Caption;
+            SDL_SetWindowTitle(window.get(), caption.c_str());
+        }
+        const int nx = EdgePx(form.Left), ny = EdgePx(form.Top);
+        const int nw = SidePx(form.Width), nh = SidePx(form.Height);
+        if (nx != x || ny != y) SDL_SetWindowPosition(window.get(), nx, ny);
+        if (nw != w || nh != h) SDL_SetWindowSize(window.get(), nw, nh);
+        x = nx, y = ny, w = nw, h = nh;
+    }
+};
+
+Window::Window(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Window::Window(PassKey, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Window::~Window() = default;
+
+std::unique_ptr<Window> Window::Create(Form& form, std::string* error) {
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    auto impl = std::make_unique<Impl>(form);
+    if (!impl->video.Ok()) {
+        Fail(error, std::string("cannot start the video subsystem: ") + SDL_GetError());
+        return nullptr;
+    }
+    impl->caption = form.Caption;
+    impl->x = EdgePx(form.Left);
+    impl->y = EdgePx(form.Top);
+    impl->w = SidePx(form.Width);
+    impl->h = SidePx(form.Height);
+    impl->window.reset(SDL_CreateWindow(impl->caption.c_str(), impl->x, impl->y, impl->w, impl->h,
+                                        SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN));
+    if (!impl->window) {
+        Fail(error, std::string("cannot create the window: ") + SDL_GetError());
+        return nullptr;
+    }
+    impl->renderer.reset(SDL_CreateRenderer(impl->window.get(), -1, SDL_RENDERER_ACCELERATED));
+    if (!impl->renderer)
+        impl->renderer.reset(SDL_CreateRenderer(impl->window.get(), -1, SDL_RENDERER_SOFTWARE));
+    if (!impl->renderer) {
+        Fail(error, std::string("cannot create a renderer: ") + SDL_GetError());
+        return nullptr;
+    }
+    impl->painter = std::make_unique<Painter>(impl->renderer.get());
+    SDL_RaiseWindow(impl->window.get());
+    SDL_SetWindowInputFocus(impl->window.get());
+    return std::make_unique<Window>(PassKey{}, std::move(impl));
+}
+
+int Window::Run() {
+    Impl& s = *impl_;
+    Present();
+    for (;;) {
+        s.RefreshTimers(SDL_GetTicks64());
+        const int wait = s.WaitMs(SDL_GetTicks64());
+        SDL_Event ev;
+        const int got = wait < 0 ? SDL_WaitEvent(&ev) : SDL_WaitEventTimeout(&ev, wait);
+        bool redraw = false;
+        bool quit = false;
+        if (got) {
+            redraw = s.Handle(ev, &quit);
+            for (int n = 0; !quit && n < kMaxEventsPerFrame && SDL_PollEvent(&ev); ++n)
+                redraw = s.Handle(ev, &quit) || redraw;
+        }
+        if (quit) return 0;
+        s.RefreshTimers(SDL_GetTicks64());
+        if (s.TickDue()) redraw = true;
+        if (redraw) Present();
+    }
+}
+
+void Window::Present() {
+    Impl& s = *impl_;
+    s.SyncWindow();
+    int w = 0, h = 0;
+    if (SDL_GetRendererOutputSize(s.renderer.get(), &w, &h) != 0) return;
+    s.painter->Paint(s.form, w, h);
+    SDL_RenderPresent(s.renderer.get());
+}
+
+bool Window::Screenshot(const std::string& png_path, std::string* error) {
+    int w = 0, h = 0;
+    if (SDL_GetRendererOutputSize(impl_->renderer.get(), &w, &h) != 0 || w <= 0 || h <= 0)
+        return Fail(error, std::string("cannot read the window size: ") + SDL_GetError());
+    return PaintToPng(impl_->form, std::min(w, kMaxSurfaceSide), std::min(h, kMaxSurfaceSide),
+                      png_path, error);
+}
+
+}  // namespace kavro::toolkit
