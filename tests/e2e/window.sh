@@ -100,7 +100,7 @@ key space
 state "not s['settings']['NoFormatting'] and any(i['Visible'] for i in s['imgIco'])"
 key Control_L
 state "s['settings']['Zoomed'] and s['fraScreenArea']['Width'] == 24000"
-key Control_R
+key Control_L
 state "not s['settings']['Zoomed'] and s['fraScreenArea']['Height'] == 18000"
 key Alt_L
 state "s['settings']['NoImages']"
