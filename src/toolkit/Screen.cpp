@@ -68,8 +68,8 @@ bool Fail(std::string* error, std::string why) {
 // Twips to a pixel edge. Every edge goes through here, so a surface that starts where another
 // ends starts on the very pixel row where the other stops. The small allowance absorbs float
 // error in sums such as 14.99999 for 15.
-int EdgePx(float twips) {
-    const double px = std::floor(static_cast<double>(twips) / 15.0 + 1e-4);
+int EdgePx(double twips) {
+    const double px = std::floor(twips / 15.0 + 1e-4);
     if (!std::isfinite(px)) return px > 0 ? INT_MAX / 4 : -INT_MAX / 4;
     return static_cast<int>(std::clamp(px, -1.0e9, 1.0e9));
 }
@@ -88,10 +88,16 @@ struct PxRect {
     SDL_Rect Sdl() const { return {x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)}; }
 };
 
-// A control's pixel rectangle, relative to an origin in pixels.
-PxRect ControlRect(int origin_x, int origin_y, const Control& c) {
-    return {origin_x + EdgePx(c.Left), origin_y + EdgePx(c.Top),
-            origin_x + EdgePx(c.Left + c.Width), origin_y + EdgePx(c.Top + c.Height)};
+// A rectangle given relative to an origin, both in twips, in window pixels. Edges are rounded
+// from window twips, so what a container holds lines up exactly with other containers.
+PxRect TwipsRect(double origin_x, double origin_y, double left, double top, double width,
+                 double height) {
+    return {EdgePx(origin_x + left), EdgePx(origin_y + top), EdgePx(origin_x + left + width),
+            EdgePx(origin_y + top + height)};
+}
+
+PxRect ControlRect(double origin_x, double origin_y, const Control& c) {
+    return TwipsRect(origin_x, origin_y, c.Left, c.Top, c.Width, c.Height);
 }
 
 SDL_Color Colour(long rgb) {
@@ -116,6 +122,22 @@ struct TextTexture {
     TexturePtr texture;  // null for text that renders as nothing
     int w = 0, h = 0;
 };
+// A picture at one drawn size: clipped copies of a texture at its own size are exact, where
+// a clipped stretch would resample it and break a band's pattern at a surface's edge.
+struct PictureKey {
+    const Picture* picture;
+    int w, h;
+    bool operator==(const PictureKey&) const = default;
+};
+struct PictureKeyHash {
+    std::size_t operator()(const PictureKey& k) const {
+        return std::hash<const void*>()(k.picture) ^ (std::size_t(k.w) * 1000003u) ^
+               (std::size_t(k.h) * 7919u);
+    }
+};
+// Larger drawn sizes are stretched by the renderer instead.
+constexpr long long kMaxScaledPixels = 4096LL * 4096;
+
 struct PictureTexture {
     std::weak_ptr<const Picture> owner;  // a freed picture's address may come back
     TexturePtr texture;
@@ -191,15 +213,14 @@ class Painter {
                 visible);
         for (const PictureBox::Band& band : box.Bands()) {
             if (!band.picture || band.picture->IsEmpty()) continue;
-            const PxRect dst{rect.x0 + EdgePx(band.x), rect.y0 + EdgePx(band.y),
-                             rect.x0 + EdgePx(band.x + band.w), rect.y0 + EdgePx(band.y + band.h)};
+            const PxRect dst = TwipsRect(box.Left, box.Top, band.x, band.y, band.w, band.h);
             DrawPicture(band.picture, dst, visible);
         }
         if (auto it = on.find(&box); it != on.end())
-            PaintContents(form, it->second, rect.x0, rect.y0, visible);
+            PaintContents(form, it->second, box.Left, box.Top, visible);
     }
 
-    void PaintContents(const Form& form, const Contents& contents, int origin_x, int origin_y,
+    void PaintContents(const Form& form, const Contents& contents, double origin_x, double origin_y,
                        const PxRect& clip) {
         for (const Image* image : contents.images) {
             const PxRect rect = ControlRect(origin_x, origin_y, *image);
@@ -232,7 +253,9 @@ class Painter {
 
     void DrawPicture(const PicturePtr& pic, const PxRect& dst, const PxRect& clip) {
         if (dst.Empty() || dst.Intersect(clip).Empty()) return;
-        SDL_Texture* texture = PictureTextureFor(pic);
+        const int w = dst.x1 - dst.x0, h = dst.y1 - dst.y0;
+        const bool scaled = static_cast<long long>(w) * h <= kMaxScaledPixels;
+        SDL_Texture* texture = scaled ? PictureTextureFor(pic, w, h) : PictureTextureFor(pic, 0, 0);
         if (!texture) return;
         Clip(clip);
         const SDL_Rect d = dst.Sdl();
@@ -311,23 +334,32 @@ class Painter {
         return &texts_.Put(std::move(key), std::move(entry));
     }
 
-    SDL_Texture* PictureTextureFor(const PicturePtr& pic) {
-        const Picture* key = pic.get();
+    // The picture's texture at w x h pixels (0 x 0: its own size).
+    SDL_Texture* PictureTextureFor(const PicturePtr& pic, int w, int h) {
+        const PictureKey key{pic.get(), w, h};
         if (PictureTexture* hit = pictures_.Find(key)) {
             if (hit->owner.lock() == pic) return hit->texture.get();
             picture_bytes_ -= hit->bytes;  // a new picture at a freed one's address
             pictures_.Erase(key);
         }
+        SurfacePtr source(SDL_CreateRGBSurfaceWithFormatFrom(
+            const_cast<std::uint32_t*>(pic->Pixels().data()), pic->Width(), pic->Height(), 32,
+            pic->Width() * static_cast<int>(sizeof(std::uint32_t)), SDL_PIXELFORMAT_ARGB8888));
+        if (!source) return nullptr;
+        SurfacePtr sized;
+        if (w > 0 && h > 0 && (w != pic->Width() || h != pic->Height())) {
+            sized.reset(SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888));
+            if (!sized) return nullptr;
+            SDL_SetSurfaceBlendMode(source.get(), SDL_BLENDMODE_NONE);
+            if (SDL_BlitScaled(source.get(), nullptr, sized.get(), nullptr) != 0) return nullptr;
+        }
+        SDL_Surface* use = sized ? sized.get() : source.get();
         PictureTexture entry;
         entry.owner = pic;
-        entry.bytes = static_cast<std::size_t>(pic->Width()) *
-                      static_cast<std::size_t>(pic->Height()) * sizeof(std::uint32_t);
-        entry.texture.reset(SDL_CreateTexture(
-            r_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, pic->Width(), pic->Height()));
+        entry.bytes = static_cast<std::size_t>(use->w) * static_cast<std::size_t>(use->h) *
+                      sizeof(std::uint32_t);
+        entry.texture.reset(SDL_CreateTextureFromSurface(r_, use));
         if (!entry.texture) return nullptr;
-        if (SDL_UpdateTexture(entry.texture.get(), nullptr, pic->Pixels().data(),
-                              pic->Width() * static_cast<int>(sizeof(std::uint32_t))) != 0)
-            return nullptr;
         SDL_SetTextureBlendMode(entry.texture.get(), SDL_BLENDMODE_BLEND);
         while (pictures_.Size() > 0 && (picture_bytes_ + entry.bytes > kMaxPictureTextureBytes ||
                                         pictures_.Size() >= pictures_.Capacity())) {
@@ -340,7 +372,7 @@ class Painter {
 
     SDL_Renderer* r_;
     LruCache<TextKey, TextTexture, TextKeyHash> texts_{kMaxTextTextures};
-    LruCache<const Picture*, PictureTexture> pictures_{kMaxPictureTextures};
+    LruCache<PictureKey, PictureTexture, PictureKeyHash> pictures_{kMaxPictureTextures};
     std::size_t picture_bytes_ = 0;
 };
 
