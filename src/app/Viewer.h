@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/Form1.h"
@@ -18,11 +19,11 @@ namespace kavro::app {
 
 // One row of the background region table.
 struct BackgroundRegion {
-    std::optional<long> Colour;      // red + 256 * green + 65536 * blue
-    std::optional<int> FirstLabel;   // upper bound of lblText + 1 when the region starts
-    std::optional<int> LastLabel;    // upper bound of lblText when it ends
-    document::Field Source;          // picture file name
-    document::Field Style;           // style, as text
+    std::optional<long> Colour;     // red + 256 * green + 65536 * blue
+    std::optional<int> FirstLabel;  // upper bound of lblText + 1 when the region starts
+    std::optional<int> LastLabel;   // upper bound of lblText when it ends
+    document::Field Source;         // picture file name
+    document::Field Style;          // style, as text
 };
 
 // Everything the viewer knows during a run: the window with its controls and all the state
@@ -61,6 +62,13 @@ struct Viewer {
     // Fitted sizes by (base size, percentage): a section of many runs in one font costs one
     // search.
     std::map<std::pair<float, double>, float> fittedSizes;
+    // Normal-file lookups of the current load: a file named many times is looked up once.
+    std::unordered_map<std::string, bool> fileLookups;
+    bool FileExists(const std::string& path) {
+        auto [it, added] = fileLookups.try_emplace(path, false);
+        if (added) it->second = toolkit::Services::FileExists(path);
+        return it->second;
+    }
 
     // Viewing.
     std::int16_t CurrentSection = 0;

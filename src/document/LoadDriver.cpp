@@ -103,7 +103,8 @@ void cmdLoad_Click(app::Viewer& v) {
     EmptyMacroTables(v.doc);
     int first_new_section = 1;
     ClearSection(v);
-    v.pictures.Clear();
+    v.pictures.NewLoad();
+    v.fileLookups.clear();
 
     const std::string metadata = v.sys.AppPath() + "/metadata/";
     for (const std::string& name : names) {

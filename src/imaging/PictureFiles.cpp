@@ -73,13 +73,23 @@ std::optional<toolkit::PicturePtr> DecodeGif(const std::string& path, PictureCac
 
 }  // namespace
 
+namespace {
+std::uintmax_t PixelBytes(const toolkit::PicturePtr& picture) {
+    return picture ? picture->Pixels().size() * sizeof(std::uint32_t) : 0;
+}
+}  // namespace
+
 bool PictureCache::Find(const std::string& path, toolkit::PicturePtr* out) {
     const auto it = entries_.find(path);
     if (it == entries_.end()) return false;
-    const std::optional<FileStamp> stamp = StampOf(path);
-    if (!stamp || stamp->size != it->second.size || stamp->mtime != it->second.mtime) {
-        entries_.erase(it);  // gone or changed on disk: decode afresh
-        return false;
+    if (it->second.checked != generation_) {
+        const std::optional<FileStamp> stamp = StampOf(path);
+        if (!stamp || stamp->size != it->second.size || stamp->mtime != it->second.mtime) {
+            pixel_bytes_ -= PixelBytes(it->second.picture);
+            entries_.erase(it);  // gone or changed on disk: decode afresh
+            return false;
+        }
+        it->second.checked = generation_;
     }
     if (out) *out = it->second.picture;
     return true;
@@ -89,7 +99,12 @@ void PictureCache::Store(const std::string& path, toolkit::PicturePtr picture) {
     // A file that cannot be stamped cannot be validated later, so it is not kept.
     const std::optional<FileStamp> stamp = StampOf(path);
     if (!stamp) return;
-    entries_[path] = Entry{stamp->size, stamp->mtime, std::move(picture)};
+    const std::uintmax_t bytes = PixelBytes(picture);
+    if (entries_.size() >= kMaxEntries || pixel_bytes_ + bytes > kMaxPixelBytes) Clear();
+    if (auto old = entries_.find(path); old != entries_.end())
+        pixel_bytes_ -= PixelBytes(old->second.picture);
+    pixel_bytes_ += bytes;
+    entries_[path] = Entry{stamp->size, stamp->mtime, std::move(picture), generation_};
 }
 
 toolkit::PicturePtr LoadPictureFile(const std::string& path, PictureCache* cache) {

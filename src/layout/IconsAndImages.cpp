@@ -7,12 +7,12 @@ namespace kavro::layout {
 namespace {
 
 // The item's own folder first, then the default folder; empty when neither has the file.
-std::string FindItemFile(const app::Viewer& v, const char* folder, const std::string& name) {
+std::string FindItemFile(app::Viewer& v, const char* folder, const std::string& name) {
     const std::string metadata = v.sys.AppPath() + "/metadata/";
     const std::string own = metadata + v.RomName + "/" + folder + "/" + name;
-    if (toolkit::Services::FileExists(own)) return own;
+    if (v.FileExists(own)) return own;
     const std::string fallback = metadata + "default/" + folder + "/" + name;
-    if (toolkit::Services::FileExists(fallback)) return fallback;
+    if (v.FileExists(fallback)) return fallback;
     return std::string();
 }
 

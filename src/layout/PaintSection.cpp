@@ -40,12 +40,12 @@ void Grow(float& height, double step, Done done) {
         height = static_cast<float>(height + step);
 }
 
-std::string FindBackgroundPicture(const app::Viewer& v, const std::string& source) {
+std::string FindBackgroundPicture(app::Viewer& v, const std::string& source) {
     const std::string metadata = v.sys.AppPath() + "/metadata/";
     const std::string preferred = metadata + "default/images/" + source;
-    if (toolkit::Services::FileExists(preferred)) return preferred;
+    if (v.FileExists(preferred)) return preferred;
     const std::string own = metadata + v.RomName + "/images/" + source;
-    if (toolkit::Services::FileExists(own)) return own;
+    if (v.FileExists(own)) return own;
     return std::string();
 }
 
