@@ -12,7 +12,9 @@
 #include "app/Startup.h"
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
+#include "document/ContentHandler.h"
 #include "document/LoadDriver.h"
+#include "document/SaxReader.h"
 #include "layout/LayoutSection.h"
 
 namespace {
@@ -22,7 +24,7 @@ using kavro::app::Viewer;
 
 // A program folder with a generated document; removed at exit.
 class BenchHome {
-public:
+  public:
     BenchHome() {
         std::string pattern = (fs::temp_directory_path() / "kavro-bench-XXXXXX").string();
         if (::mkdtemp(pattern.data())) path_ = pattern;
@@ -39,7 +41,7 @@ public:
         std::ofstream(path_ / "metadata" / "mk" / name, std::ios::binary) << text;
     }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -77,7 +79,7 @@ struct Session {
 Session Start(const fs::path& home, const std::string& command_line) {
     Session s;
     s.services = std::make_unique<kavro::toolkit::HeadlessServices>(home.string(), command_line,
-                                                                     1920 * 15.0f, 1080 * 15.0f);
+                                                                    1920 * 15.0f, 1080 * 15.0f);
     std::string error;
     s.viewer = std::make_unique<Viewer>(*s.services,
                                         kavro::toolkit::FontEngine::Create("Consolas", &error));
@@ -99,12 +101,13 @@ void BM_FullLoad(benchmark::State& state) {
     const int lines = static_cast<int>(state.range(0));
     home.Write("command.xml", GeneratedDocument(lines, state.range(1) != 0));
     Session s = Start(home.Path(), "mk command");
-    for (auto _ : state) kavro::document::cmdLoad_Click(*s.viewer);
+    for (auto _ : state)
+        kavro::document::cmdLoad_Click(*s.viewer);
     state.counters["us_per_line"] = benchmark::Counter(
-        static_cast<double>(lines), benchmark::Counter::kIsIterationInvariantRate |
-                                        benchmark::Counter::kInvert);
-    state.counters["decodes_per_load"] =
-        static_cast<double>(s.viewer->pictures.Decodes()) / static_cast<double>(state.iterations() + 1);
+        static_cast<double>(lines),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["decodes_per_load"] = static_cast<double>(s.viewer->pictures.Decodes()) /
+                                         static_cast<double>(state.iterations() + 1);
     ReportPeakMemory(state);
 }
 BENCHMARK(BM_FullLoad)
@@ -113,10 +116,29 @@ BENCHMARK(BM_FullLoad)
     ->Args({10000, 1})
     ->Unit(benchmark::kMillisecond);
 
+// The XML parse and conversion alone of the same documents, for the ratio to the full load.
+void BM_ParseOnly(benchmark::State& state) {
+    BenchHome home;
+    home.Write("command.xml", GeneratedDocument(static_cast<int>(state.range(0)), true));
+    const std::string path = (home.Path() / "metadata" / "mk" / "command.xml").string();
+    for (auto _ : state) {
+        kavro::document::ConvertedDocument doc;
+        kavro::document::HandlerContext context;
+        kavro::document::ContentHandler handler(doc, context, [](const std::string&) {});
+        kavro::document::SaxReader reader;
+        reader.contentHandler = &handler;
+        reader.putFeature("prohibit-dtd", false);
+        reader.parseURL(path);
+        benchmark::DoNotOptimize(doc.SectionMarkup.size());
+    }
+}
+BENCHMARK(BM_ParseOnly)->Arg(10000)->Unit(benchmark::kMillisecond);
+
 // The bundled demo, as scripts/run shows it.
 void BM_DemoLoad(benchmark::State& state) {
     Session s = Start(fs::path(KAVRO_SOURCE_DIR), "mk command");
-    for (auto _ : state) kavro::document::cmdLoad_Click(*s.viewer);
+    for (auto _ : state)
+        kavro::document::cmdLoad_Click(*s.viewer);
     ReportPeakMemory(state);
 }
 BENCHMARK(BM_DemoLoad)->Unit(benchmark::kMillisecond);
@@ -133,7 +155,8 @@ void BM_ThousandIcons(benchmark::State& state) {
     doc += "</section></d>";
     home.Write("command.xml", doc);
     Session s = Start(home.Path(), "mk command");
-    for (auto _ : state) kavro::document::cmdLoad_Click(*s.viewer);
+    for (auto _ : state)
+        kavro::document::cmdLoad_Click(*s.viewer);
     state.counters["decodes_per_load"] =
         static_cast<double>(s.viewer->pictures.Decodes()) / static_cast<double>(state.iterations());
 }
@@ -155,12 +178,17 @@ void BM_ScrollKey(benchmark::State& state) {
 BENCHMARK(BM_ScrollKey)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 void BM_ToggleKey(benchmark::State& state) {
-    Session s = Start(fs::path(KAVRO_SOURCE_DIR), "mk command");
+    BenchHome home;
+    if (state.range(0) > 0)
+        home.Write("command.xml", GeneratedDocument(static_cast<int>(state.range(0)), true));
+    Session s = Start(state.range(0) > 0 ? home.Path() : fs::path(KAVRO_SOURCE_DIR), "mk command");
     Viewer& v = *s.viewer;
     kavro::app::timLoad_Timer(v);
-    for (auto _ : state) kavro::app::Form_KeyDown(v, v.RemoveFormattingKey, 0);
+    for (auto _ : state)
+        kavro::app::Form_KeyDown(v, v.RemoveFormattingKey, 0);
 }
-BENCHMARK(BM_ToggleKey)->Unit(benchmark::kMillisecond);
+// 0: the bundled demo.
+BENCHMARK(BM_ToggleKey)->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

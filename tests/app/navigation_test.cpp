@@ -14,12 +14,13 @@ constexpr int kUp = 38, kDown = 40, kLeft = 37, kRight = 39, kEsc = 27, kCtrl = 
 
 std::string Lines(int count, const std::string& word) {
     std::string text;
-    for (int i = 0; i < count; ++i) text += word + std::to_string(i) + "\n";
+    for (int i = 0; i < count; ++i)
+        text += word + std::to_string(i) + "\n";
     return text;
 }
 
 class NavigationTest : public ViewerTest {
-protected:
+  protected:
     // Three sections: a long one, a short one, a long one.
     app::Viewer& LoadThree() {
         return Load(Head() + "<section>\n" + Lines(80, "a") + "</section><section>\nshort\n" +
@@ -38,10 +39,12 @@ TEST_F(NavigationTest, ScrollingMovesTheStripByOneLineAndBack) {
     EXPECT_EQ(Top(0), area_top);
     Key(kUp);
     EXPECT_EQ(Top(0), area_top) << "scrolling up at the top does nothing";
-    for (int i = 0; i < 5; ++i) Key(kDown);
+    for (int i = 0; i < 5; ++i)
+        Key(kDown);
     EXPECT_NEAR(Top(0), area_top - 5 * step, 0.01);
     EXPECT_FLOAT_EQ(Top(1), Top(0) + v.form.picSection[0].Height) << "the strip stays stacked";
-    for (int i = 0; i < 5; ++i) Key(kUp);
+    for (int i = 0; i < 5; ++i)
+        Key(kUp);
     EXPECT_NEAR(Top(0), area_top, 0.01);
     Key(kUp);
     EXPECT_NEAR(Top(0), area_top, 0.01);
@@ -71,7 +74,8 @@ TEST_F(NavigationTest, CurrentSectionIsTheLastBottomInsideTheArea) {
     // Scroll until section 1's bottom enters the area: section 2 (short) is then inside too.
     const auto& area = v.form.fraScreenArea;
     int guard = 0;
-    while (v.CurrentSection == 1 && guard++ < 10000) Key(kDown);
+    while (v.CurrentSection == 1 && guard++ < 10000)
+        Key(kDown);
     const auto& s1 = v.form.picSection[0];
     const auto& s2 = v.form.picSection[1];
     EXPECT_LE(s1.Top + s1.Height, area.Top + area.Height);
@@ -115,7 +119,8 @@ TEST_F(NavigationTest, OneSectionSwitchUndoesScrolling) {
 TEST_F(NavigationTest, NothingMovesBeforeTheFirstLoadOrWithoutSections) {
     Write("metadata/mk/command.xml", "<d/>");
     auto& v = Start();
-    for (int key : {kUp, kDown, kLeft, kRight}) Key(key);
+    for (int key : {kUp, kDown, kLeft, kRight})
+        Key(key);
     EXPECT_EQ(v.CurrentSection, 0);
     app::timLoad_Timer(v);
     EXPECT_EQ(v.CurrentSection, 1);
@@ -125,8 +130,8 @@ TEST_F(NavigationTest, NothingMovesBeforeTheFirstLoadOrWithoutSections) {
 }
 
 TEST_F(NavigationTest, StepFollowsTheFittedFont) {
-    auto& small = Load(Head() + "<section>\n" + Lines(100, "x") + "</section>", "mk command",
-                       320, 240);
+    auto& small =
+        Load(Head() + "<section>\n" + Lines(100, "x") + "</section>", "mk command", 320, 240);
     const float small_step = small.form.TextHeight("0");
     EXPECT_LT(small.form.FontSize(), 12.0f);
     const float before = small.form.picSection[0].Top;
@@ -158,6 +163,14 @@ TEST_F(NavigationTest, TogglesReloadFromSectionOne) {
     Key(kSpace);
     EXPECT_TRUE(v.NoFormatting);
     EXPECT_FALSE(v.form.imgImage[0].Visible);
+}
+
+TEST_F(NavigationTest, HeldToggleKeyTogglesOncePerKeyDown) {
+    auto& v = Load(Head() + "<section>\nx\n</section>");
+    for (int repeat = 1; repeat <= 3; ++repeat) {
+        Key(kSpace);
+        EXPECT_EQ(v.NoFormatting, repeat % 2 == 1) << repeat;
+    }
 }
 
 TEST_F(NavigationTest, FirstMatchingKeyWinsAndModifiersAreIgnored) {
