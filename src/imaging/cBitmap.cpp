@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "imaging/Surfaces.h"
+#include "toolkit/PictureHeader.h"
 #include "imaging/cGraphics.h"
 #include "toolkit/LoadPicture.h"
 
@@ -88,125 +89,15 @@ std::string Trim(const std::string& s) {
     return s.substr(first, last - first + 1);
 }
 
-// What a file's first bytes say about it, before any decoder sees it.
-struct Sniffed {
-    bool known = false;      // a format whose header was read
-    bool malformed = false;  // that header is broken
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    long declared_format = 0;  // PNG palette/grey depths below 8 bits
-};
-
 using Bytes = std::vector<std::uint8_t>;
 
-std::uint32_t Be16(const Bytes& b, std::size_t at) {
-    return (std::uint32_t{b[at]} << 8) | std::uint32_t{b[at + 1]};
-}
-std::uint32_t Be32(const Bytes& b, std::size_t at) {
-    return (Be16(b, at) << 16) | Be16(b, at + 2);
-}
-std::uint32_t Le16(const Bytes& b, std::size_t at) {
-    return std::uint32_t{b[at]} | (std::uint32_t{b[at + 1]} << 8);
-}
-std::uint32_t Le32(const Bytes& b, std::size_t at) {
-    return Le16(b, at) | (Le16(b, at + 2) << 16);
-}
-bool Starts(const Bytes& b, const char* magic, std::size_t n) {
-    return b.size() >= n && std::memcmp(b.data(), magic, n) == 0;
-}
-
-Sniffed SniffPng(const Bytes& b) {
-    Sniffed s;
-    s.known = true;
-    if (b.size() < 29 || std::memcmp(b.data() + 12, "IHDR", 4) != 0) {
-        s.malformed = true;
-        return s;
-    }
-    s.width = Be32(b, 16);
-    s.height = Be32(b, 20);
-    const int depth = b[24];
-    const int colour_type = b[25];
-    if (colour_type == 3 || colour_type == 0) {
-        if (depth == 1) s.declared_format = PixelFormat1bppIndexed;
-        if (depth == 2 || depth == 4) s.declared_format = PixelFormat4bppIndexed;
-    }
-    return s;
-}
-
-Sniffed SniffGif(const Bytes& b) {
-    Sniffed s;
-    s.known = true;
-    if (b.size() < 10) {
-        s.malformed = true;
-        return s;
-    }
-    s.width = Le16(b, 6);
-    s.height = Le16(b, 8);
-    return s;
-}
-
-Sniffed SniffBmp(const Bytes& b) {
-    Sniffed s;
-    s.known = true;
-    if (b.size() < 26) {
-        s.malformed = true;
-        return s;
-    }
-    if (Le32(b, 14) == 12) {
-        s.width = Le16(b, 18);
-        s.height = Le16(b, 20);
-        return s;
-    }
-    const auto w = static_cast<std::int32_t>(Le32(b, 18));
-    const auto h = static_cast<std::int32_t>(Le32(b, 22));  // negative for top-down rows
-    if (w <= 0 || h == INT32_MIN) {
-        s.malformed = true;
-        return s;
-    }
-    s.width = static_cast<std::uint32_t>(w);
-    s.height = static_cast<std::uint32_t>(h < 0 ? -h : h);
-    return s;
-}
-
-// Walks the marker segments up to the frame header. A header beyond the bytes read leaves
-// the size unknown, and the decoded size is checked instead.
-Sniffed SniffJpeg(const Bytes& b) {
-    Sniffed s;
-    std::size_t at = 2;
-    while (at + 4 <= b.size()) {
-        if (b[at] != 0xFF) break;
-        const std::uint8_t marker = b[at + 1];
-        if (marker == 0xFF) {
-            ++at;
-            continue;
-        }
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
-            at += 2;
-            continue;
-        }
-        if (marker == 0xD9 || marker == 0xDA) break;
-        const bool frame =
-            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame) {
-            if (at + 9 > b.size()) break;
-            s.known = true;
-            s.height = Be16(b, at + 5);
-            s.width = Be16(b, at + 7);
-            return s;
-        }
-        const std::uint32_t len = Be16(b, at + 2);
-        if (len < 2) break;
-        at += 2 + len;
-    }
-    return s;
-}
-
-Sniffed Sniff(const Bytes& b) {
-    if (Starts(b, "\x89PNG\r\n\x1a\n", 8)) return SniffPng(b);
-    if (Starts(b, "GIF87a", 6) || Starts(b, "GIF89a", 6)) return SniffGif(b);
-    if (Starts(b, "BM", 2)) return SniffBmp(b);
-    if (Starts(b, "\xFF\xD8\xFF", 3)) return SniffJpeg(b);
-    return {};
+// PNG palette and grey depths below 8 bits, which the decoder widens.
+long DeclaredFormat(const toolkit::PictureHeader& h) {
+    if (h.format != toolkit::PictureHeader::Format::Png) return 0;
+    if (h.png_colour_type != 3 && h.png_colour_type != 0) return 0;
+    if (h.png_bit_depth == 1) return PixelFormat1bppIndexed;
+    if (h.png_bit_depth == 2 || h.png_bit_depth == 4) return PixelFormat4bppIndexed;
+    return 0;
 }
 
 bool TooLarge(long long w, long long h) {
@@ -427,14 +318,16 @@ long cBitmap::LoadFromFile(const std::string& sFileName) {
         status = FileNotFound;
     } else if (const std::optional<Bytes> head = ReadHead(sFileName); !head) {
         status = AccessDenied;
-    } else if (const Sniffed sniffed = Sniff(*head); sniffed.malformed) {
+    } else if (const toolkit::PictureHeader header = toolkit::ReadPictureHeader(*head);
+               header.malformed) {
         status = UnknownImageFormat;
-    } else if (sniffed.known && (sniffed.width == 0 || sniffed.height == 0)) {
+    } else if (header.sizes_known && (header.width == 0 || header.height == 0)) {
         status = UnknownImageFormat;
-    } else if (sniffed.known && TooLarge(sniffed.width, sniffed.height)) {
+    } else if (header.oversized_frame ||
+               (header.sizes_known && TooLarge(header.width, header.height))) {
         status = OutOfMemory;  // refused before a decoder allocates for it
     } else {
-        declared = sniffed.declared_format;
+        declared = DeclaredFormat(header);
         UniqueSurface decoded(IMG_Load_RW(SDL_RWFromFile(sFileName.c_str(), "rb"), 1));
         if (!decoded || decoded->w <= 0 || decoded->h <= 0 || !decoded->format) {
             status = UnknownImageFormat;
