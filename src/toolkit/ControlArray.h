@@ -47,7 +47,8 @@ public:
         if (i <= 0 || i > kMaxIndex || Exists(i)) return false;
         if (i > UBound()) elements_.resize(static_cast<std::size_t>(i) + 1);
         auto element = std::make_unique<T>(*elements_[0]);
-        element->CopyDesignFrom(*elements_[0]);
+        // Settings are copied; what was drawn on element 0 is not.
+        if constexpr (requires { element->Cls(); }) element->Cls();
         element->Index = i;
         element->Visible = false;
         elements_[static_cast<std::size_t>(i)] = std::move(element);

@@ -11,16 +11,4 @@ void Image::SetPicture(PicturePtr picture) {
     Height = static_cast<float>(picture_->Height()) * 15.0f;
 }
 
-void Image::CopyDesignFrom(const Image& other) {
-    if (&other == this) return;
-    picture_ = other.picture_;
-    Stretch = other.Stretch;
-    BorderStyle = other.BorderStyle;
-    Left = other.Left;
-    Top = other.Top;
-    Width = other.Width;
-    Height = other.Height;
-    Container = other.Container;
-}
-
 }  // namespace kavro::toolkit

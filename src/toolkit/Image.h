@@ -15,7 +15,6 @@ public:
     bool Stretch = false;
     int BorderStyle = 0;  // 0 none, 1 fixed single
 
-    void CopyDesignFrom(const Image& other);
 
 private:
     PicturePtr picture_;

@@ -23,21 +23,6 @@ void Label::SetAutoSize(bool on) {
     Fit();
 }
 
-void Label::CopyDesignFrom(const Label& other) {
-    if (&other == this) return;
-    fonts_ = other.fonts_;
-    caption_ = other.caption_;
-    font_size_ = other.font_size_;
-    auto_size_ = other.auto_size_;
-    ForeColor = other.ForeColor;
-    BorderStyle = other.BorderStyle;
-    Left = other.Left;
-    Top = other.Top;
-    Width = other.Width;
-    Height = other.Height;
-    Container = other.Container;
-}
-
 void Label::Fit() {
     if (!auto_size_ || fonts_ == nullptr) return;
     // An empty caption still measures one line high, as an auto-sized label keeps its height.

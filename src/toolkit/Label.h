@@ -25,8 +25,6 @@ public:
     long ForeColor = 0xFFFFFF;  // red + 256 * green + 65536 * blue
     int BorderStyle = 0;        // 0 none, 1 fixed single
 
-    // Copies what a newly loaded array element takes from element 0.
-    void CopyDesignFrom(const Label& other);
 
 private:
     void Fit();

@@ -26,8 +26,6 @@ public:
     void Cls() { bands_.clear(); }
     const std::vector<Band>& Bands() const { return bands_; }
 
-    // Copies the design settings only; drawing is not copied.
-    void CopyDesignFrom(const PictureBox& other);
 
 private:
     std::vector<Band> bands_;
