@@ -10,7 +10,7 @@ class FontEngine;
 
 // A text label in the window's font face. Transparent: what lies behind it shows through.
 class Label : public Control {
-public:
+  public:
     explicit Label(const FontEngine* fonts = nullptr) : fonts_(fonts) {}
 
     const std::string& Caption() const { return caption_; }
@@ -25,8 +25,7 @@ public:
     long ForeColor = 0xFFFFFF;  // red + 256 * green + 65536 * blue
     int BorderStyle = 0;        // 0 none, 1 fixed single
 
-
-private:
+  private:
     void Fit();
 
     const FontEngine* fonts_;

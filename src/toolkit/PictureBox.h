@@ -11,7 +11,7 @@ namespace kavro::toolkit {
 // draws is kept as a list of draw operations and replayed at every frame, so a surface of any
 // height needs no texture of its own. It clips the controls it contains.
 class PictureBox : public Control {
-public:
+  public:
     struct Band {  // one PaintPicture: the picture stretched to w x h at x, y (twips)
         PicturePtr picture;
         float x = 0, y = 0, w = 0, h = 0;
@@ -26,8 +26,7 @@ public:
     void Cls() { bands_.clear(); }
     const std::vector<Band>& Bands() const { return bands_; }
 
-
-private:
+  private:
     std::vector<Band> bands_;
 };
 
