@@ -7,7 +7,6 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "imaging/Surfaces.h"
@@ -74,7 +73,6 @@ std::string GdiErrorText(long lError) {
 namespace {
 
 // Enough of a file to find the frame size of any reasonable JPEG (EXIF blocks come first).
-constexpr std::size_t kHeaderBytes = 64 * 1024;
 
 std::string Upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
@@ -202,14 +200,6 @@ void FoldColourKey(SDL_Surface& s) {
     SDL_SetColorKey(&s, SDL_FALSE, 0);
 }
 
-std::optional<Bytes> ReadHead(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    Bytes head(kHeaderBytes);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-    return head;
-}
 
 }  // namespace
 
@@ -316,10 +306,12 @@ long cBitmap::LoadFromFile(const std::string& sFileName) {
     std::error_code ec;
     if (sFileName.empty() || !std::filesystem::is_regular_file(sFileName, ec)) {
         status = FileNotFound;
-    } else if (const std::optional<Bytes> head = ReadHead(sFileName); !head) {
+    } else if (std::filesystem::file_size(sFileName, ec) == 0) {
+        status = UnknownImageFormat;
+    } else if (const std::optional<Bytes> bytes = toolkit::ReadPictureFile(sFileName); !bytes) {
         status = AccessDenied;
-    } else if (const toolkit::PictureHeader header = toolkit::ReadPictureHeader(*head);
-               header.malformed) {
+    } else if (const toolkit::PictureHeader header = toolkit::ReadPictureHeader(*bytes);
+               header.malformed || header.truncated) {
         status = UnknownImageFormat;
     } else if (header.sizes_known && (header.width == 0 || header.height == 0)) {
         status = UnknownImageFormat;
@@ -328,7 +320,8 @@ long cBitmap::LoadFromFile(const std::string& sFileName) {
         status = OutOfMemory;  // refused before a decoder allocates for it
     } else {
         declared = DeclaredFormat(header);
-        UniqueSurface decoded(IMG_Load_RW(SDL_RWFromFile(sFileName.c_str(), "rb"), 1));
+        UniqueSurface decoded(
+            IMG_Load_RW(SDL_RWFromConstMem(bytes->data(), static_cast<int>(bytes->size())), 1));
         if (!decoded || decoded->w <= 0 || decoded->h <= 0 || !decoded->format) {
             status = UnknownImageFormat;
         } else if (TooLarge(decoded->w, decoded->h)) {

@@ -7,7 +7,6 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -17,27 +16,12 @@ namespace kavro::toolkit {
 
 namespace {
 
-// No picture file the viewer shows comes near this; larger files are refused unread.
-constexpr std::streamoff kMaxFileBytes = 512LL * 1024 * 1024;
-
 struct SurfaceDeleter {
     void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
 };
 using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
 
 using Bytes = std::vector<unsigned char>;
-
-std::optional<Bytes> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size <= 0 || size > kMaxFileBytes) return std::nullopt;
-    in.seekg(0, std::ios::beg);
-    Bytes data(static_cast<std::size_t>(size));
-    if (!in.read(reinterpret_cast<char*>(data.data()), size)) return std::nullopt;
-    return data;
-}
 
 bool SideOk(int side) {
     return side > 0 && side <= kMaxPictureSide;
@@ -57,7 +41,7 @@ std::string TypeHint(const std::string& path) {
 }  // namespace
 
 std::optional<PicturePtr> LoadPicture(const std::string& path) {
-    std::optional<Bytes> data = ReadFile(path);
+    std::optional<Bytes> data = ReadPictureFile(path);
     if (!data) return std::nullopt;
     // The whole file is at hand: a known format must show acceptable sizes before decoding.
     if (const PictureHeader header = ReadPictureHeader(*data);

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <fstream>
 
 #include "toolkit/LoadPicture.h"
 
@@ -48,6 +49,20 @@ void ReadPng(const Bytes& b, PictureHeader& h) {
     Sizes(h, Be32(b, 16), Be32(b, 20));
     h.png_bit_depth = b[24];
     h.png_colour_type = b[25];
+    // Every chunk must lie within the bytes, up to the end chunk. Each step moves on by at
+    // least 12 bytes, so the walk is bounded by the size.
+    std::size_t at = 8;
+    while (at + 8 <= b.size()) {
+        const std::uint32_t length = Be32(b, at);
+        if (length > 0x7FFFFFFFu) {
+            h.malformed = true;
+            return;
+        }
+        if (b.size() - at < std::size_t{12} + length) break;
+        if (std::memcmp(b.data() + at + 4, "IEND", 4) == 0) return;
+        at += std::size_t{12} + length;
+    }
+    h.truncated = true;
 }
 
 // Every frame of a GIF is checked, not only the logical screen: a decoder sizes its buffer
@@ -149,11 +164,25 @@ void ReadJpeg(const Bytes& b, PictureHeader& h) {
     }
 }
 
+constexpr std::streamoff kMaxFileBytes = 512LL * 1024 * 1024;
+
 }  // namespace
 
+std::optional<std::vector<unsigned char>> ReadPictureFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size <= 0 || size > kMaxFileBytes) return std::nullopt;
+    in.seekg(0, std::ios::beg);
+    std::vector<unsigned char> data(static_cast<std::size_t>(size));
+    if (!in.read(reinterpret_cast<char*>(data.data()), size)) return std::nullopt;
+    return data;
+}
+
 bool PictureHeader::SizesAcceptable() const {
-    return format != Format::Unknown && !malformed && !oversized_frame && sizes_known &&
-           SideOk(width) && SideOk(height);
+    return format != Format::Unknown && !malformed && !oversized_frame && !truncated &&
+           sizes_known && SideOk(width) && SideOk(height);
 }
 
 PictureHeader ReadPictureHeader(const std::vector<unsigned char>& bytes) {
