@@ -108,7 +108,8 @@ std::string DumpState(const Viewer& v) {
                          {"BordersKey", Optional(v.BordersKey)},
                          {"Zoomed", v.Zoomed},
                          {"NoImages", v.NoImages},
-                         {"NoFormatting", v.NoFormatting}};
+                         {"NoFormatting", v.NoFormatting},
+                         {"Rotate", v.Rotate}};
     j["screen"] = Json{{"Width", v.sys.ScreenWidth()}, {"Height", v.sys.ScreenHeight()}};
     j["Form1"] = Json{{"Left", f.Left},         {"Top", f.Top},
                       {"Width", f.Width},       {"Height", f.Height},

@@ -1,5 +1,7 @@
 #include "app/Keys.h"
 
+#include <algorithm>
+
 #include "app/Navigation.h"
 #include "app/Settings.h"
 #include "app/WindowGeometry.h"
@@ -19,29 +21,62 @@ void ToggleAndReload(Viewer& v, bool& flag) {
 
 }  // namespace
 
+void RunAction(Viewer& v, Action action) {
+    switch (action) {
+        case Action::ScrollUp:
+            cmdUp_Click(v);
+            break;
+        case Action::ScrollDown:
+            cmdDown_Click(v);
+            break;
+        case Action::PrevSection:
+            cmdLastSect_Click(v);
+            break;
+        case Action::NextSection:
+            cmdNextSect_Click(v);
+            break;
+        case Action::Exit:
+            SaveSettings(v);
+            v.sys.End(0);
+            break;
+        case Action::Zoom:
+            ToggleAndReload(v, v.Zoomed);
+            break;
+        case Action::RemoveImages:
+            ToggleAndReload(v, v.NoImages);
+            break;
+        case Action::RemoveFormatting:
+            ToggleAndReload(v, v.NoFormatting);
+            break;
+    }
+}
+
 void Form_KeyDown(Viewer& v, int KeyCode, int /*Shift*/) {
-    if (KeyCode == v.ScrollUpKey) {
-        cmdUp_Click(v);
-    } else if (KeyCode == v.ScrollDownKey) {
-        cmdDown_Click(v);
-    } else if (KeyCode == v.PrevSectionKey) {
-        cmdLastSect_Click(v);
-    } else if (KeyCode == v.NextSectionKey) {
-        cmdNextSect_Click(v);
-    } else if (KeyCode == v.ExitKey) {
-        SaveSettings(v);
-        v.sys.End(0);
-    } else if (KeyCode == v.ZoomKey) {
-        ToggleAndReload(v, v.Zoomed);
-    } else if (KeyCode == v.RemoveImagesKey) {
-        ToggleAndReload(v, v.NoImages);
-    } else if (KeyCode == v.RemoveFormattingKey) {
-        ToggleAndReload(v, v.NoFormatting);
-    } else if (v.BordersKey && KeyCode == *v.BordersKey) {
+    // By Action, so the first setting in the order of precedence wins.
+    const std::int16_t codes[kActionCount] = {
+        v.ScrollUpKey, v.ScrollDownKey, v.PrevSectionKey,  v.NextSectionKey,
+        v.ExitKey,     v.ZoomKey,       v.RemoveImagesKey, v.RemoveFormattingKey};
+    for (std::size_t i = 0; i < kActionCount; ++i) {
+        if (KeyCode == codes[i]) {
+            RunAction(v, static_cast<Action>(i));
+            return;
+        }
+    }
+    if (v.BordersKey && KeyCode == *v.BordersKey) {
         v.BordersShown = !v.BordersShown;
         SetBorders(v, v.BordersShown ? 1 : 0);
     } else if (KeyCode == 0) {
         SetBorders(v, 1);
+    }
+}
+
+void Form_ControllerDown(Viewer& v, const toolkit::ControllerInput& input) {
+    for (std::size_t i = 0; i < kActionCount; ++i) {
+        const auto& inputs = v.ControllerInputs[i];
+        if (std::find(inputs.begin(), inputs.end(), input) != inputs.end()) {
+            RunAction(v, static_cast<Action>(i));
+            return;
+        }
     }
 }
 

@@ -206,6 +206,10 @@ int RunProgram(int argc, char** argv) {
         Form_KeyDown(v, key, shift);
         if (options.dump) WriteDump(v, *options.dump);
     };
+    v.form.ControllerDown = [&v, &options](const toolkit::ControllerInput& input) {
+        Form_ControllerDown(v, input);
+        if (options.dump) WriteDump(v, *options.dump);
+    };
     v.form.AddTimer(&v.form.timLoad, [&v, &options] {
         timLoad_Timer(v);
         for (int key : options.keys) Form_KeyDown(v, key, 0);
@@ -232,6 +236,7 @@ int RunProgram(int argc, char** argv) {
             services->MsgBox("Kavro cannot open its window: " + error);
             return kExitEnvironment;
         }
+        window->UseControllers(home);
         return window->Run();
     } catch (const toolkit::ProgramEnd& end) {
         return end.status;

@@ -15,6 +15,7 @@ namespace {
 
 constexpr std::string_view kInput = "Input";
 constexpr std::string_view kSettings = "Settings";
+constexpr std::string_view kJoystick = "Joystick";
 // The value buffer of the profile call holds 250 characters including the terminator.
 constexpr std::size_t kValueLimit = 249;
 
@@ -74,6 +75,29 @@ bool ReadFlag(const std::string& path, std::string_view key, std::string_view de
     return *flag;
 }
 
+int ReadRotation(const std::string& path) {
+    const auto text = ReadText(path, kSettings, "Rotate", std::nullopt);
+    if (!text) return 0;
+    const auto degrees = document::ToInteger(*text);
+    if (!degrees || (*degrees != 0 && *degrees != 90 && *degrees != 180 && *degrees != 270))
+        ThrowBadValue(path, kSettings, "Rotate", *text, "a rotation (0, 90, 180 or 270)");
+    return *degrees;
+}
+
+// An action without a line keeps its default inputs; an empty value gives it none.
+void ReadControllerInputs(const std::string& path, ControllerMap* map) {
+    for (std::size_t i = 0; i < kActionCount; ++i) {
+        const auto text = ReadText(path, kJoystick, kActionNames[i], std::nullopt);
+        if (!text) continue;
+        auto inputs = ParseControllerInputs(*text);
+        if (!inputs)
+            ThrowBadValue(path, kJoystick, kActionNames[i], *text,
+                          "a controller input (such as \"button 3\", \"hat 0 up\", "
+                          "\"axis 1 +\", \"dpup\" or \"back\")");
+        (*map)[i] = std::move(*inputs);
+    }
+}
+
 std::string_view FlagText(bool flag) {
     return flag ? "True" : "False";
 }
@@ -104,6 +128,8 @@ SettingsValues ReadSettings(const std::string& app_path) {
         if (!code) ThrowBadValue(path, kInput, "Borders", *text, kKeyCodeExpected);
         values.BordersKey = *code;
     }
+    ReadControllerInputs(path, &values.ControllerInputs);
+    values.Rotate = ReadRotation(path);
     return values;
 }
 
@@ -137,6 +163,8 @@ void LoadSettings(Viewer& v) {
     v.Zoomed = values.Zoomed;
     v.NoImages = values.NoImages;
     v.NoFormatting = values.NoFormatting;
+    v.ControllerInputs = values.ControllerInputs;
+    v.Rotate = values.Rotate;
 }
 
 void SaveSettings(Viewer& v) {

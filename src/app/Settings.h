@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/Actions.h"
+
 namespace kavro::app {
 
 struct Viewer;
@@ -22,12 +24,15 @@ struct SettingsValues {
     std::int16_t ScrollUpKey = 38, ScrollDownKey = 40, PrevSectionKey = 37, NextSectionKey = 39;
     std::optional<std::int16_t> BordersKey;
     bool Zoomed = false, NoImages = false, NoFormatting = false;
+    ControllerMap ControllerInputs = DefaultControllerMap();
+    int Rotate = 0;  // only read: the screen's mounting is no view setting
 };
 
 // The settings file in the program folder app_path.
 std::string SettingsPath(const std::string& app_path);
 
-// Reads the key codes of [Input] and the flags of [Settings]. Throws SettingsError.
+// Reads the key codes of [Input], the controller inputs of [Joystick] and the flags and the
+// rotation of [Settings]. Throws SettingsError.
 SettingsValues ReadSettings(const std::string& app_path);
 // Writes the three flags to [Settings]. A failure is reported on err and gives false; it never
 // throws, because the program is ending.

@@ -30,6 +30,16 @@ std::vector<std::string> SplitWords(const std::string& command_line) {
     }
 }
 
+std::string RomNameFromWord(const std::string& word) {
+    const std::size_t slash = word.find_last_of("/\\");
+    if (slash == std::string::npos) return word;
+    std::string name = word.substr(slash + 1);
+    // A frontend passes the game's file: the item is its name without the extension.
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
+        name.resize(dot);
+    return name;
+}
+
 bool Main(Viewer& v) {
     v.TileCarry = 0;
     const std::string command_line = v.sys.CommandLine();
@@ -43,11 +53,17 @@ bool Main(Viewer& v) {
     if (words.size() < 2 || words[0].empty())
         throw CommandLineError("The command line \"" + command_line +
                                "\" names no document.\n\nUSAGE:  kavro rom docname [stylename]");
-    v.RomName = words[0];
+    v.RomName = RomNameFromWord(words[0]);
+    if (v.RomName.empty())
+        throw CommandLineError("The command line \"" + command_line + "\" names no item: \"" +
+                               words[0] + "\" ends in a separator.");
     v.DocName = words[1];
     v.StyleName = words.size() > 2 ? words[2] : std::string();
 
     LoadSettings(v);
+    // The viewer works on the screen as it is mounted.
+    v.sys.SetRotation(v.Rotate);
+    v.form.Rotation = v.Rotate;
 
     v.form.BorderStyle = 0;
     v.form.Move(0, 0, v.sys.ScreenWidth(), v.sys.ScreenHeight());

@@ -24,6 +24,11 @@ bool Main(Viewer& v);
 // The words of a command line: trimmed of blanks, split at every single blank.
 std::vector<std::string> SplitWords(const std::string& command_line);
 
+// The item named by the command line's first word. A frontend may pass the game's file path:
+// with a '/' or '\\' in it, the item is the file's name without its extension
+// ("/roms/mame/mk.zip" is "mk"); a plain word is the item as it stands.
+std::string RomNameFromWord(const std::string& word);
+
 // The one-shot start timer: disables itself and runs the first load.
 void timLoad_Timer(Viewer& v);
 

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/Actions.h"
 #include "app/Form1.h"
 #include "document/ContentHandler.h"
 #include "document/ConvertedDocument.h"
@@ -44,6 +45,8 @@ struct Viewer {
     std::optional<std::int16_t> BordersKey;  // optional key that toggles control borders
     bool Zoomed = false, NoImages = false, NoFormatting = false;
     bool BordersShown = false;
+    ControllerMap ControllerInputs = DefaultControllerMap();
+    int Rotate = 0;  // degrees the picture is turned on the physical screen
 
     // Converted document and the reader.
     document::ConvertedDocument doc;

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <utility>
@@ -26,6 +27,18 @@ constexpr std::size_t kMaxCachedText = 4096;
 constexpr unsigned kDpi = 96;
 // A font file larger than this is not a font the window should load.
 constexpr std::streamoff kMaxFontFileBytes = 64LL * 1024 * 1024;
+// Fallback faces: the fonts fontconfig ranks, the faces read into memory and what they
+// may take together, and the sizes each keeps open.
+constexpr std::size_t kMaxFallbackCandidates = 128;
+constexpr std::size_t kMaxFallbackFaces = 16;
+constexpr std::size_t kMaxFallbackBytes = std::size_t{256} * 1024 * 1024;
+constexpr std::size_t kMaxFallbackSizes = 16;
+// Which face draws a code point, remembered for this many code points.
+constexpr std::size_t kMaxGlyphChoices = 8192;
+// A line is split into at most this many segments; the rest joins the last one.
+constexpr std::size_t kMaxSegments = 4096;
+constexpr int kMainFace = -1;
+constexpr const char* kAnyScript = "Zzzz";
 
 // SDL_ttf counts its initialisations since 2.0.18, so every engine holds one of its own.
 class TtfInitGuard {
@@ -54,6 +67,14 @@ struct FcPatternDeleter {
     void operator()(FcPattern* p) const { FcPatternDestroy(p); }
 };
 using FcPatternPtr = std::unique_ptr<FcPattern, FcPatternDeleter>;
+struct FcFontSetDeleter {
+    void operator()(FcFontSet* s) const { FcFontSetDestroy(s); }
+};
+struct FcCharSetDeleter {
+    void operator()(FcCharSet* c) const { FcCharSetDestroy(c); }
+};
+using FcCharSetPtr = std::unique_ptr<FcCharSet, FcCharSetDeleter>;
+using FcConfigPtr = std::unique_ptr<FcConfig, FcConfigDeleter>;
 
 struct FontMatch {
     std::string file;
@@ -112,6 +133,90 @@ int WholePoints(float points) {
     return static_cast<int>(std::lround(clamped));
 }
 
+// One character of a line at a time; a malformed byte reads as U+FFFD on its own.
+char32_t NextCodePoint(std::string_view s, std::size_t* pos) {
+    const auto lead = static_cast<unsigned char>(s[*pos]);
+    ++*pos;
+    if (lead < 0x80) return lead;
+    int extra = 0;
+    char32_t cp = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2;
+        cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3;
+        cp = lead & 0x07;
+    } else {
+        return 0xFFFD;
+    }
+    if (*pos + static_cast<std::size_t>(extra) > s.size()) return 0xFFFD;
+    for (int i = 0; i < extra; ++i) {
+        const auto b = static_cast<unsigned char>(s[*pos + static_cast<std::size_t>(i)]);
+        if ((b & 0xC0) != 0x80) return 0xFFFD;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    *pos += static_cast<std::size_t>(extra);
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0xFFFD;
+    return cp;
+}
+
+bool IsAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool InRange(char32_t c, char32_t lo, char32_t hi) {
+    return c >= lo && c <= hi;
+}
+
+// Han, kana, CJK punctuation and full-width forms: fonts made for Japanese draw these first,
+// so Japanese text keeps one face rather than a mix of Chinese and Japanese glyph shapes.
+bool IsCjk(char32_t c) {
+    return InRange(c, 0x2E80, 0x2FDF) || InRange(c, 0x3000, 0x30FF) || InRange(c, 0x31F0, 0x31FF) ||
+           InRange(c, 0x3400, 0x4DBF) || InRange(c, 0x4E00, 0x9FFF) || InRange(c, 0xF900, 0xFAFF) ||
+           InRange(c, 0xFF00, 0xFFEF) || InRange(c, 0x20000, 0x3FFFF);
+}
+
+// Marks that belong to the character before them and are shaped with it.
+bool IsMark(char32_t c) {
+    return InRange(c, 0x0300, 0x036F) || InRange(c, 0x0483, 0x0489) || InRange(c, 0x0591, 0x05BD) ||
+           c == 0x05BF || c == 0x05C1 || c == 0x05C2 || c == 0x05C4 || c == 0x05C5 || c == 0x05C7 ||
+           InRange(c, 0x0610, 0x061A) || InRange(c, 0x064B, 0x065F) || c == 0x0670 ||
+           InRange(c, 0x06D6, 0x06DC) || InRange(c, 0x06DF, 0x06E4) || InRange(c, 0x06E7, 0x06E8) ||
+           InRange(c, 0x06EA, 0x06ED) || InRange(c, 0x0900, 0x0903) || InRange(c, 0x093A, 0x094F) ||
+           InRange(c, 0x0951, 0x0957) || InRange(c, 0x0E31, 0x0E31) || InRange(c, 0x0E34, 0x0E3A) ||
+           InRange(c, 0x0E47, 0x0E4E) || InRange(c, 0x1AB0, 0x1AFF) || InRange(c, 0x1DC0, 0x1DFF) ||
+           InRange(c, 0x200C, 0x200D) || InRange(c, 0x20D0, 0x20FF) || InRange(c, 0x3099, 0x309A) ||
+           InRange(c, 0xFE00, 0xFE0F) || InRange(c, 0xFE20, 0xFE2F) || InRange(c, 0xE0100, 0xE01EF);
+}
+
+bool IsRightToLeft(char32_t c) {
+    return InRange(c, 0x0590, 0x08FF) || InRange(c, 0xFB1D, 0xFDFF) || InRange(c, 0xFE70, 0xFEFF) ||
+           InRange(c, 0x10800, 0x10FFF) || InRange(c, 0x1E800, 0x1EFFF);
+}
+
+// Spaces and punctuation take the direction of the text around them.
+bool IsNeutral(char32_t c) {
+    if (c < 0x80) return !std::isalnum(static_cast<int>(c));
+    return InRange(c, 0x00A0, 0x00BF) || InRange(c, 0x2000, 0x206F);
+}
+
+// The script to shape with where the shaper cannot be left to guess.
+const char* ScriptOf(char32_t c) {
+    if (InRange(c, 0x0590, 0x05FF) || InRange(c, 0xFB1D, 0xFB4F)) return "Hebr";
+    if (InRange(c, 0x0600, 0x06FF) || InRange(c, 0x0750, 0x077F) || InRange(c, 0x08A0, 0x08FF) ||
+        InRange(c, 0xFB50, 0xFDFF) || InRange(c, 0xFE70, 0xFEFF))
+        return "Arab";
+    if (InRange(c, 0x0700, 0x074F)) return "Syrc";
+    if (InRange(c, 0x0780, 0x07BF)) return "Thaa";
+    if (InRange(c, 0x0900, 0x097F)) return "Deva";
+    if (InRange(c, 0x0E00, 0x0E7F)) return "Thai";
+    return kAnyScript;
+}
+
 struct MeasureKey {
     int points;
     std::string text;
@@ -125,6 +230,34 @@ struct MeasureKeyHash {
 struct Extent {
     int width = 0;
     int lines = 1;
+    int height = 0;  // of one line
+    int ascent = 0;
+};
+
+// A face fontconfig offers for characters the main face lacks.
+struct Candidate {
+    std::string file;
+    int index = 0;
+    FcCharSetPtr charset;
+    int face = kMainFace;  // in Impl::faces once read
+    bool unusable = false;
+};
+
+struct FallbackFace {
+    std::string file;
+    int index = 0;
+    std::vector<unsigned char> data;
+    LruCache<int, TtfFontPtr> sizes{kMaxFallbackSizes};
+};
+
+// One character of a line while it is split into segments.
+struct CharInfo {
+    std::size_t begin = 0;
+    std::size_t length = 0;
+    int face = kMainFace;
+    enum Kind { kLeft, kRight, kNeutral, kMark } kind = kLeft;
+    const char* script = kAnyScript;
+    bool right_to_left = false;
 };
 
 }  // namespace
@@ -138,14 +271,245 @@ struct FontEngine::Impl {
     std::vector<unsigned char> data;
     mutable LruCache<int, TtfFontPtr> fonts{kMaxOpenSizes};
     mutable LruCache<MeasureKey, Extent, MeasureKeyHash> measures{kMaxMeasurements};
+    FcConfigPtr config;
+    bool shapes = false;
+    // Ranked once, when the first character the main face lacks turns up.
+    mutable std::optional<std::vector<Candidate>> general_candidates;
+    mutable std::optional<std::vector<Candidate>> cjk_candidates;
+    mutable std::vector<std::unique_ptr<FallbackFace>> faces;
+    mutable std::size_t face_bytes = 0;
+    mutable LruCache<char32_t, int> choices{kMaxGlyphChoices};
+
+    static TtfFontPtr Open(const std::vector<unsigned char>& bytes, int index, int points) {
+        SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+        if (!rw) return nullptr;
+        return TtfFontPtr(TTF_OpenFontIndexDPIRW(rw, 1, points, index, kDpi, kDpi));
+    }
 
     TTF_Font* Font(int points) const {
         if (TtfFontPtr* cached = fonts.Find(points)) return cached->get();
-        SDL_RWops* rw = SDL_RWFromConstMem(data.data(), static_cast<int>(data.size()));
-        if (!rw) return nullptr;
-        TtfFontPtr font(TTF_OpenFontIndexDPIRW(rw, 1, points, face_index, kDpi, kDpi));
+        TtfFontPtr font = Open(data, face_index, points);
         if (!font) return nullptr;
         return fonts.Put(points, std::move(font)).get();
+    }
+
+    TTF_Font* FaceFont(int face, int points) const {
+        if (face == kMainFace) return Font(points);
+        FallbackFace& f = *faces[static_cast<std::size_t>(face)];
+        if (TtfFontPtr* cached = f.sizes.Find(points)) return cached->get();
+        TtfFontPtr font = Open(f.data, f.index, points);
+        if (!font) return nullptr;
+        return f.sizes.Put(points, std::move(font)).get();
+    }
+
+    std::vector<Candidate> RankCandidates(bool cjk) const {
+        std::vector<Candidate> out;
+        FcPatternPtr pattern(FcPatternCreate());
+        if (!pattern || !config) return out;
+        FcPatternAddString(pattern.get(), FC_FAMILY,
+                           reinterpret_cast<const FcChar8*>(family.c_str()));
+        FcPatternAddInteger(pattern.get(), FC_WEIGHT, FC_WEIGHT_REGULAR);
+        FcPatternAddInteger(pattern.get(), FC_SLANT, FC_SLANT_ROMAN);
+        if (cjk) FcPatternAddString(pattern.get(), FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+        if (!FcConfigSubstitute(config.get(), pattern.get(), FcMatchPattern)) return out;
+        FcDefaultSubstitute(pattern.get());
+        FcResult result = FcResultNoMatch;
+        std::unique_ptr<FcFontSet, FcFontSetDeleter> set(
+            FcFontSort(config.get(), pattern.get(), FcTrue, nullptr, &result));
+        if (!set) return out;
+        for (int i = 0; i < set->nfont && out.size() < kMaxFallbackCandidates; ++i) {
+            FcPattern* font = set->fonts[i];
+            FcChar8* file = nullptr;
+            FcCharSet* charset = nullptr;
+            FcBool scalable = FcFalse;
+            int index = 0;
+            if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch || !file) continue;
+            if (FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch || !charset)
+                continue;
+            // Bitmap faces cannot be opened at any size.
+            if (FcPatternGetBool(font, FC_SCALABLE, 0, &scalable) == FcResultMatch && !scalable)
+                continue;
+            FcPatternGetInteger(font, FC_INDEX, 0, &index);
+            Candidate c;
+            c.file = reinterpret_cast<const char*>(file);
+            c.index = index;
+            if (c.file == this->file && c.index == face_index) continue;
+            c.charset.reset(FcCharSetCopy(charset));
+            if (c.charset) out.push_back(std::move(c));
+        }
+        return out;
+    }
+
+    // The face index, or kMainFace when the file cannot be used or the budget is spent.
+    int LoadFace(const std::string& path, int index) const {
+        for (std::size_t i = 0; i < faces.size(); ++i)
+            if (faces[i]->file == path && faces[i]->index == index) return static_cast<int>(i);
+        if (faces.size() >= kMaxFallbackFaces) return kMainFace;
+        auto bytes = ReadWholeFile(path);
+        if (!bytes || face_bytes + bytes->size() > kMaxFallbackBytes) return kMainFace;
+        if (!Open(*bytes, index, 12)) return kMainFace;
+        auto face = std::make_unique<FallbackFace>();
+        face->file = path;
+        face->index = index;
+        face->data = std::move(*bytes);
+        face_bytes += face->data.size();
+        faces.push_back(std::move(face));
+        return static_cast<int>(faces.size() - 1);
+    }
+
+    int FindFallback(char32_t cp) const {
+        const bool cjk = IsCjk(cp);
+        auto& list = cjk ? cjk_candidates : general_candidates;
+        if (!list) list = RankCandidates(cjk);
+        for (Candidate& c : *list) {
+            if (c.unusable || !FcCharSetHasChar(c.charset.get(), cp)) continue;
+            if (c.face == kMainFace) c.face = LoadFace(c.file, c.index);
+            if (c.face != kMainFace) return c.face;
+            c.unusable = true;
+        }
+        return kMainFace;  // nothing has it: the main face's missing-glyph box
+    }
+
+    int FaceFor(char32_t cp, TTF_Font* main) const {
+        if (const int* hit = choices.Find(cp)) return *hit;
+        int face = kMainFace;
+        if (!TTF_GlyphIsProvided32(main, cp)) face = FindFallback(cp);
+        return choices.Put(cp, face);
+    }
+
+    std::vector<CharInfo> Classify(std::string_view line, TTF_Font* main, int points) const {
+        std::vector<CharInfo> chars;
+        std::size_t pos = 0;
+        while (pos < line.size()) {
+            CharInfo info;
+            info.begin = pos;
+            const char32_t cp = NextCodePoint(line, &pos);
+            info.length = pos - info.begin;
+            if (IsMark(cp) && !chars.empty()) {
+                info.kind = CharInfo::kMark;
+                info.face = chars.back().face;
+            } else {
+                info.face = FaceFor(cp, main);
+                info.kind = IsRightToLeft(cp) ? CharInfo::kRight
+                            : IsNeutral(cp)   ? CharInfo::kNeutral
+                                              : CharInfo::kLeft;
+                info.script = ScriptOf(cp);
+            }
+            chars.push_back(info);
+        }
+        // Neutrals between right-to-left text read right to left; elsewhere left to right,
+        // the direction of the document. Marks go with their base.
+        bool next_right = false;
+        std::vector<bool> right_after(chars.size(), false);
+        for (std::size_t i = chars.size(); i-- > 0;) {
+            right_after[i] = next_right;
+            if (chars[i].kind == CharInfo::kRight) next_right = true;
+            if (chars[i].kind == CharInfo::kLeft) next_right = false;
+        }
+        bool prev_right = false;
+        for (std::size_t i = 0; i < chars.size(); ++i) {
+            CharInfo& c = chars[i];
+            switch (c.kind) {
+                case CharInfo::kRight:
+                    c.right_to_left = true;
+                    break;
+                case CharInfo::kLeft:
+                    c.right_to_left = false;
+                    break;
+                case CharInfo::kNeutral:
+                    c.right_to_left = prev_right && right_after[i];
+                    break;
+                case CharInfo::kMark:
+                    c.right_to_left = i > 0 && chars[i - 1].right_to_left;
+                    break;
+            }
+            if (c.kind == CharInfo::kRight) prev_right = true;
+            if (c.kind == CharInfo::kLeft) prev_right = false;
+        }
+        // Spaces and punctuation inside fallback text keep its face where it has them, so
+        // a phrase is shaped as one piece.
+        for (std::size_t i = 1; i < chars.size(); ++i) {
+            CharInfo& c = chars[i];
+            const CharInfo& prev = chars[i - 1];
+            if (c.kind != CharInfo::kNeutral || prev.face == kMainFace || c.face == prev.face ||
+                c.right_to_left != prev.right_to_left)
+                continue;
+            TTF_Font* font = FaceFont(prev.face, points);
+            std::size_t at = c.begin;
+            if (font && TTF_GlyphIsProvided32(font, NextCodePoint(line, &at))) c.face = prev.face;
+        }
+        return chars;
+    }
+
+    std::vector<Segment> SplitLine(std::string_view line, int points) const {
+        std::vector<Segment> out;
+        TTF_Font* main = Font(points);
+        if (!main || line.empty()) return out;
+        if (IsAscii(line)) {
+            // The common case: one segment in the main face, no per-character work.
+            Segment s;
+            s.font = main;
+            s.length = line.size();
+            out.push_back(s);
+        } else {
+            std::vector<int> faces_of;
+            for (const CharInfo& c : Classify(line, main, points)) {
+                if (!out.empty()) {
+                    Segment& last = out.back();
+                    const int last_face = faces_of.back();
+                    const bool script_fits = c.kind == CharInfo::kNeutral ||
+                                             c.kind == CharInfo::kMark ||
+                                             std::strcmp(c.script, kAnyScript) == 0 ||
+                                             std::strcmp(last.script, kAnyScript) == 0 ||
+                                             std::strcmp(c.script, last.script) == 0;
+                    if ((last_face == c.face && last.right_to_left == c.right_to_left &&
+                         script_fits) ||
+                        out.size() >= kMaxSegments) {
+                        last.length = c.begin + c.length - last.begin;
+                        if (std::strcmp(last.script, kAnyScript) == 0 &&
+                            (c.kind == CharInfo::kLeft || c.kind == CharInfo::kRight))
+                            last.script = c.script;
+                        continue;
+                    }
+                }
+                Segment s;
+                s.begin = c.begin;
+                s.length = c.length;
+                s.right_to_left = c.right_to_left;
+                s.script = c.script;
+                out.push_back(s);
+                faces_of.push_back(c.face);
+            }
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                out[i].font = FaceFont(faces_of[i], points);
+                if (!out[i].font) out[i].font = main;
+            }
+            // Consecutive right-to-left segments are read from the right.
+            for (std::size_t i = 0; i < out.size();) {
+                std::size_t j = i;
+                while (j < out.size() && out[j].right_to_left)
+                    ++j;
+                std::reverse(out.begin() + static_cast<std::ptrdiff_t>(i),
+                             out.begin() + static_cast<std::ptrdiff_t>(j));
+                i = j == i ? i + 1 : j;
+            }
+        }
+        int x = 0;
+        std::string piece;
+        for (Segment& s : out) {
+            auto* font = static_cast<TTF_Font*>(s.font);
+            piece.assign(line.substr(s.begin, s.length));
+            int w = 0, h = 0;
+            {
+                ShapingScope shaping(s);
+                if (TTF_SizeUTF8(font, piece.c_str(), &w, &h) != 0) w = 0;
+            }
+            s.x = x;
+            s.width = w;
+            s.ascent = TTF_FontAscent(font);
+            x += w;
+        }
+        return out;
     }
 
     Extent Measure(std::string_view utf8, int points) const {
@@ -155,11 +519,31 @@ struct FontEngine::Impl {
             if (const Extent* hit = measures.Find(key)) return *hit;
         Extent e;
         TTF_Font* font = Font(points);
+        int descent = 0;
+        bool other_faces = false;
+        if (font) {
+            e.height = TTF_FontHeight(font);
+            e.ascent = TTF_FontAscent(font);
+            descent = -TTF_FontDescent(font);
+        }
         std::string line;
         auto flush = [&] {
             int w = 0, h = 0;
-            if (font && !line.empty() && TTF_SizeUTF8(font, line.c_str(), &w, &h) == 0)
+            if (font && !line.empty() && IsAscii(line)) {
+                if (TTF_SizeUTF8(font, line.c_str(), &w, &h) == 0) e.width = std::max(e.width, w);
+            } else if (font && !line.empty()) {
+                const std::vector<Segment> segments = SplitLine(line, points);
+                for (const Segment& s : segments) {
+                    auto* f = static_cast<TTF_Font*>(s.font);
+                    w += s.width;
+                    if (f == font) continue;
+                    other_faces = true;
+                    e.height = std::max(e.height, TTF_FontHeight(f));
+                    e.ascent = std::max(e.ascent, TTF_FontAscent(f));
+                    descent = std::max(descent, -TTF_FontDescent(f));
+                }
                 e.width = std::max(e.width, w);
+            }
             line.clear();
         };
         for (char c : utf8) {
@@ -172,13 +556,10 @@ struct FontEngine::Impl {
             }
         }
         flush();
+        // Glyphs of a taller face must not reach past the line below the common baseline.
+        if (other_faces) e.height = std::max(e.height, e.ascent + descent);
         if (cacheable) measures.Put(std::move(key), e);
         return e;
-    }
-
-    int LineHeight(int points) const {
-        TTF_Font* font = Font(points);
-        return font ? TTF_FontHeight(font) : 0;
     }
 };
 
@@ -194,16 +575,17 @@ std::unique_ptr<FontEngine> FontEngine::Create(const std::string& family, std::s
     auto impl = std::make_unique<Impl>();
     if (!impl->ttf.Ok()) return fail(std::string("cannot start SDL_ttf: ") + TTF_GetError());
 
-    std::unique_ptr<FcConfig, FcConfigDeleter> config(FcInitLoadConfigAndFonts());
+    impl->config.reset(FcInitLoadConfigAndFonts());
+    FcConfig* config = impl->config.get();
     if (!config) return fail("cannot load the fontconfig configuration");
 
     // The named family when it is installed; otherwise a monospace face, so text
     // measurement keeps the fixed-pitch arithmetic the layout relies on.
-    std::optional<FontMatch> match = MatchFont(config.get(), family, false);
+    std::optional<FontMatch> match = MatchFont(config, family, false);
     if (!match || !EqualsIgnoreCase(match->family, family)) {
-        std::optional<FontMatch> fallback = MatchFont(config.get(), "DejaVu Sans Mono", true);
+        std::optional<FontMatch> fallback = MatchFont(config, "DejaVu Sans Mono", true);
         if (!fallback || !EqualsIgnoreCase(fallback->family, "DejaVu Sans Mono"))
-            fallback = MatchFont(config.get(), "monospace", true);
+            fallback = MatchFont(config, "monospace", true);
         if (fallback) match = fallback;
     }
     if (!match) return fail("no font found for \"" + family + "\" nor a monospace face");
@@ -214,8 +596,10 @@ std::unique_ptr<FontEngine> FontEngine::Create(const std::string& family, std::s
     impl->family = match->family;
     impl->face_index = match->index;
     impl->data = std::move(*data);
-    if (!impl->Font(12))
-        return fail("cannot open the font file " + impl->file + ": " + TTF_GetError());
+    TTF_Font* probe = impl->Font(12);
+    if (!probe) return fail("cannot open the font file " + impl->file + ": " + TTF_GetError());
+    // Without HarfBuzz SDL_ttf refuses a direction; text is then drawn unshaped.
+    impl->shapes = TTF_SetFontDirection(probe, TTF_DIRECTION_LTR) == 0;
     return std::make_unique<FontEngine>(PassKey{}, std::move(impl));
 }
 
@@ -235,8 +619,8 @@ int FontEngine::WidthPixels(std::string_view utf8, float points) const {
 }
 
 int FontEngine::HeightPixels(std::string_view utf8, float points) const {
-    const int whole = WholePoints(points);
-    return impl_->LineHeight(whole) * impl_->Measure(utf8, whole).lines;
+    const Extent e = impl_->Measure(utf8, WholePoints(points));
+    return e.height * e.lines;
 }
 
 float FontEngine::TextWidth(std::string_view utf8, float points) const {
@@ -249,6 +633,37 @@ float FontEngine::TextHeight(std::string_view utf8, float points) const {
 
 void* FontEngine::TtfFont(float points) const {
     return impl_->Font(WholePoints(points));
+}
+
+std::vector<FontEngine::Segment> FontEngine::Segments(std::string_view line, float points) const {
+    return impl_->SplitLine(line, WholePoints(points));
+}
+
+FontEngine::LineMetrics FontEngine::Metrics(std::string_view utf8, float points) const {
+    const Extent e = impl_->Measure(utf8, WholePoints(points));
+    return {e.height, e.ascent};
+}
+
+bool FontEngine::Shapes() const {
+    return impl_->shapes;
+}
+
+FontEngine::ShapingScope::ShapingScope(const Segment& segment) {
+    if (!segment.font) return;
+    if (!segment.right_to_left && std::strcmp(segment.script, kAnyScript) == 0) return;
+    auto* font = static_cast<TTF_Font*>(segment.font);
+    if (TTF_SetFontDirection(font, segment.right_to_left ? TTF_DIRECTION_RTL : TTF_DIRECTION_LTR) !=
+        0)
+        return;
+    TTF_SetFontScriptName(font, segment.script);
+    font_ = font;
+}
+
+FontEngine::ShapingScope::~ShapingScope() {
+    if (!font_) return;
+    auto* font = static_cast<TTF_Font*>(font_);
+    TTF_SetFontDirection(font, TTF_DIRECTION_LTR);
+    TTF_SetFontScriptName(font, kAnyScript);
 }
 
 }  // namespace kavro::toolkit

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,11 +16,32 @@
 
 namespace kavro::toolkit {
 
+// One press on a game controller or a plain joystick, in the terms a settings file names it.
+// Sticks, triggers, axes and hat directions count as buttons once pushed past the dead zone.
+struct ControllerInput {
+    enum class Kind {
+        ControllerButton,  // name: SDL's button name, such as "dpup", "a", "back", "start"
+        ControllerAxis,    // name: SDL's axis name ("leftx", "lefty", ...); direction: +1 / -1
+        JoystickButton,    // index: the button's number
+        JoystickHat,       // index: the hat's number; direction: one of the kHat values
+        JoystickAxis,      // index: the axis's number; direction: +1 / -1
+    };
+    static constexpr int kHatUp = 1, kHatRight = 2, kHatDown = 4, kHatLeft = 8;
+
+    Kind kind = Kind::ControllerButton;
+    std::string name;
+    int index = 0;
+    int direction = 0;
+
+    auto operator<=>(const ControllerInput&) const = default;
+    bool operator==(const ControllerInput&) const = default;
+};
+
 // The window as the program sees it: geometry in twips, caption, one font face whose size can
 // change, text measurement, timers, key events, and the control arrays it draws. Both backends
 // (the SDL window and the headless renderer) draw the same Form.
 class Form {
-public:
+  public:
     explicit Form(std::unique_ptr<FontEngine> fonts);
     virtual ~Form() = default;
     Form(const Form&) = delete;
@@ -29,6 +51,9 @@ public:
     long BackColor = 0;
     int BorderStyle = 0;
     float Left = 0, Top = 0, Width = 0, Height = 0;
+    // Degrees (0, 90, 180 or 270) the picture is turned clockwise on the physical screen: a
+    // screen mounted on its side. Width and Height stay the form's own, unturned size.
+    int Rotation = 0;
 
     // Sets position and size and runs the Resize handler, as sizing a window does.
     void Move(float left, float top, float width, float height);
@@ -47,6 +72,8 @@ public:
 
     // Event handlers, set by the program.
     std::function<void(int key_code, int shift)> KeyDown;
+    // A controller press, and its repeats while it is held.
+    std::function<void(const ControllerInput&)> ControllerDown;
     std::function<void()> Resize;
     void AddTimer(Timer* timer, std::function<void()> tick);
     struct TimerSlot {
@@ -64,7 +91,7 @@ public:
     const std::vector<ControlArray<Image>*>& SceneImages() const { return images_; }
     const std::vector<ControlArray<Label>*>& SceneLabels() const { return labels_; }
 
-private:
+  private:
     std::unique_ptr<FontEngine> fonts_;
     float font_size_ = 12.0f;
     int redraws_requested_ = 0;

@@ -8,10 +8,12 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <iostream>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "toolkit/Controllers.h"
 #include "toolkit/KeyCodes.h"
 #include "toolkit/LruCache.h"
 #include "toolkit/Services.h"
@@ -110,6 +112,7 @@ struct TextKey {
     std::string text;
     int points;
     std::uint32_t rgb;
+    FontEngine::LineMetrics metrics;  // a fallback face elsewhere in the label moves the baseline
     bool operator==(const TextKey&) const = default;
 };
 struct TextKeyHash {
@@ -264,11 +267,12 @@ class Painter {
 
     void DrawText(const FontEngine& fonts, const Label& label, const PxRect& rect,
                   const PxRect& clip) {
-        auto* font = static_cast<TTF_Font*>(fonts.TtfFont(label.FontSize()));
-        if (!font) return;
+        if (!fonts.TtfFont(label.FontSize())) return;
         const int points = static_cast<int>(
             std::lround(std::clamp(label.FontSize(), FontEngine::kMinSize, FontEngine::kMaxSize)));
-        const int line_height = TTF_FontHeight(font);
+        const FontEngine::LineMetrics metrics = fonts.Metrics(label.Caption(), label.FontSize());
+        const int line_height = metrics.height;
+        if (line_height <= 0) return;
         const SDL_Color c = Colour(label.ForeColor);
         const std::uint32_t rgb = c.r | (std::uint32_t{c.g} << 8) | (std::uint32_t{c.b} << 16);
         Clip(clip);
@@ -277,7 +281,8 @@ class Painter {
         auto draw_line = [&] {
             if (!line.empty() && y < clip.y1 && y + line_height > clip.y0) {
                 FitVisibleWidth(fonts, label.FontSize(), clip.x1 - rect.x0, &line);
-                const TextTexture* t = TextTextureFor(font, line, points, rgb, c);
+                const TextTexture* t =
+                    TextTextureFor(fonts, line, label.FontSize(), points, metrics, rgb, c);
                 if (t && t->texture) {
                     const SDL_Rect d{rect.x0, y, t->w, t->h};
                     SDL_RenderCopy(r_, t->texture.get(), nullptr, &d);
@@ -319,12 +324,13 @@ class Painter {
         }
     }
 
-    const TextTexture* TextTextureFor(TTF_Font* font, const std::string& line, int points,
+    const TextTexture* TextTextureFor(const FontEngine& fonts, const std::string& line, float size,
+                                      int points, FontEngine::LineMetrics metrics,
                                       std::uint32_t rgb, SDL_Color colour) {
-        TextKey key{line, points, rgb};
+        TextKey key{line, points, rgb, metrics};
         if (const TextTexture* hit = texts_.Find(key)) return hit;
         TextTexture entry;
-        SurfacePtr surface(TTF_RenderUTF8_Blended(font, line.c_str(), colour));
+        SurfacePtr surface = RenderLine(fonts, line, size, metrics, colour);
         if (surface) {
             entry.texture.reset(SDL_CreateTextureFromSurface(r_, surface.get()));
             if (entry.texture) SDL_SetTextureBlendMode(entry.texture.get(), SDL_BLENDMODE_BLEND);
@@ -332,6 +338,38 @@ class Painter {
             entry.h = surface->h;
         }
         return &texts_.Put(std::move(key), std::move(entry));
+    }
+
+    // One surface for the line: each segment in its own face, every face's baseline on the
+    // line's, so that the drawn text is exactly as wide and as high as it was measured.
+    static SurfacePtr RenderLine(const FontEngine& fonts, const std::string& line, float size,
+                                 FontEngine::LineMetrics metrics, SDL_Color colour) {
+        const std::vector<FontEngine::Segment> segments = fonts.Segments(line, size);
+        if (segments.empty()) return nullptr;
+        auto render = [&](const FontEngine::Segment& s) {
+            const FontEngine::ShapingScope shaping(s);
+            const std::string piece = line.substr(s.begin, s.length);
+            return SurfacePtr(
+                TTF_RenderUTF8_Blended(static_cast<TTF_Font*>(s.font), piece.c_str(), colour));
+        };
+        if (segments.size() == 1 && segments[0].ascent == metrics.ascent)
+            return render(segments[0]);
+        const int width = std::min(segments.back().x + segments.back().width, kMaxSurfaceSide);
+        if (width <= 0) return nullptr;
+        SurfacePtr out(
+            SDL_CreateRGBSurfaceWithFormat(0, width, metrics.height, 32, SDL_PIXELFORMAT_ARGB8888));
+        if (!out) return nullptr;
+        // Transparent pixels of the text's own colour, so blended edges keep that colour.
+        SDL_FillRect(out.get(), nullptr, SDL_MapRGBA(out->format, colour.r, colour.g, colour.b, 0));
+        for (const FontEngine::Segment& s : segments) {
+            if (s.x >= width) continue;
+            SurfacePtr part = render(s);
+            if (!part) continue;
+            SDL_SetSurfaceBlendMode(part.get(), SDL_BLENDMODE_BLEND);
+            SDL_Rect at{s.x, metrics.ascent - s.ascent, part->w, part->h};
+            SDL_BlitSurface(part.get(), nullptr, out.get(), &at);
+        }
+        return out;
     }
 
     // The picture's texture at w x h pixels (0 x 0: its own size).
@@ -376,7 +414,33 @@ class Painter {
     std::size_t picture_bytes_ = 0;
 };
 
-// Paints the form with the software renderer on a surface of the given size and saves it.
+// Quarter turns clockwise for a rotation in degrees; anything but 90, 180 and 270 is none.
+int QuarterTurns(int degrees) {
+    return degrees == 90 ? 1 : degrees == 180 ? 2 : degrees == 270 ? 3 : 0;
+}
+
+// The physical picture: the form's pixels turned clockwise by quarter turns.
+SurfacePtr Turned(SDL_Surface* src, int turns) {
+    const int w = src->w, h = src->h;
+    const bool sideways = turns % 2 != 0;
+    SurfacePtr out(SDL_CreateRGBSurfaceWithFormat(0, sideways ? h : w, sideways ? w : h, 32,
+                                                  SDL_PIXELFORMAT_ARGB8888));
+    if (!out) return nullptr;
+    const int src_stride = src->pitch / 4, out_stride = out->pitch / 4;
+    const auto* from = static_cast<const std::uint32_t*>(src->pixels);
+    auto* to = static_cast<std::uint32_t*>(out->pixels);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int tx = turns == 1 ? h - 1 - y : turns == 2 ? w - 1 - x : y;
+            const int ty = turns == 1 ? x : turns == 2 ? h - 1 - y : w - 1 - x;
+            to[ty * out_stride + tx] = from[y * src_stride + x];
+        }
+    }
+    return out;
+}
+
+// Paints the form with the software renderer on a surface of the given size, turns it by the
+// form's rotation and saves it.
 bool PaintToPng(const Form& form, int width_px, int height_px, const std::string& png_path,
                 std::string* error) {
     SurfacePtr surface(
@@ -388,6 +452,10 @@ bool PaintToPng(const Form& form, int width_px, int height_px, const std::string
         Painter painter(renderer.get());
         painter.Paint(form, width_px, height_px);
         SDL_RenderPresent(renderer.get());
+    }
+    if (const int turns = QuarterTurns(form.Rotation); turns != 0) {
+        surface = Turned(surface.get(), turns);
+        if (!surface) return Fail(error, std::string("cannot turn the picture: ") + SDL_GetError());
     }
     if (IMG_SavePNG(surface.get(), png_path.c_str()) != 0)
         return Fail(error, "cannot write " + png_path + ": " + IMG_GetError());
@@ -433,9 +501,70 @@ struct Window::Impl {
     WindowPtr window;
     RendererPtr renderer;
     std::unique_ptr<Painter> painter;
+    TexturePtr turned;  // the form's picture on a rotated screen, before it is turned
+    int turned_w = 0, turned_h = 0;
     std::vector<TimerState> timers;
     std::string caption;
     int x = 0, y = 0, w = 0, h = 0;
+    // Game controllers start after the first frame, so they never delay it.
+    bool controllers_wanted = false;
+    std::string program_folder;
+    std::unique_ptr<Controllers> controllers;
+    // Keys held as the window appeared (the frontend's launch button) by scancode.
+    HeldInputFilter<int> held_keys;
+    bool focus_seen = false;
+
+    void MarkHeldKeys() {
+        int count = 0;
+        const Uint8* state = SDL_GetKeyboardState(&count);
+        for (int i = 0; state && i < count && i < SDL_NUM_SCANCODES; ++i)
+            if (state[i]) held_keys.MarkHeld(i);
+    }
+
+    // Runs once the first frame is shown.
+    void StartInputs() {
+        SDL_PumpEvents();
+        MarkHeldKeys();
+        if (!controllers_wanted) return;
+        std::string error;
+        controllers = Controllers::Start(program_folder, &error);
+        if (!controllers) std::cerr << "kavro: " << error << '\n';
+    }
+
+    bool Deliver(const std::vector<ControllerInput>& presses) {
+        for (const ControllerInput& press : presses)
+            if (form.ControllerDown) form.ControllerDown(press);
+        return !presses.empty();
+    }
+
+    // The window's size in pixels: the form's, turned with the screen.
+    void PhysicalSize(int* pw, int* ph) const {
+        const bool sideways = QuarterTurns(form.Rotation) % 2 != 0;
+        *pw = SidePx(sideways ? form.Height : form.Width);
+        *ph = SidePx(sideways ? form.Width : form.Height);
+    }
+
+    // Paints the form at its own size into a texture and shows that turned on the window of
+    // w x h pixels. False when the renderer cannot draw into a texture.
+    bool PaintTurned(int w, int h, int turns) {
+        SDL_Renderer* r = renderer.get();
+        const int fw = turns % 2 != 0 ? h : w, fh = turns % 2 != 0 ? w : h;
+        if (!turned || turned_w != fw || turned_h != fh) {
+            turned.reset(
+                SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, fw, fh));
+            turned_w = fw, turned_h = fh;
+        }
+        if (!turned || SDL_SetRenderTarget(r, turned.get()) != 0) return false;
+        painter->Paint(form, fw, fh);
+        SDL_SetRenderTarget(r, nullptr);
+        SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
+        SDL_RenderClear(r);
+        // Turned about its centre, the form's rectangle covers the window exactly.
+        const SDL_FRect dst{(static_cast<float>(w) - fw) / 2, (static_cast<float>(h) - fh) / 2,
+                            static_cast<float>(fw), static_cast<float>(fh)};
+        return SDL_RenderCopyExF(r, turned.get(), nullptr, &dst, 90.0 * turns, nullptr,
+                                 SDL_FLIP_NONE) == 0;
+    }
 
     // Notes timers switched on since the last look, so each counts from its own start.
     void RefreshTimers(Uint64 now) {
@@ -483,7 +612,11 @@ struct Window::Impl {
             case SDL_QUIT:
                 *quit = true;
                 return false;
+            case SDL_KEYUP:
+                held_keys.Release(ev.key.keysym.scancode);
+                return false;
             case SDL_KEYDOWN: {
+                if (!held_keys.Accept(ev.key.keysym.scancode)) return false;
                 const int vk = VirtualKeyFromSdl(ev.key.keysym.sym);
                 const Uint16 mod = ev.key.keysym.mod;
                 const int shift = ((mod & KMOD_SHIFT) ? 1 : 0) | ((mod & KMOD_CTRL) ? 2 : 0) |
@@ -499,11 +632,17 @@ struct Window::Impl {
                     case SDL_WINDOWEVENT_SIZE_CHANGED:
                     case SDL_WINDOWEVENT_RESTORED:
                         return true;
+                    case SDL_WINDOWEVENT_FOCUS_GAINED:
+                        // The keyboard state is brought up to date as the focus comes: keys
+                        // the frontend's user still holds show up only now.
+                        if (!focus_seen) MarkHeldKeys();
+                        focus_seen = true;
+                        return false;
                     default:
                         return false;
                 }
             default:
-                return false;
+                return controllers && Deliver(controllers->Handle(ev, SDL_GetTicks64()));
         }
     }
 
@@ -514,7 +653,8 @@ struct Window::Impl {
             SDL_SetWindowTitle(window.get(), caption.c_str());
         }
         const int nx = EdgePx(form.Left), ny = EdgePx(form.Top);
-        const int nw = SidePx(form.Width), nh = SidePx(form.Height);
+        int nw = 0, nh = 0;
+        PhysicalSize(&nw, &nh);
         if (nx != x || ny != y) SDL_SetWindowPosition(window.get(), nx, ny);
         if (nw != w || nh != h) SDL_SetWindowSize(window.get(), nw, nh);
         x = nx, y = ny, w = nw, h = nh;
@@ -535,8 +675,7 @@ std::unique_ptr<Window> Window::Create(Form& form, std::string* error) {
     impl->caption = form.Caption;
     impl->x = EdgePx(form.Left);
     impl->y = EdgePx(form.Top);
-    impl->w = SidePx(form.Width);
-    impl->h = SidePx(form.Height);
+    impl->PhysicalSize(&impl->w, &impl->h);
     impl->window.reset(SDL_CreateWindow(impl->caption.c_str(), impl->x, impl->y, impl->w, impl->h,
                                         SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN));
     if (!impl->window) {
@@ -559,9 +698,14 @@ std::unique_ptr<Window> Window::Create(Form& form, std::string* error) {
 int Window::Run() {
     Impl& s = *impl_;
     Present();
+    s.StartInputs();
     for (;;) {
         s.RefreshTimers(SDL_GetTicks64());
-        const int wait = s.WaitMs(SDL_GetTicks64());
+        int wait = s.WaitMs(SDL_GetTicks64());
+        // Held controller presses repeat on the loop's own timeout.
+        if (const int repeat = s.controllers ? s.controllers->WaitMs(SDL_GetTicks64()) : -1;
+            repeat >= 0 && (wait < 0 || repeat < wait))
+            wait = repeat;
         SDL_Event ev;
         const int got = wait < 0 ? SDL_WaitEvent(&ev) : SDL_WaitEventTimeout(&ev, wait);
         bool redraw = false;
@@ -572,6 +716,7 @@ int Window::Run() {
                 redraw = s.Handle(ev, &quit) || redraw;
         }
         if (quit) return 0;
+        if (s.controllers && s.Deliver(s.controllers->DueRepeats(SDL_GetTicks64()))) redraw = true;
         s.RefreshTimers(SDL_GetTicks64());
         if (s.TickDue()) redraw = true;
         if (redraw) Present();
@@ -583,7 +728,8 @@ void Window::Present() {
     s.SyncWindow();
     int w = 0, h = 0;
     if (SDL_GetRendererOutputSize(s.renderer.get(), &w, &h) != 0) return;
-    s.painter->Paint(s.form, w, h);
+    const int turns = QuarterTurns(s.form.Rotation);
+    if (turns == 0 || !s.PaintTurned(w, h, turns)) s.painter->Paint(s.form, w, h);
     SDL_RenderPresent(s.renderer.get());
 }
 
@@ -591,8 +737,14 @@ bool Window::Screenshot(const std::string& png_path, std::string* error) {
     int w = 0, h = 0;
     if (SDL_GetRendererOutputSize(impl_->renderer.get(), &w, &h) != 0 || w <= 0 || h <= 0)
         return Fail(error, std::string("cannot read the window size: ") + SDL_GetError());
+    if (QuarterTurns(impl_->form.Rotation) % 2 != 0) std::swap(w, h);
     return PaintToPng(impl_->form, std::min(w, kMaxSurfaceSide), std::min(h, kMaxSurfaceSide),
                       png_path, error);
+}
+
+void Window::UseControllers(const std::string& program_folder) {
+    impl_->controllers_wanted = true;
+    impl_->program_folder = program_folder;
 }
 
 }  // namespace kavro::toolkit

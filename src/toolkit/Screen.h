@@ -8,7 +8,8 @@
 namespace kavro::toolkit {
 
 // The headless backend: draws the form at its size (twips / 15 pixels) with SDL's software
-// renderer and writes a PNG. Returns false with the reason in *error.
+// renderer and writes a PNG, turned by the form's Rotation as the screen would show it. Returns
+// false with the reason in *error.
 bool RenderFormToPng(const Form& form, const std::string& png_path, std::string* error);
 
 // The display's size in pixels; false when no display is available.
@@ -16,8 +17,9 @@ bool QueryDisplaySize(int* width_px, int* height_px, std::string* error);
 
 // The window backend: one borderless window at the form's position and size. Run() handles
 // events until the program ends: key-downs (with auto-repeat) go to Form::KeyDown as virtual-key
-// codes, due timers tick, and the screen is drawn again only after something was handled, so an
-// idle viewer waits without using the processor.
+// codes (keys held as the window appeared are ignored until released), due timers tick, and the
+// screen is drawn again only after something was handled, so an idle viewer waits without using the
+// processor.
 class Window {
   public:
     static std::unique_ptr<Window> Create(Form& form, std::string* error);
@@ -32,6 +34,10 @@ class Window {
     void Present();
     // Writes what the window shows to a PNG (the same picture the headless backend draws).
     bool Screenshot(const std::string& png_path, std::string* error);
+    // Game controllers and joysticks press Form::ControllerDown. They start after the first
+    // frame of Run; mappings come from SDL, program_folder/gamecontrollerdb.txt and the file
+    // SDL_GAMECONTROLLERCONFIG_FILE names.
+    void UseControllers(const std::string& program_folder);
 
     struct Impl;
 

@@ -28,10 +28,21 @@ public:
     // Ends the program at once (throws ProgramEnd).
     [[noreturn]] virtual void End(int status) { throw ProgramEnd{status}; }
 
+    // Degrees (0, 90, 180 or 270) the picture is turned on the physical screen. The screen
+    // the viewer works with is the turned one: a quarter turn swaps its width and height.
+    void SetRotation(int degrees) { rotation_ = degrees; }
+    int Rotation() const { return rotation_; }
+
     // A lookup of one path for normal files: true when a regular, non-hidden file is there.
     static bool FileExists(const std::string& path);
     // The platform's path separator.
     static constexpr char kSep = '/';
+
+  protected:
+    bool Sideways() const { return rotation_ == 90 || rotation_ == 270; }
+
+  private:
+    int rotation_ = 0;
 };
 
 // Services of a run without a display (tests and --render): messages go to stderr only,
@@ -47,8 +58,8 @@ public:
 
     std::string AppPath() const override { return app_path_; }
     std::string CommandLine() const override { return command_line_; }
-    float ScreenWidth() const override { return width_; }
-    float ScreenHeight() const override { return height_; }
+    float ScreenWidth() const override { return Sideways() ? height_ : width_; }
+    float ScreenHeight() const override { return Sideways() ? width_ : height_; }
     void MsgBox(const std::string& text) override;
     void Beep() override { ++beeps_; }
 
