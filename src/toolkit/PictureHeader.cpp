@@ -166,6 +166,15 @@ void ReadJpeg(const Bytes& b, PictureHeader& h) {
 
 constexpr std::streamoff kMaxFileBytes = 512LL * 1024 * 1024;
 
+// GIMP images: the decoder allocates the canvas from these sizes before reading any layer.
+void ReadXcf(const Bytes& b, PictureHeader& h) {
+    if (b.size() < 22) {
+        h.malformed = true;
+        return;
+    }
+    Sizes(h, Be32(b, 14), Be32(b, 18));
+}
+
 }  // namespace
 
 std::optional<std::vector<unsigned char>> ReadPictureFile(const std::string& path) {
@@ -199,6 +208,9 @@ PictureHeader ReadPictureHeader(const std::vector<unsigned char>& bytes) {
     } else if (StartsWith(bytes, "\xFF\xD8\xFF", 3)) {
         h.format = Format::Jpeg;
         ReadJpeg(bytes, h);
+    } else if (StartsWith(bytes, "gimp xcf ", 9)) {
+        h.format = Format::Xcf;
+        ReadXcf(bytes, h);
     }
     return h;
 }

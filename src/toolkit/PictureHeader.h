@@ -10,7 +10,7 @@ namespace kavro::toolkit {
 // What a picture file's first bytes say about it, before any decoder sees them, so that a
 // hostile size is refused before a decoder allocates for it.
 struct PictureHeader {
-    enum class Format { Unknown, Png, Gif, Bmp, Jpeg };
+    enum class Format { Unknown, Png, Gif, Bmp, Jpeg, Xcf };
     Format format = Format::Unknown;
     bool malformed = false;    // a known format whose header is broken
     bool sizes_known = false;  // width and height were read
