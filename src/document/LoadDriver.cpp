@@ -1,5 +1,6 @@
 #include "document/LoadDriver.h"
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -65,10 +66,12 @@ void ClearSection(app::Viewer& v) {
     v.BackgroundRegions.assign(1, app::BackgroundRegion{});
 
     f.lblText[0].Visible = false;
-    for (int i = 1, upper = f.lblText.UBound(); i <= upper; ++i) f.lblText.Unload(i);
+    for (int i = 1, upper = f.lblText.UBound(); i <= upper; ++i)
+        f.lblText.Unload(i);
 
     f.imgIco[0].Visible = false;
-    for (int i = 1, upper = f.imgIco.UBound(); i <= upper; ++i) f.imgIco.Unload(i);
+    for (int i = 1, upper = f.imgIco.UBound(); i <= upper; ++i)
+        f.imgIco.Unload(i);
 
     f.imgImage[0].Visible = false;
     for (int i = 1, upper = f.imgImage.UBound(); i <= upper; ++i) {
@@ -79,7 +82,8 @@ void ClearSection(app::Viewer& v) {
     f.picSection[0].Visible = false;
     // Element 0 is reused: what was drawn on it belongs to the previous load.
     f.picSection[0].Cls();
-    for (int i = 1, upper = f.picSection.UBound(); i <= upper; ++i) f.picSection.Unload(i);
+    for (int i = 1, upper = f.picSection.UBound(); i <= upper; ++i)
+        f.picSection.Unload(i);
 
     v.LastImageIndex = -1;
     v.LastLabelIndex = -1;
@@ -93,7 +97,8 @@ void cmdLoad_Click(app::Viewer& v) {
     if (!v.SaxReader) v.SaxReader = std::make_unique<SaxReader>();
     if (!v.DocHandler)
         v.DocHandler = std::make_unique<ContentHandler>(
-            v.doc, v.handlerContext, [&v](const std::string& caption) { v.form.Caption = caption; });
+            v.doc, v.handlerContext,
+            [&v](const std::string& caption) { v.form.Caption = caption; });
     v.SaxReader->contentHandler = v.DocHandler.get();
     v.SaxReader->putFeature("prohibit-dtd", false);
 
@@ -125,9 +130,9 @@ void cmdLoad_Click(app::Viewer& v) {
 
         if (v.doc.LineChars == 0) v.doc.LineChars = 40;
         if (v.doc.LineChars < 0)
-            throw LoadError(document_path, 0, 0,
-                            "the line width (textwidth) " + std::to_string(v.doc.LineChars) +
-                                " is negative");
+            throw LoadError(
+                document_path, 0, 0,
+                "the line width (textwidth) " + std::to_string(v.doc.LineChars) + " is negative");
         FitTextSize(v);
         v.form.fraScreenArea.FontSize = v.form.FontSize();
 
@@ -142,6 +147,15 @@ void cmdLoad_Click(app::Viewer& v) {
         }
         first_new_section = v.doc.SectionCount() + 1;
     }
+
+    // Past the control limit the rest of a document cannot be shown; say so instead of
+    // silently dropping it.
+    const auto& f = v.form;
+    constexpr int kLimit = toolkit::ControlArray<toolkit::Label>::kMaxIndex;
+    if (f.lblText.UBound() >= kLimit || f.imgIco.UBound() >= kLimit ||
+        f.imgImage.UBound() >= kLimit || f.picSection.UBound() >= kLimit)
+        std::cerr << "kavro: the documents need more than " << kLimit
+                  << " text runs, icons, images or sections; the rest is not shown\n";
 
     if (v.CenterPending) {
         const float offset = v.CenterOffset;
