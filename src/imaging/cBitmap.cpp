@@ -10,9 +10,9 @@
 #include <system_error>
 
 #include "imaging/Surfaces.h"
-#include "toolkit/PictureHeader.h"
 #include "imaging/cGraphics.h"
 #include "toolkit/LoadPicture.h"
+#include "toolkit/PictureHeader.h"
 
 namespace kavro::imaging {
 
@@ -200,7 +200,6 @@ void FoldColourKey(SDL_Surface& s) {
     SDL_SetColorKey(&s, SDL_FALSE, 0);
 }
 
-
 }  // namespace
 
 cBitmap::cBitmap() {
@@ -211,14 +210,23 @@ cBitmap::~cBitmap() {
     Dispose();
 }
 
-long cBitmap::CheckStatus(long status) {
-    if (status == Ok) {
-        cur_err_ = Ok;
-        return Ok;
-    }
-    cur_err_ = status;
-    if (Error) Error(status, GdiErrorText(status));
+long ReportStatus(long status, long& cur_err, const ErrorHandler& error) {
+    cur_err = status;
+    if (status != Ok && error) error(status, GdiErrorText(status));
     return status;
+}
+
+long cBitmap::CheckStatus(long status) {
+    return ReportStatus(status, cur_err_, Error);
+}
+
+long cBitmap::TakeImage(std::shared_ptr<SDL_Surface> surface, std::string source) {
+    Adopt(std::move(surface));
+    source_ = std::move(source);
+    const long result = CheckStatus(Ok);
+    ReadPixelFormat();
+    ReadDimensions();
+    return result;
 }
 
 void cBitmap::LoadEncoders() {
@@ -372,12 +380,7 @@ long cBitmap::CreateFromScan0(long lWidth, long lHeight, long lStride, long ePix
             std::memcpy(to + y * made->pitch, from + y * lStride,
                         static_cast<std::size_t>(row_bytes));
     }
-    Adopt(ShareSurface(made.release()));
-    source_.clear();
-    const long result = CheckStatus(Ok);
-    ReadPixelFormat();
-    ReadDimensions();
-    return result;
+    return TakeImage(ShareSurface(made.release()), std::string());
 }
 
 long cBitmap::CreateFromHBitmap(const toolkit::Picture& picture) {
@@ -395,13 +398,8 @@ long cBitmap::CreateFromHBitmap(const toolkit::Picture& picture) {
                             static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.Width()),
                         row_bytes);
     }
-    Adopt(ShareSurface(made.release()));
-    source_ = picture.Source();
-    const long result = CheckStatus(Ok);
     // The size is read here too, so Width and Height never describe a previous image.
-    ReadPixelFormat();
-    ReadDimensions();
-    return result;
+    return TakeImage(ShareSurface(made.release()), picture.Source());
 }
 
 long cBitmap::CreateFromGraphics(long lWidth, long lHeight, const cGraphics& graphics) {
@@ -410,12 +408,7 @@ long cBitmap::CreateFromGraphics(long lWidth, long lHeight, const cGraphics& gra
     UniqueSurface made(SDL_CreateRGBSurfaceWithFormat(
         0, static_cast<int>(lWidth), static_cast<int>(lHeight), 32, SDL_PIXELFORMAT_ARGB8888));
     if (!made) return CheckStatus(OutOfMemory);
-    Adopt(ShareSurface(made.release()));
-    source_.clear();
-    const long result = CheckStatus(Ok);
-    ReadPixelFormat();
-    ReadDimensions();
-    return result;
+    return TakeImage(ShareSurface(made.release()), std::string());
 }
 
 toolkit::PicturePtr cBitmap::Picture() {

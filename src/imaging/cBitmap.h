@@ -86,6 +86,9 @@ class cGraphics;
 // Error event signature shared by both wrappers.
 using ErrorHandler = std::function<void(long lGdiError, const std::string& sErrorDesc)>;
 
+// The status check of both wrappers: keeps the last status and announces a failure.
+long ReportStatus(long status, long& cur_err, const ErrorHandler& error);
+
 // One bitmap image with status codes and an Error event instead of exceptions. The pixels are
 // an SDL surface, shared with any cGraphics that draws on them so neither can dangle. The
 // imaging library needs no start-up or shut-down per object, so construction only builds the
@@ -151,6 +154,8 @@ class cBitmap {
 
     long CheckStatus(long status);
     void Adopt(std::shared_ptr<SDL_Surface> surface);
+    // Holds a newly made image and reads its format and size; returns success.
+    long TakeImage(std::shared_ptr<SDL_Surface> surface, std::string source);
     void ReadPixelFormat();
     void ReadDimensions();
     void LoadEncoders();

@@ -53,13 +53,7 @@ cGraphics::~cGraphics() {
 }
 
 long cGraphics::CheckStatus(long status) {
-    if (status == Ok) {
-        cur_err_ = Ok;
-        return Ok;
-    }
-    cur_err_ = status;
-    if (Error) Error(status, GdiErrorText(status));
-    return status;
+    return ReportStatus(status, cur_err_, Error);
 }
 
 std::uintptr_t cGraphics::Handle() const {
