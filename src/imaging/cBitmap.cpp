@@ -319,17 +319,16 @@ long cBitmap::LoadFromFile(const std::string& sFileName) {
     } else if (const std::optional<Bytes> bytes = toolkit::ReadPictureFile(sFileName); !bytes) {
         status = AccessDenied;
     } else if (const toolkit::PictureHeader header = toolkit::ReadPictureHeader(*bytes);
-               header.malformed || header.truncated) {
+               header.format == toolkit::PictureHeader::Format::Unknown || header.malformed ||
+               header.truncated || !header.sizes_known) {
+        status = UnknownImageFormat;  // only a format whose sizes were read is decoded
+    } else if (header.width == 0 || header.height == 0) {
         status = UnknownImageFormat;
-    } else if (header.sizes_known && (header.width == 0 || header.height == 0)) {
-        status = UnknownImageFormat;
-    } else if (header.oversized_frame ||
-               (header.sizes_known && TooLarge(header.width, header.height))) {
+    } else if (header.oversized_frame || TooLarge(header.width, header.height)) {
         status = OutOfMemory;  // refused before a decoder allocates for it
     } else {
         declared = DeclaredFormat(header);
-        UniqueSurface decoded(
-            IMG_Load_RW(SDL_RWFromConstMem(bytes->data(), static_cast<int>(bytes->size())), 1));
+        UniqueSurface decoded(toolkit::DecodePicture(*bytes, header).release());
         if (!decoded || decoded->w <= 0 || decoded->h <= 0 || !decoded->format) {
             status = UnknownImageFormat;
         } else if (TooLarge(decoded->w, decoded->h)) {

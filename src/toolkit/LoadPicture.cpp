@@ -1,7 +1,6 @@
 #include "toolkit/LoadPicture.h"
 
 #include <SDL.h>
-#include <SDL_image.h>
 
 #include <algorithm>
 #include <cctype>
@@ -43,15 +42,11 @@ std::string TypeHint(const std::string& path) {
 std::optional<PicturePtr> LoadPicture(const std::string& path) {
     std::optional<Bytes> data = ReadPictureFile(path);
     if (!data) return std::nullopt;
-    // The whole file is at hand: a known format must show acceptable sizes before decoding.
-    if (const PictureHeader header = ReadPictureHeader(*data);
-        header.format != PictureHeader::Format::Unknown && !header.SizesAcceptable())
-        return std::nullopt;
-
-    SDL_RWops* rw = SDL_RWFromConstMem(data->data(), static_cast<int>(data->size()));
-    if (!rw) return std::nullopt;
-    const std::string hint = TypeHint(path);
-    SurfacePtr decoded(IMG_LoadTyped_RW(rw, 1, hint.empty() ? nullptr : hint.c_str()));
+    // The whole file is at hand: only a format whose header was read, with acceptable sizes,
+    // reaches its decoder.
+    const PictureHeader header = ReadPictureHeader(*data, TypeHint(path));
+    if (!header.SizesAcceptable()) return std::nullopt;
+    DecodedPicture decoded = DecodePicture(*data, header);
     if (!decoded) return std::nullopt;
     if (!SideOk(decoded->w) || !SideOk(decoded->h)) return std::nullopt;
     // A colour key (GIF transparency) becomes alpha 0 in the conversion.

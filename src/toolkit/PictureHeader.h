@@ -1,24 +1,49 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+struct SDL_Surface;
 
 namespace kavro::toolkit {
 
 // What a picture file's first bytes say about it, before any decoder sees them, so that a
-// hostile size is refused before a decoder allocates for it.
+// hostile size is refused before a decoder allocates for it. Only the formats listed here are
+// ever decoded; SVG (rasterised at whatever size its text asks for) and anything else stay
+// Unknown and are refused.
 struct PictureHeader {
-    enum class Format { Unknown, Png, Gif, Bmp, Jpeg, Xcf };
+    enum class Format {
+        Unknown,
+        Png,
+        Gif,
+        Bmp,
+        Jpeg,
+        Xcf,
+        Tga,
+        Tiff,
+        Webp,
+        Pcx,
+        Pnm,
+        Qoi,
+        Ico,
+        Cur,
+        Lbm,
+        Xpm,
+        Xv
+    };
     Format format = Format::Unknown;
     bool malformed = false;    // a known format whose header is broken
     bool sizes_known = false;  // width and height were read
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     bool oversized_frame = false;  // a GIF frame larger than the largest picture taken
-    // A PNG whose chunks run past the bytes at hand or that has no end chunk: some decoders
-    // do not notice a short read and loop for ever on such a file.
+    // A PNG whose chunks run past the bytes at hand or that has no end chunk (some decoders
+    // do not notice a short read and loop for ever on such a file), or a file too short for
+    // the pixel data its header declares (its decoder would allocate the whole picture first).
     bool truncated = false;
     int png_bit_depth = 0;
     int png_colour_type = -1;
@@ -32,7 +57,19 @@ struct PictureHeader {
 std::optional<std::vector<unsigned char>> ReadPictureFile(const std::string& path);
 
 // Reads the header from the bytes at hand (the whole file, or its first bytes: what lies
-// beyond them is not judged).
-PictureHeader ReadPictureHeader(const std::vector<unsigned char>& bytes);
+// beyond them is not judged). TGA has no magic: as with SDL_image, a type hint of "TGA" (the
+// file name's extension, any case) makes the bytes a TGA picture whatever they hold.
+PictureHeader ReadPictureHeader(const std::vector<unsigned char>& bytes,
+                                std::string_view type_hint = {});
+
+struct DecodedPictureDeleter {
+    void operator()(SDL_Surface* surface) const;
+};
+using DecodedPicture = std::unique_ptr<SDL_Surface, DecodedPictureDeleter>;
+
+// Decodes a whole file's bytes with the decoder of the format its header names and no other,
+// so that no decoder whose own detection would claim the bytes first ever runs. Null when the
+// header's sizes are not acceptable or decoding fails.
+DecodedPicture DecodePicture(const std::vector<unsigned char>& bytes, const PictureHeader& header);
 
 }  // namespace kavro::toolkit

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "ImagingTestFiles.h"
 #include "toolkit/LoadPicture.h"
+#include "toolkit/PictureHeader.h"
 
 namespace kavro::imaging {
 namespace {
@@ -186,6 +188,178 @@ TEST(BitmapLoad, CorruptAndOversizedFilesAreRefused) {
     // A folder is not a file.
     cBitmap bitmap;
     EXPECT_EQ(bitmap.LoadFromFile(std::filesystem::temp_directory_path().string()), FileNotFound);
+}
+
+using Bytes = std::vector<std::uint8_t>;
+using Format = toolkit::PictureHeader::Format;
+
+// A value written over a header field: where, how many bytes, in which order.
+struct Put {
+    std::size_t at;
+    std::uint32_t value;
+    int bytes;
+    bool big_endian = false;
+};
+
+Bytes Patched(Bytes b, std::initializer_list<Put> puts) {
+    for (const Put& p : puts)
+        (p.big_endian ? testing::PutBe : testing::PutLe)(b, p.at, p.value, p.bytes);
+    return b;
+}
+
+// A small picture of a format checked before decoding, and the same with its header claiming
+// sizes (huge_width x huge_height) that no decoder may be left to allocate for.
+struct FormatCase {
+    std::string name;
+    Format format;
+    Bytes bytes;
+    Bytes huge;
+    std::uint32_t huge_width;
+    std::uint32_t huge_height;
+};
+
+std::vector<FormatCase> CheckedFormats(const testing::TempDir& dir) {
+    using testing::Convert, testing::SampleIco, testing::SampleLbm, testing::SamplePcx,
+        testing::SamplePnm, testing::SampleQoi, testing::SampleTiff, testing::SampleXpm,
+        testing::SampleXv;
+    const Bytes webp = Convert("-size 16x2 'xc:rgba(255,0,0,0.5)'", dir.File("a.webp"));
+    const std::uint32_t minus_29999 = 0x10000 - 29999;  // PCX corners are signed
+    return {
+        {"le.tif", Format::Tiff, SampleTiff(false),
+         Patched(SampleTiff(false), {{18, 60000, 2}, {30, 100000, 4}}), 60000, 100000},
+        {"be.tif", Format::Tiff, SampleTiff(true),
+         Patched(SampleTiff(true), {{18, 60000, 2, true}, {30, 100000, 4, true}}), 60000, 100000},
+        {"alpha.webp", Format::Webp, webp,  // extended: the canvas sizes, less one
+         Patched(webp, {{24, 99999, 3}, {27, 99999, 3}}), 100000, 100000},
+        {"sample.pcx", Format::Pcx, SamplePcx(),
+         Patched(SamplePcx(),
+                 {{4, minus_29999, 2}, {6, minus_29999, 2}, {8, 30000, 2}, {10, 30000, 2}}),
+         60000, 60000},
+        {"sample.ppm", Format::Pnm, SamplePnm(), SamplePnm("100000 100000"), 100000, 100000},
+        {"sample.qoi", Format::Qoi, SampleQoi(),
+         Patched(SampleQoi(), {{4, 100000, 4, true}, {8, 100000, 4, true}}), 100000, 100000},
+        {"sample.ico", Format::Ico, SampleIco(1),
+         Patched(SampleIco(1), {{26, 100000, 4}, {30, 200000, 4}}), 100000, 100000},
+        {"sample.cur", Format::Cur, SampleIco(2),
+         Patched(SampleIco(2), {{26, 100000, 4}, {30, 200000, 4}}), 100000, 100000},
+        {"sample.lbm", Format::Lbm, SampleLbm(),
+         Patched(SampleLbm(), {{20, 60000, 2, true}, {22, 60000, 2, true}}), 60000, 60000},
+        {"sample.xpm", Format::Xpm, SampleXpm(), SampleXpm("100000 100000"), 100000, 100000},
+        {"sample.xv", Format::Xv, SampleXv(), SampleXv("100000 100000"), 100000, 100000},
+    };
+}
+
+// Each format loads through both loaders; a header claiming a huge picture, or one cut short,
+// is refused from the header alone (a decoder would allocate gigabytes for the first).
+TEST(BitmapLoad, EveryCheckedFormatLoadsAndHostileHeadersAreRefused) {
+    testing::TempDir dir;
+    for (const FormatCase& c : CheckedFormats(dir)) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.bytes.empty());
+        const toolkit::PictureHeader header = toolkit::ReadPictureHeader(c.bytes);
+        EXPECT_EQ(header.format, c.format);
+        EXPECT_TRUE(header.SizesAcceptable());
+        EXPECT_EQ(header.width, std::uint32_t{testing::kSampleWidth});
+        EXPECT_EQ(header.height, std::uint32_t{testing::kSampleHeight});
+        const std::string good = dir.File(c.name);
+        testing::WriteBytes(good, c.bytes);
+        cBitmap bitmap;
+        EXPECT_EQ(bitmap.LoadFromFile(good), Ok);
+        EXPECT_EQ(bitmap.Width(), testing::kSampleWidth);
+        EXPECT_EQ(bitmap.Height(), testing::kSampleHeight);
+        const std::optional<toolkit::PicturePtr> picture = toolkit::LoadPicture(good);
+        ASSERT_TRUE(picture && *picture);
+        EXPECT_EQ((*picture)->Width(), testing::kSampleWidth);
+        EXPECT_EQ((*picture)->Height(), testing::kSampleHeight);
+
+        const toolkit::PictureHeader claimed = toolkit::ReadPictureHeader(c.huge);
+        EXPECT_EQ(claimed.format, c.format);
+        EXPECT_EQ(claimed.width, c.huge_width);
+        EXPECT_EQ(claimed.height, c.huge_height);
+        EXPECT_FALSE(claimed.SizesAcceptable());
+        const std::string huge = dir.File("huge-" + c.name);
+        testing::WriteBytes(huge, c.huge);
+        EXPECT_EQ(cBitmap().LoadFromFile(huge), OutOfMemory);
+        EXPECT_FALSE(toolkit::LoadPicture(huge).has_value());
+
+        const Bytes head(c.bytes.begin(), c.bytes.begin() + 12);
+        EXPECT_FALSE(toolkit::ReadPictureHeader(head).SizesAcceptable());
+        const std::string cut = dir.File("cut-" + c.name);
+        testing::WriteBytes(cut, head);
+        EXPECT_EQ(cBitmap().LoadFromFile(cut), UnknownImageFormat);
+        EXPECT_FALSE(toolkit::LoadPicture(cut).has_value());
+    }
+}
+
+// Sizes within the limit, but more pixels than the file could encode: these decoders allocate
+// the whole picture before reading, and QOI's would return it filled with its last pixel.
+TEST(BitmapLoad, HeadersDeclaringMoreThanTheFileHoldsAreRefused) {
+    testing::TempDir dir;
+    const std::pair<const char*, Bytes> cases[] = {
+        {"hollow.qoi", Patched(testing::SampleQoi(), {{4, 16384, 4, true}, {8, 16384, 4, true}})},
+        {"hollow.ppm", testing::SamplePnm("16384 16384")},
+        {"hollow.xv", testing::SampleXv("16384 16384")},
+        {"hollow.xpm", testing::SampleXpm("16384 2")},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(toolkit::ReadPictureHeader(bytes).truncated);
+        testing::WriteBytes(dir.File(name), bytes);
+        EXPECT_EQ(cBitmap().LoadFromFile(dir.File(name)), UnknownImageFormat);
+        EXPECT_FALSE(toolkit::LoadPicture(dir.File(name)).has_value());
+    }
+}
+
+// Files SDL_image's own decoders would mishandle never reach them: SVG is rasterised at whatever
+// size its text asks for; the XPM decoder crashes on a pixel that names no colour and reads past
+// a key longer than its colour line; the PCX decoder sizes a buffer from a negative line length.
+TEST(BitmapLoad, FilesTheDecodersWouldMishandleAreRefused) {
+    testing::TempDir dir;
+    const std::pair<const char*, Bytes> cases[] = {
+        {"tiny.svg", testing::Text("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"7\" "
+                                   "height=\"4\"><rect width=\"7\" height=\"4\"/></svg>")},
+        {"stray.xpm", testing::SampleXpm("16 2", "abababababababac")},
+        {"short-key.xpm", testing::Text("/* XPM */\n\"2 1 1 3\",\n\"ab\",\n\"abcabc\"\n")},
+        {"negative-line.pcx", Patched(testing::SamplePcx(), {{66, 0x10000 - 16, 2}})},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(toolkit::ReadPictureHeader(bytes).SizesAcceptable());
+        testing::WriteBytes(dir.File(name), bytes);
+        EXPECT_EQ(cBitmap().LoadFromFile(dir.File(name)), UnknownImageFormat);
+        EXPECT_FALSE(toolkit::LoadPicture(dir.File(name)).has_value());
+    }
+}
+
+// Files as a common encoder writes them (more tags, other layouts) read the same.
+TEST(BitmapLoad, PicturesMadeByImageMagickLoad) {
+    testing::TempDir dir;
+    const std::pair<const char*, const char*> made[] = {
+        {"le.tif", "-size 16x2 xc:red"},
+        {"be.tif", "-size 16x2 xc:red -define tiff:endian=msb"},
+        {"lossy.webp", "-size 16x2 xc:red -quality 80"},
+        {"lossless.webp", "-size 16x2 xc:red -define webp:lossless=true"},
+        {"red.pcx", "-size 16x2 xc:red"},
+        {"red.ppm", "-size 16x2 xc:red -depth 8"},
+        {"text.pgm", "-size 16x2 gradient: -depth 8 -compress none"},
+        {"red.ico", "-size 16x2 xc:red"},
+        {"red.xpm", "-size 16x2 xc:red"},
+    };
+    for (const auto& [name, arguments] : made) {
+        SCOPED_TRACE(name);
+        const Bytes bytes = testing::Convert(arguments, dir.File(name));
+        ASSERT_FALSE(bytes.empty());
+        const toolkit::PictureHeader header = toolkit::ReadPictureHeader(bytes);
+        EXPECT_TRUE(header.SizesAcceptable());
+        EXPECT_EQ(header.width, 16u);
+        EXPECT_EQ(header.height, 2u);
+        cBitmap bitmap;
+        EXPECT_EQ(bitmap.LoadFromFile(dir.File(name)), Ok);
+        EXPECT_EQ(bitmap.Width(), 16);
+        const std::optional<toolkit::PicturePtr> picture = toolkit::LoadPicture(dir.File(name));
+        ASSERT_TRUE(picture && *picture);
+        EXPECT_EQ((*picture)->Height(), 2);
+    }
 }
 
 TEST(BitmapLoad, ContentDecidesTheDecoderNotTheName) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ToolkitTestSupport.h"
@@ -153,6 +154,41 @@ TEST(LoadPictureTest, SmallGifDecodesWithTransparency) {
     ASSERT_EQ((*pic)->Height(), 1);
     EXPECT_EQ((*pic)->Pixels()[0], 0xFFFF0000u);
     EXPECT_EQ((*pic)->Pixels()[1] >> 24, 0u);
+}
+
+// A true-colour TGA, top row first, declaring width x height, holding two pixels: blue, red.
+std::vector<unsigned char> Tga(std::uint16_t width, std::uint16_t height) {
+    std::vector<unsigned char> tga(18, 0);
+    tga[2] = 2;
+    tga[12] = static_cast<unsigned char>(width), tga[13] = static_cast<unsigned char>(width >> 8);
+    tga[14] = static_cast<unsigned char>(height), tga[15] = static_cast<unsigned char>(height >> 8);
+    tga[16] = 24;
+    tga[17] = 0x20;
+    tga.insert(tga.end(), {0xFF, 0, 0, 0, 0, 0xFF});  // blue, green, red bytes
+    return tga;
+}
+
+// TGA has no magic: like SDL_image, the loader takes it from the file name alone, and checks
+// its header like any other.
+TEST(LoadPictureTest, TgaIsKnownByItsNameAndCheckedBeforeDecoding) {
+    TempDir dir;
+    const std::vector<unsigned char> tga = Tga(2, 1);
+    for (const char* name : {"pic.tga", "PIC.Tga"}) {
+        Write(dir.File(name), tga);
+        auto pic = LoadPicture(dir.File(name));
+        ASSERT_TRUE(pic.has_value()) << name;
+        ASSERT_EQ((*pic)->Width(), 2);
+        EXPECT_EQ((*pic)->Pixels(), (std::vector<std::uint32_t>{0xFF0000FFu, 0xFFFF0000u}));
+    }
+    const std::pair<const char*, std::vector<unsigned char>> refused[] = {
+        {"pic.bin", tga},                 // no name, no decoder
+        {"huge.tga", Tga(60000, 60000)},  // too large
+        {"cut.tga", std::vector<unsigned char>(tga.begin(), tga.begin() + 12)},
+    };
+    for (const auto& [name, bytes] : refused) {
+        Write(dir.File(name), bytes);
+        EXPECT_FALSE(LoadPicture(dir.File(name)).has_value()) << name;
+    }
 }
 
 TEST(LoadPictureTest, NoPathGivesAnEmptyPicture) {
