@@ -16,6 +16,24 @@ std::uint8_t* Row(SDL_Surface& s, int y) {
            static_cast<std::ptrdiff_t>(y) * static_cast<std::ptrdiff_t>(s.pitch);
 }
 
+bool EightBitsPerChannel(Uint32 format) {
+    switch (format) {
+        case SDL_PIXELFORMAT_ARGB8888:
+        case SDL_PIXELFORMAT_ABGR8888:
+        case SDL_PIXELFORMAT_RGBA8888:
+        case SDL_PIXELFORMAT_BGRA8888:
+        case SDL_PIXELFORMAT_RGB888:
+        case SDL_PIXELFORMAT_BGR888:
+        case SDL_PIXELFORMAT_RGBX8888:
+        case SDL_PIXELFORMAT_BGRX8888:
+        case SDL_PIXELFORMAT_RGB24:
+        case SDL_PIXELFORMAT_BGR24:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 bool IsIndexed(const SDL_PixelFormat& format) {
@@ -102,6 +120,30 @@ std::optional<std::vector<std::uint32_t>> ReadArgb(const SDL_Surface& s) {
     const bool keyed = SDL_GetColorKey(const_cast<SDL_Surface*>(&s), &key) == 0;
     const bool has_alpha = SDL_ISPIXELFORMAT_ALPHA(s.format->format) || IsIndexed(*s.format);
     std::vector<std::uint32_t> out(static_cast<std::size_t>(s.w) * static_cast<std::size_t>(s.h));
+    // Whole rows at once for the usual decoder outputs (8 bits a channel, no colour key): the
+    // same values as pixel by pixel, many times faster.
+    if (!keyed && EightBitsPerChannel(s.format->format) &&
+        SDL_ConvertPixels(s.w, s.h, s.format->format, s.pixels, s.pitch, SDL_PIXELFORMAT_ARGB8888,
+                          out.data(), s.w * static_cast<int>(sizeof(std::uint32_t))) == 0)
+        return out;
+    // 8-bit palettes through a table of the 256 colours the pixels can take.
+    if (IsIndexed(*s.format) && s.format->BitsPerPixel == 8 && s.format->BytesPerPixel == 1) {
+        std::uint32_t table[256];
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            Uint8 r = 0, g = 0, b = 0, a = 255;
+            SDL_GetRGBA(i, s.format, &r, &g, &b, &a);
+            if (keyed && i == key) a = 0;
+            table[i] = (std::uint32_t{a} << 24) | (std::uint32_t{r} << 16) |
+                       (std::uint32_t{g} << 8) | std::uint32_t{b};
+        }
+        std::uint32_t* to = out.data();
+        for (int y = 0; y < s.h; ++y) {
+            const std::uint8_t* row = Row(s, y);
+            for (int x = 0; x < s.w; ++x)
+                *to++ = table[row[x]];
+        }
+        return out;
+    }
     std::size_t at = 0;
     for (int y = 0; y < s.h; ++y) {
         for (int x = 0; x < s.w; ++x) {

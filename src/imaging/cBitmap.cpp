@@ -425,6 +425,7 @@ toolkit::PicturePtr cBitmap::Picture() {
     // Composited over black, as a conversion with background colour 0 gives.
     for (std::uint32_t& p : *argb) {
         const std::uint32_t a = p >> 24;
+        if (a == 255) continue;  // most pixels: nothing to blend
         auto over_black = [a](std::uint32_t c) { return (c * a + 127) / 255; };
         p = 0xFF000000u | (over_black((p >> 16) & 0xFF) << 16) |
             (over_black((p >> 8) & 0xFF) << 8) | over_black(p & 0xFF);
