@@ -1,7 +1,10 @@
 #include "app/Program.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iostream>
 #include <stdexcept>
 
@@ -55,8 +58,8 @@ std::pair<int, int> ParseScreen(const std::string& text) {
         if (x == std::string::npos) throw std::invalid_argument("");
         return {number(text.substr(0, x)), number(text.substr(x + 1))};
     } catch (const std::exception&) {
-        throw std::invalid_argument("--screen takes WIDTHxHEIGHT in pixels, such as 1920x1080, not \"" +
-                                    text + "\"");
+        throw std::invalid_argument(
+            "--screen takes WIDTHxHEIGHT in pixels, such as 1920x1080, not \"" + text + "\"");
     }
 }
 
@@ -104,6 +107,17 @@ bool WriteDump(const Viewer& v, const std::string& target) {
         return false;
     }
     return true;
+}
+
+struct FontResult {
+    std::unique_ptr<toolkit::FontEngine> engine;
+    std::string error;
+};
+
+FontResult FindFont() {
+    FontResult result;
+    result.engine = toolkit::FontEngine::Create("Consolas", &result.error);
+    return result;
 }
 
 }  // namespace
@@ -170,11 +184,15 @@ int RunProgram(int argc, char** argv) {
     bool fell_back = false;
     std::pair<int, int> screen{1920, 1080};
     if (options.screen) screen = *options.screen;
+    // The font is found while the video system starts: both take milliseconds before the
+    // first frame, and neither needs the other.
+    std::future<FontResult> font_search = std::async(std::launch::async, [] { return FindFont(); });
+    std::unique_ptr<toolkit::VideoSession> video;
     if (!render) {
-        int w = 0, h = 0;
         std::string error;
-        if (toolkit::QueryDisplaySize(&w, &h, &error)) {
-            if (!options.screen) screen = {w, h};
+        video = toolkit::VideoSession::Start(&error);
+        if (video) {
+            if (!options.screen) screen = {video->Width(), video->Height()};
         } else {
             // No display: show what the screen would be, as a picture.
             render = (std::filesystem::temp_directory_path() / "kavro-screen.png").string();
@@ -188,15 +206,15 @@ int RunProgram(int argc, char** argv) {
     std::unique_ptr<toolkit::HeadlessServices> services;
     if (render)
         services = std::make_unique<toolkit::HeadlessServices>(home, command_line, width_twips,
-                                                                height_twips);
+                                                               height_twips);
     else
         services = std::make_unique<toolkit::DesktopServices>(home, command_line, width_twips,
-                                                               height_twips);
+                                                              height_twips);
 
-    std::string font_error;
-    auto fonts = toolkit::FontEngine::Create("Consolas", &font_error);
+    FontResult font = font_search.get();
+    auto fonts = std::move(font.engine);
     if (!fonts) {
-        services->MsgBox("Kavro cannot start: " + font_error);
+        services->MsgBox("Kavro cannot start: " + font.error);
         return kExitEnvironment;
     }
     auto viewer = std::make_unique<Viewer>(*services, std::move(fonts));
@@ -210,9 +228,12 @@ int RunProgram(int argc, char** argv) {
         Form_ControllerDown(v, input);
         if (options.dump) WriteDump(v, *options.dump);
     };
-    v.form.AddTimer(&v.form.timLoad, [&v, &options] {
+    bool loaded = false;
+    v.form.AddTimer(&v.form.timLoad, [&v, &options, &loaded] {
         timLoad_Timer(v);
-        for (int key : options.keys) Form_KeyDown(v, key, 0);
+        loaded = true;
+        for (int key : options.keys)
+            Form_KeyDown(v, key, 0);
         if (options.dump) WriteDump(v, *options.dump);
     });
 
@@ -226,8 +247,7 @@ int RunProgram(int argc, char** argv) {
                 return kExitEnvironment;
             }
             if (fell_back)
-                std::cout << "No display available: the screen was rendered to " << *render
-                          << "\n";
+                std::cout << "No display available: the screen was rendered to " << *render << "\n";
             return kExitOk;
         }
         std::string error;
@@ -237,6 +257,18 @@ int RunProgram(int argc, char** argv) {
             return kExitEnvironment;
         }
         window->UseControllers(home);
+        // For scripts/bench: the moment the first frame with the document is shown, in
+        // microseconds since the epoch, then the end of the program.
+        if (std::getenv("KAVRO_FIRST_FRAME")) {
+            window->OnFrame([&loaded] {
+                if (!loaded) return;
+                const auto now = std::chrono::system_clock::now().time_since_epoch();
+                std::cerr << "kavro: first frame at "
+                          << std::chrono::duration_cast<std::chrono::microseconds>(now).count()
+                          << "\n";
+                throw toolkit::ProgramEnd{kExitOk};
+            });
+        }
         return window->Run();
     } catch (const toolkit::ProgramEnd& end) {
         return end.status;

@@ -31,7 +31,6 @@ constexpr std::streamoff kMaxFontFileBytes = 64LL * 1024 * 1024;
 // may take together, and the sizes each keeps open.
 constexpr std::size_t kMaxFallbackCandidates = 128;
 constexpr std::size_t kMaxFallbackFaces = 16;
-constexpr std::size_t kMaxFallbackBytes = std::size_t{256} * 1024 * 1024;
 constexpr std::size_t kMaxFallbackSizes = 16;
 // Which face draws a code point, remembered for this many code points.
 constexpr std::size_t kMaxGlyphChoices = 8192;
@@ -243,10 +242,11 @@ struct Candidate {
     bool unusable = false;
 };
 
+// Opened from its file at each size, so FreeType reads only the tables and glyphs it needs:
+// fallback files (CJK faces) run to megabytes.
 struct FallbackFace {
     std::string file;
     int index = 0;
-    std::vector<unsigned char> data;
     LruCache<int, TtfFontPtr> sizes{kMaxFallbackSizes};
 };
 
@@ -270,6 +270,8 @@ struct FontEngine::Impl {
     int face_index = 0;
     std::vector<unsigned char> data;
     mutable LruCache<int, TtfFontPtr> fonts{kMaxOpenSizes};
+    mutable TtfFontPtr probe;
+    mutable int probe_points = 0;
     mutable LruCache<MeasureKey, Extent, MeasureKeyHash> measures{kMaxMeasurements};
     FcConfigPtr config;
     bool shapes = false;
@@ -277,7 +279,6 @@ struct FontEngine::Impl {
     mutable std::optional<std::vector<Candidate>> general_candidates;
     mutable std::optional<std::vector<Candidate>> cjk_candidates;
     mutable std::vector<std::unique_ptr<FallbackFace>> faces;
-    mutable std::size_t face_bytes = 0;
     mutable LruCache<char32_t, int> choices{kMaxGlyphChoices};
 
     static TtfFontPtr Open(const std::vector<unsigned char>& bytes, int index, int points) {
@@ -293,11 +294,34 @@ struct FontEngine::Impl {
         return fonts.Put(points, std::move(font)).get();
     }
 
+    // The main face at a size that may only be measured (fitting the text size tries one size
+    // after another): one font whose size changes, because opening a font runs the face's
+    // set-up again, several times the cost of the measurement. Sizes already open are used
+    // as they are; both give the same widths.
+    TTF_Font* MeasuringFont(int points) const {
+        if (TtfFontPtr* cached = fonts.Find(points)) return cached->get();
+        if (probe && probe_points != points) {
+            if (TTF_SetFontSizeDPI(probe.get(), points, kDpi, kDpi) == 0)
+                probe_points = points;
+            else
+                probe.reset();
+        }
+        if (!probe) {
+            probe = Open(data, face_index, points);
+            if (!probe) return nullptr;
+            probe_points = points;
+        }
+        return probe.get();
+    }
+
     TTF_Font* FaceFont(int face, int points) const {
         if (face == kMainFace) return Font(points);
-        FallbackFace& f = *faces[static_cast<std::size_t>(face)];
+        return FaceFontOf(*faces[static_cast<std::size_t>(face)], points);
+    }
+
+    static TTF_Font* FaceFontOf(FallbackFace& f, int points) {
         if (TtfFontPtr* cached = f.sizes.Find(points)) return cached->get();
-        TtfFontPtr font = Open(f.data, f.index, points);
+        TtfFontPtr font(TTF_OpenFontIndexDPI(f.file.c_str(), points, f.index, kDpi, kDpi));
         if (!font) return nullptr;
         return f.sizes.Put(points, std::move(font)).get();
     }
@@ -345,14 +369,10 @@ struct FontEngine::Impl {
         for (std::size_t i = 0; i < faces.size(); ++i)
             if (faces[i]->file == path && faces[i]->index == index) return static_cast<int>(i);
         if (faces.size() >= kMaxFallbackFaces) return kMainFace;
-        auto bytes = ReadWholeFile(path);
-        if (!bytes || face_bytes + bytes->size() > kMaxFallbackBytes) return kMainFace;
-        if (!Open(*bytes, index, 12)) return kMainFace;
         auto face = std::make_unique<FallbackFace>();
         face->file = path;
         face->index = index;
-        face->data = std::move(*bytes);
-        face_bytes += face->data.size();
+        if (!FaceFontOf(*face, 12)) return kMainFace;
         faces.push_back(std::move(face));
         return static_cast<int>(faces.size() - 1);
     }
@@ -518,7 +538,8 @@ struct FontEngine::Impl {
         if (cacheable)
             if (const Extent* hit = measures.Find(key)) return *hit;
         Extent e;
-        TTF_Font* font = Font(points);
+        // Text with other faces is split against the main face at this size.
+        TTF_Font* font = IsAscii(utf8) ? MeasuringFont(points) : Font(points);
         int descent = 0;
         bool other_faces = false;
         if (font) {

@@ -8,6 +8,8 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <unordered_map>
 #include <utility>
@@ -475,21 +477,61 @@ bool RenderFormToPng(const Form& form, const std::string& png_path, std::string*
 }
 
 bool QueryDisplaySize(int* width_px, int* height_px, std::string* error) {
-    VideoGuard video;
-    if (!video.Ok()) return Fail(error, std::string("no display: ") + SDL_GetError());
+    const std::unique_ptr<VideoSession> session = VideoSession::Start(error);
+    if (!session) return false;
+    if (width_px) *width_px = session->Width();
+    if (height_px) *height_px = session->Height();
+    return true;
+}
+
+VideoSession::VideoSession(PassKey, int width, int height) : width_(width), height_(height) {}
+
+VideoSession::~VideoSession() {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+namespace {
+
+// The viewer reads key presses, never text. X's compose table (thousands of lines parsed as the
+// video system starts) would only cost start-up time, and could swallow a dead key a cabinet
+// maps to a button. Where no session bus runs, SDL's D-Bus use would try to launch one, which
+// forks and may leave a bus daemon behind. Settings the user made stay as they are.
+void KeepStartUpLean() {
+    setenv("XCOMPOSEFILE", "/dev/null", 0);
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS")) return;
+    std::error_code ec;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec)) return;
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
+}
+
+}  // namespace
+
+std::unique_ptr<VideoSession> VideoSession::Start(std::string* error) {
+    KeepStartUpLean();
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        Fail(error, std::string("no display: ") + SDL_GetError());
+        return nullptr;
+    }
+    // From here on the session owns the start, and gives it back on every way out.
+    auto session = std::make_unique<VideoSession>(PassKey{}, 0, 0);
     // SDL falls back to drivers that show nothing; a user would see no window at all.
     const char* driver = SDL_GetCurrentVideoDriver();
     const std::string name = driver ? driver : "";
     const char* requested = SDL_getenv("SDL_VIDEODRIVER");
     if ((name == "offscreen" || name == "dummy" || name == "evdev") &&
-        !(requested && name == requested))
-        return Fail(error, "no display (only the \"" + name + "\" video driver is available)");
+        !(requested && name == requested)) {
+        Fail(error, "no display (only the \"" + name + "\" video driver is available)");
+        return nullptr;
+    }
     SDL_DisplayMode mode{};
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0)
-        return Fail(error, std::string("cannot read the display size: ") + SDL_GetError());
-    if (width_px) *width_px = mode.w;
-    if (height_px) *height_px = mode.h;
-    return true;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
+        Fail(error, std::string("cannot read the display size: ") + SDL_GetError());
+        return nullptr;
+    }
+    session->width_ = mode.w;
+    session->height_ = mode.h;
+    return session;
 }
 
 struct Window::Impl {
@@ -504,6 +546,8 @@ struct Window::Impl {
     TexturePtr turned;  // the form's picture on a rotated screen, before it is turned
     int turned_w = 0, turned_h = 0;
     std::vector<TimerState> timers;
+    Uint64 shown_at = 0;
+    std::function<void()> frame_hook;
     std::string caption;
     int x = 0, y = 0, w = 0, h = 0;
     // Game controllers start after the first frame, so they never delay it.
@@ -672,6 +716,8 @@ std::unique_ptr<Window> Window::Create(Form& form, std::string* error) {
         Fail(error, std::string("cannot start the video subsystem: ") + SDL_GetError());
         return nullptr;
     }
+    // The form is shown from now: its timers count from here, while the window is made.
+    impl->shown_at = SDL_GetTicks64();
     impl->caption = form.Caption;
     impl->x = EdgePx(form.Left);
     impl->y = EdgePx(form.Top);
@@ -682,9 +728,16 @@ std::unique_ptr<Window> Window::Create(Form& form, std::string* error) {
         Fail(error, std::string("cannot create the window: ") + SDL_GetError());
         return nullptr;
     }
-    impl->renderer.reset(SDL_CreateRenderer(impl->window.get(), -1, SDL_RENDERER_ACCELERATED));
-    if (!impl->renderer)
+    // The viewer draws a frame only after a key, so SDL's software renderer on the window's
+    // own framebuffer (shared memory on X11) is quick enough, and it is ready at once where an
+    // OpenGL context costs 60 ms and more before the first frame. SDL_RENDER_DRIVER still
+    // chooses another.
+    const char* chosen = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    if (!chosen || !*chosen) {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         impl->renderer.reset(SDL_CreateRenderer(impl->window.get(), -1, SDL_RENDERER_SOFTWARE));
+    }
+    if (!impl->renderer) impl->renderer.reset(SDL_CreateRenderer(impl->window.get(), -1, 0));
     if (!impl->renderer) {
         Fail(error, std::string("cannot create a renderer: ") + SDL_GetError());
         return nullptr;
@@ -697,6 +750,7 @@ std::unique_ptr<Window> Window::Create(Form& form, std::string* error) {
 
 int Window::Run() {
     Impl& s = *impl_;
+    s.RefreshTimers(s.shown_at);
     Present();
     s.StartInputs();
     for (;;) {
@@ -731,6 +785,7 @@ void Window::Present() {
     const int turns = QuarterTurns(s.form.Rotation);
     if (turns == 0 || !s.PaintTurned(w, h, turns)) s.painter->Paint(s.form, w, h);
     SDL_RenderPresent(s.renderer.get());
+    if (s.frame_hook) s.frame_hook();
 }
 
 bool Window::Screenshot(const std::string& png_path, std::string* error) {
@@ -740,6 +795,10 @@ bool Window::Screenshot(const std::string& png_path, std::string* error) {
     if (QuarterTurns(impl_->form.Rotation) % 2 != 0) std::swap(w, h);
     return PaintToPng(impl_->form, std::min(w, kMaxSurfaceSide), std::min(h, kMaxSurfaceSide),
                       png_path, error);
+}
+
+void Window::OnFrame(std::function<void()> hook) {
+    impl_->frame_hook = std::move(hook);
 }
 
 void Window::UseControllers(const std::string& program_folder) {

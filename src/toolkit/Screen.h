@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,34 @@ bool RenderFormToPng(const Form& form, const std::string& png_path, std::string*
 
 // The display's size in pixels; false when no display is available.
 bool QueryDisplaySize(int* width_px, int* height_px, std::string* error);
+
+// The video system kept started from the look at the display to the window's end: starting it
+// a second time for the window costs tens of milliseconds before the first frame.
+class VideoSession {
+  public:
+    // Nothing, with the reason in *error, when no display is available (only SDL's drivers
+    // that show nothing, unless SDL_VIDEODRIVER asks for one of them).
+    static std::unique_ptr<VideoSession> Start(std::string* error);
+    ~VideoSession();
+    VideoSession(const VideoSession&) = delete;
+    VideoSession& operator=(const VideoSession&) = delete;
+
+    // The desktop's size in pixels.
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+  private:
+    struct PassKey {
+        explicit PassKey() = default;
+    };
+
+  public:
+    VideoSession(PassKey, int width, int height);
+
+  private:
+    int width_;
+    int height_;
+};
 
 // The window backend: one borderless window at the form's position and size. Run() handles
 // events until the program ends: key-downs (with auto-repeat) go to Form::KeyDown as virtual-key
@@ -38,6 +67,8 @@ class Window {
     // frame of Run; mappings come from SDL, program_folder/gamecontrollerdb.txt and the file
     // SDL_GAMECONTROLLERCONFIG_FILE names.
     void UseControllers(const std::string& program_folder);
+    // Called after every frame is shown.
+    void OnFrame(std::function<void()> hook);
 
     struct Impl;
 
