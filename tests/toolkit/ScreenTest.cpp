@@ -6,6 +6,8 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "ToolkitTestSupport.h"
 #include "toolkit/Form.h"
@@ -296,6 +298,7 @@ void PushQuit() {
 }
 
 TEST_F(WindowTest, OneShotTimerTicksAndKeysArriveAsVirtualKeys) {
+    const auto start = std::chrono::steady_clock::now();
     auto window = Open();
     ASSERT_NE(window, nullptr);
     Timer once;
@@ -317,13 +320,40 @@ TEST_F(WindowTest, OneShotTimerTicksAndKeysArriveAsVirtualKeys) {
         keys.emplace_back(vk, shift);
         PushQuit();
     };
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(window->Run(), 0);
     EXPECT_EQ(ticks, 1);
     ASSERT_EQ(keys.size(), 1u);
     EXPECT_EQ(keys[0].first, 40);
     EXPECT_EQ(keys[0].second, 3);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(15));
+}
+
+// A timer enabled when the window is made counts from then, so setting up the window runs
+// while it waits; it still ticks only after the first frame is shown.
+TEST_F(WindowTest, TimersCountFromTheWindowsCreationAndTickAfterTheFirstFrame) {
+    Timer start_timer;
+    start_timer.Interval = 100;
+    start_timer.Enabled = true;
+    const auto created = std::chrono::steady_clock::now();
+    auto window = Open();
+    ASSERT_NE(window, nullptr);
+    int frames = 0;
+    window->OnFrame([&] { ++frames; });
+    int frames_at_tick = -1;
+    std::chrono::steady_clock::time_point ticked;
+    form.AddTimer(&start_timer, [&] {
+        ticked = std::chrono::steady_clock::now();
+        frames_at_tick = frames;
+        start_timer.Enabled = false;
+        PushQuit();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // a slow window set-up
+    const auto run = std::chrono::steady_clock::now();
+    EXPECT_EQ(window->Run(), 0);
+    EXPECT_GE(frames_at_tick, 1);
+    EXPECT_GE(ticked - created, std::chrono::milliseconds(100));
+    // Counted from Run, the tick would come 100 ms after it.
+    EXPECT_LT(ticked - run, std::chrono::milliseconds(90));
 }
 
 TEST_F(WindowTest, RepeatingTimerTicksUntilDisabled) {
