@@ -1,5 +1,7 @@
 #include "app/Navigation.h"
 
+#include <algorithm>
+
 namespace kavro::app {
 
 namespace {
@@ -90,6 +92,31 @@ void cmdNextSect_Click(Viewer& v) {
         ++v.CurrentSection;
     else
         v.CurrentSection = 1;
+    Reanchor(v);
+}
+
+int StepsPerPage(float area_height, float step) {
+    if (!(step > 0) || !(area_height > 0)) return 1;
+    const float steps = (area_height - step) / step;
+    // The bound keeps a degenerate font from turning one key into millions of steps.
+    constexpr float kMaxSteps = 10000;
+    if (!(steps >= 1)) return 1;
+    return static_cast<int>(std::min(steps, kMaxSteps));
+}
+
+void PageUp(Viewer& v) {
+    for (int n = StepsPerPage(v.form.fraScreenArea.Height, v.form.TextHeight("0")); n > 0; --n)
+        cmdUp_Click(v);
+}
+
+void PageDown(Viewer& v) {
+    for (int n = StepsPerPage(v.form.fraScreenArea.Height, v.form.TextHeight("0")); n > 0; --n)
+        cmdDown_Click(v);
+}
+
+void GoToSection(Viewer& v, int k) {
+    if (!v.Loaded || k < 1 || k > v.doc.SectionCount()) return;
+    v.CurrentSection = static_cast<std::int16_t>(k);
     Reanchor(v);
 }
 

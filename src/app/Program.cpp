@@ -39,8 +39,12 @@ const char* HelpText() {
            "                   (Down,Right,Esc,Space,Ctrl,Alt,A,40,...)\n"
            "  --dump FILE      write the viewer's state as JSON to FILE (- for standard output)\n"
            "                   after the load and the keys (in a window: after every key)\n"
-           "  --help           this text\n"
+           "  -h, --help       this text\n"
            "  --version        the version\n"
+           "  --               the end of the options: every argument after it is a word\n"
+           "\n"
+           "Each argument is one word, blanks included; a single argument holding blanks is a\n"
+           "whole command line and is split at every blank.\n"
            "\n"
            "Exit status: 0 ended normally, 1 bad command line, 2 bad settings file,\n"
            "3 document could not be loaded, 4 no font or no way to show or write the screen.\n";
@@ -85,15 +89,6 @@ std::string ProgramFolder(const char* argv0) {
     return exe.parent_path().string();
 }
 
-std::string JoinWords(const std::vector<std::string>& words) {
-    std::string line;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        if (i > 0) line += ' ';
-        line += words[i];
-    }
-    return line;
-}
-
 bool WriteDump(const Viewer& v, const std::string& target) {
     const std::string text = DumpState(v) + "\n";
     if (target == "-") {
@@ -124,10 +119,19 @@ FontResult FindFont() {
 
 Options ParseOptions(const std::vector<std::string>& args) {
     Options o;
+    bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0) {
-            o.words.push_back(arg);
+        // After "--" everything is a word: a document may be named "--x".
+        if (options_ended || arg.rfind("--", 0) != 0) {
+            if (!options_ended && arg == "-h")
+                o.help = true;
+            else
+                o.words.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options_ended = true;
             continue;
         }
         std::string name = arg;
@@ -202,13 +206,12 @@ int RunProgram(int argc, char** argv) {
 
     const float width_twips = static_cast<float>(screen.first * kTwipsPerPixel);
     const float height_twips = static_cast<float>(screen.second * kTwipsPerPixel);
-    const std::string command_line = JoinWords(options.words);
     std::unique_ptr<toolkit::HeadlessServices> services;
     if (render)
-        services = std::make_unique<toolkit::HeadlessServices>(home, command_line, width_twips,
+        services = std::make_unique<toolkit::HeadlessServices>(home, options.words, width_twips,
                                                                height_twips);
     else
-        services = std::make_unique<toolkit::DesktopServices>(home, command_line, width_twips,
+        services = std::make_unique<toolkit::DesktopServices>(home, options.words, width_twips,
                                                               height_twips);
 
     FontResult font = font_search.get();
@@ -224,6 +227,10 @@ int RunProgram(int argc, char** argv) {
         Form_KeyDown(v, key, shift);
         if (options.dump) WriteDump(v, *options.dump);
     };
+    v.form.MouseWheel = [&v, &options](int notches) {
+        Form_MouseWheel(v, notches);
+        if (options.dump) WriteDump(v, *options.dump);
+    };
     v.form.ControllerDown = [&v, &options](const toolkit::ControllerInput& input) {
         Form_ControllerDown(v, input);
         if (options.dump) WriteDump(v, *options.dump);
@@ -232,15 +239,28 @@ int RunProgram(int argc, char** argv) {
     v.form.AddTimer(&v.form.timLoad, [&v, &options, &loaded] {
         timLoad_Timer(v);
         loaded = true;
-        for (int key : options.keys)
-            Form_KeyDown(v, key, 0);
+        try {
+            for (int key : options.keys)
+                Form_KeyDown(v, key, 0);
+        } catch (const toolkit::ProgramEnd&) {
+            // The exit key among the keys: the state as it stood when it was pressed.
+            if (options.dump) WriteDump(v, *options.dump);
+            throw;
+        }
         if (options.dump) WriteDump(v, *options.dump);
     });
 
     try {
         if (!Main(v)) return kExitUsage;
         if (render) {
-            v.form.Timers().front().tick();
+            // The exit key among --keys ends the run with its status, after the picture of the
+            // screen as it stood when the key was pressed.
+            int status = kExitOk;
+            try {
+                v.form.Timers().front().tick();
+            } catch (const toolkit::ProgramEnd& end) {
+                status = end.status;
+            }
             std::string error;
             if (!toolkit::RenderFormToPng(v.form, *render, &error)) {
                 services->MsgBox("Kavro cannot write the screen to \"" + *render + "\": " + error);
@@ -248,7 +268,7 @@ int RunProgram(int argc, char** argv) {
             }
             if (fell_back)
                 std::cout << "No display available: the screen was rendered to " << *render << "\n";
-            return kExitOk;
+            return status;
         }
         std::string error;
         auto window = toolkit::Window::Create(v.form, &error);

@@ -42,6 +42,8 @@ struct Viewer {
     // Settings file.
     std::int16_t ZoomKey = 17, ExitKey = 27, RemoveImagesKey = 18, RemoveFormattingKey = 32;
     std::int16_t ScrollUpKey = 38, ScrollDownKey = 40, PrevSectionKey = 37, NextSectionKey = 39;
+    // Paging keys: PageUp, PageDown, Home and End.
+    std::int16_t PageUpKey = 33, PageDownKey = 34, FirstSectionKey = 36, LastSectionKey = 35;
     std::optional<std::int16_t> BordersKey;  // optional key that toggles control borders
     bool Zoomed = false, NoImages = false, NoFormatting = false;
     bool BordersShown = false;
