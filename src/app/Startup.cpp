@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/LoadDriver.h"
 #include "app/Settings.h"
 #include "app/WindowGeometry.h"
-#include "document/LoadDriver.h"
 
 namespace kavro::app {
 
@@ -93,7 +93,7 @@ bool Main(Viewer& v) {
 
 void timLoad_Timer(Viewer& v) {
     v.form.timLoad.Enabled = false;
-    document::cmdLoad_Click(v);
+    app::cmdLoad_Click(v);
 }
 
 }  // namespace kavro::app

@@ -41,6 +41,15 @@ bool StartsWith(std::string_view head, std::initializer_list<unsigned char> byte
     return true;
 }
 
+// [A-Za-z] ([A-Za-z0-9._] | '-')*, as XML writes encoding names.
+bool IsEncodingName(std::string_view name) {
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (name.empty() || !letter(name.front())) return false;
+    for (const char c : name)
+        if (!letter(c) && !(c >= '0' && c <= '9') && c != '.' && c != '_' && c != '-') return false;
+    return true;
+}
+
 TextPosition PositionOf(std::string_view text, std::size_t offset) {
     TextPosition at;
     for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
@@ -82,8 +91,12 @@ std::string DeclaredEncoding(std::string_view text, TextPosition* where) {
         const char quote = declaration[i++];
         const std::size_t close = declaration.find(quote, i);
         if (close == std::string_view::npos) return {};
+        const std::string_view name = declaration.substr(i, close - i);
+        // Only a well-formed name reaches iconv, whose names may carry options after "/";
+        // the parser reports any other.
+        if (!IsEncodingName(name)) return {};
         if (where) *where = PositionOf(text, i);
-        return std::string(declaration.substr(i, close - i));
+        return std::string(name);
     }
     return {};
 }

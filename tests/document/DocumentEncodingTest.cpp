@@ -221,6 +221,11 @@ TEST(DocumentEncodingTest, ChoiceFollowsMarksPatternsAndDeclarations) {
     EXPECT_EQ(ChooseEncoding("<?xml version=\"1.0\" xencoding=\"KOI8-R\"?>").convertFrom, "");
     EXPECT_EQ(ChooseEncoding("<?xmlencoding=\"KOI8-R\"?>").convertFrom, "");
     EXPECT_EQ(ChooseEncoding("<?xml version=\"1.0\"?><a encoding=\"KOI8-R\"/>").convertFrom, "");
+    // Names that are no XML encoding names are left to the parser to refuse.
+    EXPECT_EQ(ChooseEncoding(Declared("KOI8-R//IGNORE", "")).convertFrom, "");
+    EXPECT_EQ(ChooseEncoding(Declared("8859-5", "")).convertFrom, "");
+    EXPECT_EQ(ChooseEncoding(Declared("", "")).convertFrom, "");
+    EXPECT_THROW(Converter().Parse(Declared("KOI8-R//IGNORE", "<d/>")), LoadError);
 }
 
 }  // namespace
