@@ -87,10 +87,10 @@ std::optional<ConversionFailure> Transcoder::Convert(std::string_view bytes, boo
         }
     };
     const int error = run(false);
+    // iconv does not say how long the bad sequence is: its first byte locates it.
     if (error == EILSEQ)
-        return ConversionFailure{
-            at_, "the bytes " + HexBytes(std::string_view(in, std::min<std::size_t>(in_left, 4))) +
-                     " are no character of " + encoding_};
+        return ConversionFailure{at_, "the byte " + HexBytes(std::string_view(in, 1)) +
+                                          " begins no character of " + encoding_};
     if (error == EINVAL) {
         if (final)
             return ConversionFailure{at_, "the document ends inside a character of " + encoding_ +

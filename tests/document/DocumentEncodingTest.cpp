@@ -122,8 +122,7 @@ TEST(DocumentEncodingTest, UnconvertibleBytesFailAtTheirPosition) {
     LoadError cyrillic = ErrorOf(Declared("windows-1251", "<doc>\n\xCF\xF0\xE8\xE2\x98</doc>"));
     EXPECT_EQ(cyrillic.Line(), 3);
     EXPECT_EQ(cyrillic.Column(), 5);
-    EXPECT_NE(cyrillic.Reason().find("0x98"), std::string::npos) << cyrillic.Reason();
-    EXPECT_NE(cyrillic.Reason().find("windows-1251"), std::string::npos) << cyrillic.Reason();
+    EXPECT_EQ(cyrillic.Reason(), "the byte 0x98 begins no character of windows-1251");
 
     // In a two-byte encoding, split byte by byte: two characters, then a byte Shift_JIS lacks.
     for (const std::size_t chunk : {std::size_t{64 * 1024}, std::size_t{1}}) {
