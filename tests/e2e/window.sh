@@ -26,15 +26,18 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 start_x() {  # start_x WIDTHxHEIGHT
     [ -n "$xvfb_pid" ] && { kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; }
-    for n in $(seq 91 160); do
-        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-            export DISPLAY=":$n"
-            break
-        fi
-    done
-    Xvfb "$DISPLAY" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
+    # The server picks a free display itself and writes its number: choosing one by looking for
+    # lock files races with other X servers started at the same time.
+    rm -f "$work/display"
+    Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
     xvfb_pid=$!
-    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.05; done
+    for _ in $(seq 100); do
+        if [ -s "$work/display" ]; then
+            export DISPLAY=":$(head -1 "$work/display")"
+            xdpyinfo >/dev/null 2>&1 && return 0
+        fi
+        sleep 0.05
+    done
     fail "Xvfb did not start"
 }
 
