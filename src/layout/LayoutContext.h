@@ -18,6 +18,8 @@ struct LayoutContext {
     // Per line.
     int line_first_label = -1, line_first_icon = -1, line_first_image = -1;
     double line_bottom = -1;
+    // What this section placed: first indices and the lowest line bottom (Viewer::SectionContent).
+    app::Viewer::PlacedContent placed{};
 
     void RaiseLineBottom(double bottom) {
         if (bottom > line_bottom) line_bottom = bottom;
@@ -30,7 +32,8 @@ int AllocateIcon(LayoutContext& c);
 int AllocateImage(LayoutContext& c);
 
 // Field handlers; each may replace fields[j + 1].
-void PlaceTextRun(LayoutContext& c, std::vector<std::string>& fields, std::size_t j, bool short_run);
+void PlaceTextRun(LayoutContext& c, std::vector<std::string>& fields, std::size_t j,
+                  bool short_run);
 void PlaceIcon(LayoutContext& c, std::vector<std::string>& fields, std::size_t j);
 void PlaceImage(LayoutContext& c, std::vector<std::string>& fields, std::size_t j);
 void StartBackground(LayoutContext& c, const std::string& name);

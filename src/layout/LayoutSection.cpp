@@ -29,7 +29,12 @@ double BottomOfLastPlaced(const LayoutContext& c) {
 
 void EndLine(LayoutContext& c) {
     auto& f = c.v.form;
-    if (c.line_bottom == -1) c.line_bottom = BottomOfLastPlaced(c);
+    // Every item of a line ends on the line bottom, so the content ends on the last line
+    // that placed something.
+    if (c.line_bottom == -1)
+        c.line_bottom = BottomOfLastPlaced(c);
+    else if (c.line_bottom > c.placed.Bottom)
+        c.placed.Bottom = c.line_bottom;
     const auto bottom = static_cast<float>(c.line_bottom);
 
     if (c.line_first_icon >= 0) {
@@ -57,7 +62,7 @@ void EndLine(LayoutContext& c) {
 
 void HandleField(LayoutContext& c, std::vector<std::string>& fields, std::size_t j) {
     const std::string field = fields[j];
-    if (field.size() > 2) {
+    if (document::IsLongField(field)) {
         switch (document::Classify(field)) {
             case FieldCode::FontStart:
                 c.font_macro = FindFontMacro(c.v, document::CodeValue(field));
@@ -94,6 +99,7 @@ void LayoutSection(app::Viewer& v, int s) {
 
     auto& f = v.form;
     v.LastPlacedKind.clear();
+    v.SectionContent = {};
     if (s > 0) f.picSection.Load(s);
     toolkit::PictureBox* surface = f.picSection.At(s);
     // Past the control limit there is no surface to lay anything out on.
@@ -108,7 +114,9 @@ void LayoutSection(app::Viewer& v, int s) {
     surface->Width = area.Width;
     surface->Height = area.Height;
 
-    if (v.LastLabelIndex == 0) {
+    // Element 0 gets the base size only while it holds no run of this load: a first section
+    // of a single run has put its own size on it.
+    if (v.LastLabelIndex == 0 && !f.lblText[0].Visible) {
         f.lblText[0].SetFontSize(f.FontSize());
         f.lblText[0].SetAutoSize(true);
     }
@@ -116,16 +124,19 @@ void LayoutSection(app::Viewer& v, int s) {
     LayoutContext c{v, surface};
     c.y = 0.025 * surface->Height;
     c.x0 = c.x = 0.05 * surface->Width;
+    c.placed.Bottom = c.y;
 
     for (const std::string& raw : lines) {
         std::vector<std::string> fields = document::SplitFields(document::PrepareLine(raw));
         c.line_first_label = c.line_first_icon = c.line_first_image = -1;
         c.line_bottom = -1;
-        for (std::size_t j = 0; j < fields.size(); ++j) HandleField(c, fields, j);
+        for (std::size_t j = 0; j < fields.size(); ++j)
+            HandleField(c, fields, j);
         EndLine(c);
     }
 
     surface->Visible = true;
+    v.SectionContent = c.placed;
     v.LastLabelIndex = static_cast<std::int16_t>(f.lblText.UBound());
     v.LastIconIndex = static_cast<std::int16_t>(f.imgIco.UBound());
     v.LastImageIndex = static_cast<std::int16_t>(f.imgImage.UBound());

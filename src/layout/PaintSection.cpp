@@ -21,15 +21,26 @@ double BottomOfLast(const toolkit::ControlArray<T>& array) {
     return last ? static_cast<double>(last->Top + last->Height) : 0;
 }
 
-// The content bottom: the lowest bottom edge among the last label, icon and placeholder.
+// The content bottom: the lowest bottom edge of what the section placed on its own surface
+// (items of other sections, and the hidden design-time elements, are not its content).
 double ContentBottom(const app::Viewer& v) {
-    const auto& f = v.form;
-    double bottom = BottomOfLast(f.lblText);
-    const double icon = BottomOfLast(f.imgIco);
-    if (icon > bottom) bottom = icon;
-    const double holder = BottomOfLast(f.imgPH);
-    if (holder > bottom) bottom = holder;
-    return bottom;
+    return v.SectionContent.Bottom;
+}
+
+// Moves what the section placed by dx, so that it keeps its screen column when its surface
+// moves the other way.
+void ShiftContent(app::Viewer& v, float dx) {
+    auto& f = v.form;
+    const auto& placed = v.SectionContent;
+    auto shift = [dx](auto& array, int first) {
+        if (first < 0) return;
+        for (int i = first; i <= array.UBound(); ++i)
+            if (auto* control = array.At(i)) control->Left += dx;
+    };
+    shift(f.lblText, placed.FirstLabel);
+    shift(f.imgIco, placed.FirstIcon);
+    shift(f.imgImage, placed.FirstImage);
+    shift(f.imgPH, placed.FirstImage);
 }
 
 // Adds step to height until done(height); bounded.
@@ -42,11 +53,10 @@ void Grow(float& height, double step, Done done) {
 
 std::string FindBackgroundPicture(app::Viewer& v, const std::string& source) {
     const std::string metadata = v.sys.AppPath() + "/metadata/";
-    const std::string preferred = metadata + "default/images/" + source;
-    if (v.FileExists(preferred)) return preferred;
-    const std::string own = metadata + v.RomName + "/images/" + source;
-    if (v.FileExists(own)) return own;
-    return std::string();
+    if (const std::string& preferred = v.FindFile(metadata + "default/images/" + source);
+        !preferred.empty())
+        return preferred;
+    return v.FindFile(metadata + v.RomName + "/images/" + source);
 }
 
 }  // namespace
@@ -55,17 +65,14 @@ void PaintSection(app::Viewer& v, int n) {
     auto& f = v.form;
     toolkit::PictureBox* surface = f.picSection.At(n - 1);
     if (!surface || n < 1) return;
-    const app::BackgroundRegion row =
-        n < static_cast<int>(v.BackgroundRegions.size()) ? v.BackgroundRegions[n]
-                                                         : app::BackgroundRegion{};
+    const app::BackgroundRegion row = n < static_cast<int>(v.BackgroundRegions.size())
+                                          ? v.BackgroundRegions[n]
+                                          : app::BackgroundRegion{};
     const auto& area = f.fraScreenArea;
 
     double band_width = area.Width;
     v.CenterOffset = 0;
-    if (row.Style && *row.Style == "3") {
-        band_width = f.Width;
-        v.CenterOffset = (f.Width - area.Width) / 2;
-    }
+    if (row.Style && *row.Style == "3") band_width = f.Width;
 
     // The picture, when it can be shown: an undecodable or empty one counts as none.
     toolkit::PicturePtr picture;
@@ -119,8 +126,12 @@ void PaintSection(app::Viewer& v, int n) {
             known = false;
         if (known) height = static_cast<float>(content + 0.025 * area.Height);
     } else if (*style == 3) {
+        // The surface spans the window; its content stays in the column of every other
+        // section's, so it moves right by as much as the surface's left edge moved left.
+        v.CenterOffset = surface->Left;
         surface->Left = 0;
         surface->Width = f.Width;
+        ShiftContent(v, v.CenterOffset);
         v.CenterPending = true;
         const double content = ContentBottom(v);
         Grow(height, area.Height, [&](float h) { return !(h < content); });
@@ -136,20 +147,19 @@ void PaintSection(app::Viewer& v, int n) {
     if (*style != 2) {
         const double count = surface_height / band_height;
         double y = 0;
-        for (int i = 0; i <= count && i < kMaxBands; ++i, y += band_height) draw(y);
+        for (int i = 0; i <= count && i < kMaxBands; ++i, y += band_height)
+            draw(y);
         return;
     }
 
     // Continuous: the bands go on from the surface above when it shows the same picture.
-    const double count = (surface_height + v.TileCarry) / band_height;
     const app::BackgroundRegion previous =
         n - 1 < static_cast<int>(v.BackgroundRegions.size())
             ? v.BackgroundRegions[static_cast<std::size_t>(n - 1)]
             : app::BackgroundRegion{};
     const auto previous_style = document::FieldNumber(previous.Style);
-    const bool continues = v.TileCarry != 0 &&
-                           document::FieldText(previous.Source) == source && previous_style &&
-                           *previous_style == 2;
+    const bool continues = v.TileCarry != 0 && document::FieldText(previous.Source) == source &&
+                           previous_style && *previous_style == 2;
     double y;
     if (continues) {
         draw(-v.TileCarry);
@@ -159,15 +169,19 @@ void PaintSection(app::Viewer& v, int n) {
         y = band_height;
         v.TileCarry = 0;
     }
-    for (int i = 0; i <= count - 1 && i < kMaxBands; ++i, y += band_height) draw(y);
-    if (y > surface_height) {
-        v.TileCarry = static_cast<float>(band_height - (y - surface_height));
-    } else if (y < surface_height) {
-        v.sys.Beep();
-    } else {
-        // The last band ended exactly at the bottom edge: the next surface starts afresh.
-        v.TileCarry = 0;
-    }
+    // Counted with the carry this surface actually continues (none when it starts afresh), so
+    // that the bands reach the bottom edge and no further than into one last band.
+    const double count = (surface_height + v.TileCarry) / band_height;
+    int drawn = 0;
+    for (int i = 0; i <= count - 1 && drawn < kMaxBands; ++i, ++drawn, y += band_height)
+        draw(y);
+    // Rounding may leave a sliver uncovered: close it rather than leave it black.
+    for (; y < surface_height && drawn < kMaxBands; ++drawn, y += band_height)
+        draw(y);
+    // The part of the last band on this surface, in [0, T): the next surface shows the rest.
+    // A last band that ends exactly at the bottom edge leaves nothing to continue.
+    const double carry = y > surface_height ? band_height - (y - surface_height) : 0;
+    v.TileCarry = carry > 0 && carry < band_height ? static_cast<float>(carry) : 0;
 }
 
 }  // namespace kavro::layout
