@@ -1,6 +1,6 @@
 #include "document/MarkupReader.h"
 
-#include "text/CaseFold.h"
+#include "document/CaseFold.h"
 
 namespace kavro::document {
 
@@ -41,7 +41,7 @@ std::vector<std::string> SplitFields(std::string_view line) {
 
 bool IsLongField(std::string_view field) {
     // Most fields are long in bytes already; only short ones need counting.
-    return field.size() > 8 || text::CharacterCount(field) > 2;
+    return field.size() > 8 || CharacterCount(field) > 2;
 }
 
 FieldCode Classify(std::string_view field) {
@@ -79,9 +79,9 @@ std::string ShortRunText(std::string_view field) {
 }
 
 int FindMacro(const MacroTable& table, std::string_view name) {
-    const std::string wanted = text::FoldCase(name);
+    const std::string wanted = FoldCase(name);
     for (int i = 1; i <= table.UBound(); ++i)
-        if (text::FoldCase(FieldText(table.Get(0, i))) == wanted) return i;
+        if (FoldCase(FieldText(table.Get(0, i))) == wanted) return i;
     return 1;
 }
 

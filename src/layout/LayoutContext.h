@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "app/Viewer.h"
+#include "layout/Load.h"
 
 namespace kavro::layout {
 
 // The state of one LayoutSection call that the handlers of its fields share.
 struct LayoutContext {
-    app::Viewer& v;
+    const Load& v;
     toolkit::PictureBox* surface;
     double x = 0, y = 0, x0 = 0;
     int font_macro = 1;
@@ -18,8 +18,8 @@ struct LayoutContext {
     // Per line.
     int line_first_label = -1, line_first_icon = -1, line_first_image = -1;
     double line_bottom = -1;
-    // What this section placed: first indices and the lowest line bottom (Viewer::SectionContent).
-    app::Viewer::PlacedContent placed{};
+    // What this section placed: first indices and the lowest line bottom.
+    LayoutState::PlacedContent placed{};
 
     void RaiseLineBottom(double bottom) {
         if (bottom > line_bottom) line_bottom = bottom;

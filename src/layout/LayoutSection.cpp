@@ -20,7 +20,7 @@ double BottomOf(const T* control) {
 // A line that placed nothing ends at the bottom of the item placed last in the section.
 double BottomOfLastPlaced(const LayoutContext& c) {
     const auto& f = c.v.form;
-    const std::string& kind = c.v.LastPlacedKind;
+    const std::string& kind = c.v.state.LastPlacedKind;
     if (kind == "icon") return BottomOf(f.imgIco.At(f.imgIco.UBound()));
     if (kind == "image") return BottomOf(f.imgPH.At(f.imgPH.UBound()));
     if (kind == "text") return BottomOf(f.lblText.At(f.lblText.UBound()));
@@ -92,14 +92,14 @@ void HandleField(LayoutContext& c, std::vector<std::string>& fields, std::size_t
 
 }  // namespace
 
-void LayoutSection(app::Viewer& v, int s) {
+void LayoutSection(const Load& v, int s) {
     if (s < 0 || s + 1 > v.doc.SectionCount())
         throw std::out_of_range("section " + std::to_string(s + 1) + " does not exist");
     const std::vector<std::string> lines = document::SplitLines(v.doc.SectionMarkup[s + 1]);
 
     auto& f = v.form;
-    v.LastPlacedKind.clear();
-    v.SectionContent = {};
+    v.state.LastPlacedKind.clear();
+    v.state.SectionContent = {};
     if (s > 0) f.picSection.Load(s);
     toolkit::PictureBox* surface = f.picSection.At(s);
     // Past the control limit there is no surface to lay anything out on.
@@ -116,7 +116,7 @@ void LayoutSection(app::Viewer& v, int s) {
 
     // Element 0 gets the base size only while it holds no run of this load: a first section
     // of a single run has put its own size on it.
-    if (v.LastLabelIndex == 0 && !f.lblText[0].Visible) {
+    if (v.state.LastLabelIndex == 0 && !f.lblText[0].Visible) {
         f.lblText[0].SetFontSize(f.FontSize());
         f.lblText[0].SetAutoSize(true);
     }
@@ -136,10 +136,10 @@ void LayoutSection(app::Viewer& v, int s) {
     }
 
     surface->Visible = true;
-    v.SectionContent = c.placed;
-    v.LastLabelIndex = static_cast<std::int16_t>(f.lblText.UBound());
-    v.LastIconIndex = static_cast<std::int16_t>(f.imgIco.UBound());
-    v.LastImageIndex = static_cast<std::int16_t>(f.imgImage.UBound());
+    v.state.SectionContent = c.placed;
+    v.state.LastLabelIndex = static_cast<std::int16_t>(f.lblText.UBound());
+    v.state.LastIconIndex = static_cast<std::int16_t>(f.imgIco.UBound());
+    v.state.LastImageIndex = static_cast<std::int16_t>(f.imgImage.UBound());
 }
 
 bool SetSize(float& target, double value) {

@@ -23,15 +23,15 @@ double BottomOfLast(const toolkit::ControlArray<T>& array) {
 
 // The content bottom: the lowest bottom edge of what the section placed on its own surface
 // (items of other sections, and the hidden design-time elements, are not its content).
-double ContentBottom(const app::Viewer& v) {
-    return v.SectionContent.Bottom;
+double ContentBottom(const Load& v) {
+    return v.state.SectionContent.Bottom;
 }
 
 // Moves what the section placed by dx, so that it keeps its screen column when its surface
 // moves the other way.
-void ShiftContent(app::Viewer& v, float dx) {
+void ShiftContent(const Load& v, float dx) {
     auto& f = v.form;
-    const auto& placed = v.SectionContent;
+    const auto& placed = v.state.SectionContent;
     auto shift = [dx](auto& array, int first) {
         if (first < 0) return;
         for (int i = first; i <= array.UBound(); ++i)
@@ -51,27 +51,27 @@ void Grow(float& height, double step, Done done) {
         height = static_cast<float>(height + step);
 }
 
-std::string FindBackgroundPicture(app::Viewer& v, const std::string& source) {
+std::string FindBackgroundPicture(const Load& v, const std::string& source) {
     const std::string metadata = v.sys.AppPath() + "/metadata/";
-    if (const std::string& preferred = v.FindFile(metadata + "default/images/" + source);
+    if (const std::string& preferred = v.state.FindFile(metadata + "default/images/" + source);
         !preferred.empty())
         return preferred;
-    return v.FindFile(metadata + v.RomName + "/images/" + source);
+    return v.state.FindFile(metadata + v.RomName + "/images/" + source);
 }
 
 }  // namespace
 
-void PaintSection(app::Viewer& v, int n) {
+void PaintSection(const Load& v, int n) {
     auto& f = v.form;
     toolkit::PictureBox* surface = f.picSection.At(n - 1);
     if (!surface || n < 1) return;
-    const app::BackgroundRegion row = n < static_cast<int>(v.BackgroundRegions.size())
-                                          ? v.BackgroundRegions[n]
-                                          : app::BackgroundRegion{};
+    const BackgroundRegion row = n < static_cast<int>(v.state.BackgroundRegions.size())
+                                     ? v.state.BackgroundRegions[n]
+                                     : BackgroundRegion{};
     const auto& area = f.fraScreenArea;
 
     double band_width = area.Width;
-    v.CenterOffset = 0;
+    v.state.CenterOffset = 0;
     if (row.Style && *row.Style == "3") band_width = f.Width;
 
     // The picture, when it can be shown: an undecodable or empty one counts as none.
@@ -81,7 +81,7 @@ void PaintSection(app::Viewer& v, int n) {
     if (!v.NoFormatting && !source.empty()) {
         const std::string path = FindBackgroundPicture(v, source);
         if (!path.empty()) {
-            picture = imaging::LoadPictureFile(path, &v.pictures);
+            picture = imaging::LoadPictureFile(path, &v.state.pictures);
             if (picture && !picture->IsEmpty()) {
                 const double width = document::RoundHalfEven(picture->Width());
                 const double height = document::RoundHalfEven(picture->Height());
@@ -113,7 +113,7 @@ void PaintSection(app::Viewer& v, int n) {
         }
     } else if (*style == 2) {
         surface->AutoSize = false;
-        const std::string& kind = v.LastPlacedKind;
+        const std::string& kind = v.state.LastPlacedKind;
         double content = 0;
         bool known = true;
         if (kind == "text")
@@ -128,11 +128,11 @@ void PaintSection(app::Viewer& v, int n) {
     } else if (*style == 3) {
         // The surface spans the window; its content stays in the column of every other
         // section's, so it moves right by as much as the surface's left edge moved left.
-        v.CenterOffset = surface->Left;
+        v.state.CenterOffset = surface->Left;
         surface->Left = 0;
         surface->Width = f.Width;
-        ShiftContent(v, v.CenterOffset);
-        v.CenterPending = true;
+        ShiftContent(v, v.state.CenterOffset);
+        v.state.CenterPending = true;
         const double content = ContentBottom(v);
         Grow(height, area.Height, [&](float h) { return !(h < content); });
     }
@@ -153,25 +153,26 @@ void PaintSection(app::Viewer& v, int n) {
     }
 
     // Continuous: the bands go on from the surface above when it shows the same picture.
-    const app::BackgroundRegion previous =
-        n - 1 < static_cast<int>(v.BackgroundRegions.size())
-            ? v.BackgroundRegions[static_cast<std::size_t>(n - 1)]
-            : app::BackgroundRegion{};
+    const BackgroundRegion previous =
+        n - 1 < static_cast<int>(v.state.BackgroundRegions.size())
+            ? v.state.BackgroundRegions[static_cast<std::size_t>(n - 1)]
+            : BackgroundRegion{};
     const auto previous_style = document::FieldNumber(previous.Style);
-    const bool continues = v.TileCarry != 0 && document::FieldText(previous.Source) == source &&
-                           previous_style && *previous_style == 2;
+    const bool continues = v.state.TileCarry != 0 &&
+                           document::FieldText(previous.Source) == source && previous_style &&
+                           *previous_style == 2;
     double y;
     if (continues) {
-        draw(-v.TileCarry);
-        y = band_height - v.TileCarry;
+        draw(-v.state.TileCarry);
+        y = band_height - v.state.TileCarry;
     } else {
         draw(0);
         y = band_height;
-        v.TileCarry = 0;
+        v.state.TileCarry = 0;
     }
     // Counted with the carry this surface actually continues (none when it starts afresh), so
     // that the bands reach the bottom edge and no further than into one last band.
-    const double count = (surface_height + v.TileCarry) / band_height;
+    const double count = (surface_height + v.state.TileCarry) / band_height;
     int drawn = 0;
     for (int i = 0; i <= count - 1 && drawn < kMaxBands; ++i, ++drawn, y += band_height)
         draw(y);
@@ -181,7 +182,7 @@ void PaintSection(app::Viewer& v, int n) {
     // The part of the last band on this surface, in [0, T): the next surface shows the rest.
     // A last band that ends exactly at the bottom edge leaves nothing to continue.
     const double carry = y > surface_height ? band_height - (y - surface_height) : 0;
-    v.TileCarry = carry > 0 && carry < band_height ? static_cast<float>(carry) : 0;
+    v.state.TileCarry = carry > 0 && carry < band_height ? static_cast<float>(carry) : 0;
 }
 
 }  // namespace kavro::layout

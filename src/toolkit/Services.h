@@ -1,9 +1,7 @@
 #pragma once
 
-#include <map>
 #include <stdexcept>
 #include <string>
-#include <unordered_map>
 
 namespace kavro::toolkit {
 
@@ -14,7 +12,7 @@ struct ProgramEnd {
 
 // The process services the viewer needs from its platform.
 class Services {
-  public:
+public:
     virtual ~Services() = default;
     // The program's folder, without a trailing separator.
     virtual std::string AppPath() const = 0;
@@ -47,25 +45,10 @@ class Services {
     int rotation_ = 0;
 };
 
-// Finds files whose names were written with another letter case (documents are written on
-// systems whose files ignore case). Each folder is listed once and kept until Forget().
-class FolderListings {
-  public:
-    // The path itself when a normal file is there; otherwise the path with its file name
-    // replaced by that of the normal file in the same folder whose name equals it ignoring
-    // case (the first in byte order if several do); empty when there is none.
-    std::string Find(const std::string& path);
-    void Forget() { folders_.clear(); }
-
-  private:
-    // Per folder: the normal files by case-folded name, each the first name in byte order.
-    std::unordered_map<std::string, std::map<std::string, std::string>> folders_;
-};
-
 // Services of a run without a display (tests and --render): messages go to stderr only,
 // beeps are counted.
 class HeadlessServices : public Services {
-  public:
+public:
     HeadlessServices(std::string app_path, std::string command_line, float screen_width_twips,
                      float screen_height_twips)
         : app_path_(std::move(app_path)),
@@ -84,7 +67,7 @@ class HeadlessServices : public Services {
     const std::string& LastMessage() const { return last_message_; }
     void SetScreen(float w, float h) { width_ = w, height_ = h; }
 
-  private:
+private:
     std::string app_path_;
     std::string command_line_;
     float width_;

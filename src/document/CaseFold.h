@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace kavro::text {
+namespace kavro::document {
 
 // The text with every character case-folded (simple folding: one character for one), so
 // that two names that differ only in letter case, in any script, compare equal. Bytes that
@@ -15,4 +15,4 @@ std::string FoldCase(std::string_view utf8);
 // character counts as one.
 std::size_t CharacterCount(std::string_view utf8);
 
-}  // namespace kavro::text
+}  // namespace kavro::document

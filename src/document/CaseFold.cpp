@@ -1,9 +1,9 @@
-#include "text/CaseFold.h"
+#include "document/CaseFold.h"
 
 #include <locale.h>
 #include <wctype.h>
 
-namespace kavro::text {
+namespace kavro::document {
 
 namespace {
 
@@ -114,4 +114,4 @@ std::size_t CharacterCount(std::string_view utf8) {
     return count;
 }
 
-}  // namespace kavro::text
+}  // namespace kavro::document
