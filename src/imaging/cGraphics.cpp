@@ -236,7 +236,7 @@ long cGraphics::DrawImageRectI(const cBitmap& image, long x, long y, long lWidth
     // here: SDL's blending rounds by shifts, so an opaque target comes out with alpha 253 and
     // colours up to two steps off. The pixels are read and written in the target's own layout
     // by SDL's conversions, which give the same values as SDL_GetRGBA and SDL_MapRGBA for the
-    // layouts a bitmap holds.
+    // layouts a bitmap holds (unused bits within the box come out 0).
     SurfaceLock lock(&dst);
     if (!lock.Locked()) return CheckStatus(OutOfMemory);
     auto* corner = static_cast<std::uint8_t*>(dst.pixels) +
