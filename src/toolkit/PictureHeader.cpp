@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 #include "toolkit/LoadPicture.h"
 
