@@ -11,6 +11,8 @@ done
 # Under the sanitizers, the X server's graphics driver (loaded by the window's renderer) keeps
 # allocations for the life of the process; the unit tests check our own code for leaks.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
+# The viewer must talk to the X server started here, whatever video driver the caller chose.
+unset SDL_VIDEODRIVER
 
 work=$(mktemp -d)
 xvfb_pid=""
