@@ -14,6 +14,7 @@
 #include "document/ConvertedDocument.h"
 #include "document/SaxReader.h"
 #include "imaging/PictureFiles.h"
+#include "import/DatImport.h"
 #include "toolkit/Services.h"
 
 namespace kavro::app {
@@ -53,6 +54,8 @@ struct Viewer {
     document::HandlerContext handlerContext;
     std::unique_ptr<document::SaxReader> SaxReader;
     std::unique_ptr<document::ContentHandler> DocHandler;
+    // Indexes of the move-list and history files that documents were converted from.
+    import::DatLibrary dataFiles;
 
     // Layout and painting.
     std::vector<BackgroundRegion> BackgroundRegions{BackgroundRegion{}};

@@ -52,6 +52,17 @@ void FitTextSize(app::Viewer& v) {
     }
 }
 
+// The document file, or the rom's entry of metadata/<name>.dat converted in memory when the
+// item has no such document.
+void ParseDocument(app::Viewer& v, const std::string& metadata, const std::string& name) {
+    const auto source = import::ResolveDocument(v.dataFiles, metadata, v.RomName, name);
+    if (!source.failure.empty()) throw LoadError(source.path, 0, 0, source.failure);
+    if (source.text)
+        v.SaxReader->parseText(*source.text, source.name);
+    else
+        v.SaxReader->parseURL(source.path);
+}
+
 template <class Array, class F>
 void ForEachIndex(Array& array, F&& f) {
     const int upper = array.UBound();
@@ -116,7 +127,7 @@ void cmdLoad_Click(app::Viewer& v) {
         const std::string document_path = metadata + v.RomName + "/" + name + ".xml";
         v.doc.InfoText.clear();
         EmptyMacroTables(v.doc);
-        v.SaxReader->parseURL(document_path);
+        ParseDocument(v, metadata, name);
 
         if (!v.StyleName.empty()) {
             std::string style_path = metadata + "default/" + v.StyleName + ".sxml";
