@@ -13,6 +13,7 @@
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "app/WindowGeometry.h"
+#include "import/DatImport.h"
 #include "toolkit/DesktopServices.h"
 #include "toolkit/KeyCodes.h"
 #include "toolkit/Screen.h"
@@ -39,6 +40,10 @@ const char* HelpText() {
            "                   (Down,Right,Esc,Space,Ctrl,Alt,A,40,...)\n"
            "  --dump FILE      write the viewer's state as JSON to FILE (- for standard output)\n"
            "                   after the load and the keys (in a window: after every key)\n"
+           "  --import FILE.dat  write metadata/<rom>/<name>.xml for every game of a move-list\n"
+           "                   or history file (name: command, history), then end\n"
+           "  --into DIR       with --import: write below DIR instead of metadata/\n"
+           "  --force          with --import: also replace documents the import did not write\n"
            "  --help           this text\n"
            "  --version        the version\n"
            "\n"
@@ -120,6 +125,18 @@ FontResult FindFont() {
     return result;
 }
 
+// kavro --import FILE.dat: the summary on standard output, problems included.
+int RunImport(const std::string& file, const std::string& into, bool force) {
+    try {
+        const auto summary = import::ImportDat(file, into, force);
+        std::cout << import::FormatSummary(file, into, summary);
+        return kExitOk;
+    } catch (const import::DatError& e) {
+        std::cerr << "kavro: cannot import: " << e.what() << "\n";
+        return kExitLoad;
+    }
+}
+
 }  // namespace
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -155,6 +172,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.keys = ParseKeys(take());
         } else if (name == "--dump") {
             o.dump = take();
+        } else if (name == "--import") {
+            o.import = take();
+        } else if (name == "--into") {
+            o.into = take();
+        } else if (name == "--force") {
+            o.force = true;
         } else {
             throw std::invalid_argument("unknown option " + name + " (see kavro --help)");
         }
@@ -180,6 +203,8 @@ int RunProgram(int argc, char** argv) {
     }
 
     const std::string home = options.home ? *options.home : ProgramFolder(argv[0]);
+    if (options.import)
+        return RunImport(*options.import, options.into.value_or(home + "/metadata"), options.force);
     std::optional<std::string> render = options.render;
     bool fell_back = false;
     std::pair<int, int> screen{1920, 1080};
