@@ -20,6 +20,8 @@ namespace {
 
 constexpr std::string_view kInfo = "$info=";
 constexpr std::string_view kCacheHeader = "kavro-dat-index 1";
+// The last line: a cache cut short by a full disk is not taken for a whole one.
+constexpr std::string_view kCacheEnd = "end\n";
 constexpr std::string_view kCacheSuffix = ".kavro-index";
 constexpr std::size_t kBlockBytes = 256 * 1024;
 // One entry is read whole into memory; a longer one is cut here (no real entry comes near).
@@ -86,8 +88,9 @@ bool WriteAtomically(const fs::path& target, const std::string& text) {
     }
     std::error_code ec;
     fs::rename(temporary, target, ec);
-    if (ec) fs::remove(temporary, ec);
-    return !ec;
+    if (!ec) return true;
+    fs::remove(temporary, ec);
+    return false;
 }
 
 std::optional<std::string> ReadSmallFile(const fs::path& path) {
@@ -263,7 +266,7 @@ std::string DatIndex::Serialize() const {
         }
         text += '\n';
     }
-    return text;
+    return text + std::string(kCacheEnd);
 }
 
 std::optional<DatIndex> DatIndex::Deserialize(std::string_view text, std::uint64_t file_size,
@@ -300,7 +303,7 @@ std::optional<DatIndex> DatIndex::Deserialize(std::string_view text, std::uint64
         }
         index.AddEntry(std::move(entry));
     }
-    if (!text.empty()) return std::nullopt;
+    if (text != kCacheEnd) return std::nullopt;
     return index;
 }
 
