@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "import/GlyphTable.h"
 #include "import/ImportTestSupport.h"
 
@@ -66,6 +69,22 @@ TEST(DatConverter, EveryGlyphCodeBecomesAnIconWithItsFallback) {
             "x |ic=" + std::string(glyph->icon) + "|" + std::string(glyph->fallback) + "| y";
         EXPECT_EQ(Section(Page("x " + code + " y\n"), 1), "|bg=page|\n" + expected + "\n|bge|")
             << code;
+    }
+}
+
+TEST(DatConverter, EveryIconOfTheTablesIsBundled) {
+    const auto folder = std::filesystem::path(KAVRO_SOURCE_DIR) / "metadata/default/icons";
+    ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder << " is missing";
+    const auto icons = import::AllGlyphIcons();
+    EXPECT_GT(icons.size(), 140u);
+    for (std::string_view icon : icons) {
+        std::ifstream in(folder / (std::string(icon) + ".gif"), std::ios::binary);
+        unsigned char header[10] = {};
+        in.read(reinterpret_cast<char*>(header), sizeof header);
+        ASSERT_TRUE(in) << icon << ".gif is missing";
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(header), 6), "GIF89a") << icon;
+        EXPECT_EQ(header[6] | header[7] << 8, 32) << icon;
+        EXPECT_EQ(header[8] | header[9] << 8, 32) << icon;
     }
 }
 
