@@ -1,11 +1,10 @@
 #include "import/DatImport.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
+#include "import/AtomicFile.h"
 #include "import/DatConverter.h"
 
 namespace kavro::import {
@@ -33,21 +32,12 @@ bool WrittenByImport(const fs::path& path) {
     return in && start == kConvertedMark;
 }
 
-// Through a temporary file and a rename: a document is never left half written.
+// A document is never left half written.
 std::optional<std::string> WriteDocument(const fs::path& target, const std::string& text) {
     std::error_code ec;
     fs::create_directories(target.parent_path(), ec);
     if (ec) return "cannot create \"" + target.parent_path().string() + "\": " + ec.message();
-    const fs::path temporary =
-        target.string() + ".tmp" + std::to_string(static_cast<long>(::getpid()));
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (out) fs::rename(temporary, target, ec);
-    if (!out || ec) {
-        fs::remove(temporary, ec);
-        return "cannot write \"" + target.string() + "\"";
-    }
+    if (!WriteFileAtomically(target, text)) return "cannot write \"" + target.string() + "\"";
     return std::nullopt;
 }
 

@@ -1,7 +1,5 @@
 #include "import/DatIndex.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -11,6 +9,8 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+
+#include "import/AtomicFile.h"
 
 namespace kavro::import {
 
@@ -69,28 +69,6 @@ fs::path UserCacheFolder() {
     if (const char* home = std::getenv("HOME"); home && *home == '/')
         return fs::path(home) / ".cache" / "kavro";
     return {};
-}
-
-// Writes through a temporary file and a rename, so that a reader never sees half a cache.
-bool WriteAtomically(const fs::path& target, const std::string& text) {
-    const fs::path temporary =
-        target.string() + ".tmp" + std::to_string(static_cast<long>(::getpid()));
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out << text;
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temporary, target, ec);
-    if (!ec) return true;
-    fs::remove(temporary, ec);
-    return false;
 }
 
 std::optional<std::string> ReadSmallFile(const fs::path& path) {
@@ -331,9 +309,9 @@ DatIndex DatIndex::Open(const std::string& path) {
 
     DatIndex index = Build(path);
     const std::string text = index.Serialize();
-    if (!WriteAtomically(caches[0], text) && caches.size() > 1) {
+    if (!WriteFileAtomically(caches[0], text) && caches.size() > 1) {
         fs::create_directories(caches[1].parent_path(), ec);
-        WriteAtomically(caches[1], text);
+        WriteFileAtomically(caches[1], text);
     }
     return index;
 }
