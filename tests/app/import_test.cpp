@@ -43,6 +43,13 @@ class ImportTest : public ViewerTest {
         Write("metadata/command.dat", MoveList());
     }
 
+    // Starts the viewer as "kavro <command_line>" and loads.
+    app::Viewer& Show(const std::string& command_line) {
+        app::Viewer& v = Start(command_line);
+        app::timLoad_Timer(v);
+        return v;
+    }
+
     // The text runs of the load, in order.
     static std::vector<std::string> Captions(app::Viewer& v) {
         std::vector<std::string> captions;
@@ -93,8 +100,7 @@ std::string RawCode(const std::string& text) {
 }
 
 TEST_F(ImportTest, MoveListEntryLoadsOnTheFlyWithIcons) {
-    auto& v = Start("mkickj command");
-    app::timLoad_Timer(v);
+    auto& v = Show("mkickj command");
     EXPECT_EQ(v.doc.SectionCount(), 3) << "one section per page";
     EXPECT_EQ(v.form.Caption, "mkickj - move list");
     const auto codes = import::AllGlyphCodes();
@@ -124,8 +130,7 @@ TEST_F(ImportTest, WithIconsOffTheFallbackTextShows) {
 TEST_F(ImportTest, DocumentOfTheItemWinsOverTheDataFile) {
     Write("metadata/mkick/command.xml",
           "<document>" + Head() + "<section>written by hand</section></document>");
-    auto& v = Start("mkick command");
-    app::timLoad_Timer(v);
+    auto& v = Show("mkick command");
     ASSERT_EQ(v.doc.SectionCount(), 1);
     EXPECT_EQ(v.doc.SectionMarkup[1], "|bg=default|written by hand|bge|");
 }
@@ -133,8 +138,7 @@ TEST_F(ImportTest, DocumentOfTheItemWinsOverTheDataFile) {
 TEST_F(ImportTest, StyleNameAppliesToAConvertedDocument) {
     Write("metadata/default/big.sxml",
           "<style><head><fontmacro size=\"150\" color=\"1,2,3\">styled</fontmacro></head></style>");
-    auto& v = Start("mkick command big");
-    app::timLoad_Timer(v);
+    auto& v = Show("mkick command big");
     EXPECT_EQ(v.doc.SectionCount(), 3);
     ASSERT_EQ(v.doc.FontMacros.UBound(), 1);
     EXPECT_EQ(v.doc.FontMacros.Get(0, 1).value_or(""), "styled");
@@ -143,8 +147,7 @@ TEST_F(ImportTest, StyleNameAppliesToAConvertedDocument) {
 TEST_F(ImportTest, HistoryLoadsOnTheFlyAfterTheMoveList) {
     Write("metadata/history.dat",
           "$info=mkick\n$bio\nMoonlight Kickers.\n\n- TECHNICAL -\nTwo players.\n$end\n");
-    auto& v = Start("mkick command;history");
-    app::timLoad_Timer(v);
+    auto& v = Show("mkick command;history");
     ASSERT_EQ(v.doc.SectionCount(), 4);
     EXPECT_EQ(v.doc.SectionMarkup[4],
               "|bg=page|\nMoonlight Kickers.\n\n|fs=heading|- TECHNICAL -|fed|\nTwo players.\n"
@@ -170,8 +173,7 @@ TEST_F(ImportTest, RomWithoutEntryCannotBeLoaded) {
 }
 
 TEST_F(ImportTest, ImportedDocumentsLoadAsTheConvertedOnesDo) {
-    auto& fly = Start("mkick command");
-    app::timLoad_Timer(fly);
+    auto& fly = Show("mkick command");
     const auto markup = fly.doc.SectionMarkup;
     const auto captions = Captions(fly);
 
@@ -184,8 +186,7 @@ TEST_F(ImportTest, ImportedDocumentsLoadAsTheConvertedOnesDo) {
         EXPECT_TRUE(fs::exists(Home() / "metadata" / name / "command.xml")) << name;
     fs::remove(Home() / "metadata" / "command.dat");
 
-    auto& imported = Start("mkick command");
-    app::timLoad_Timer(imported);
+    auto& imported = Show("mkick command");
     EXPECT_EQ(imported.doc.SectionMarkup, markup);
     EXPECT_EQ(Captions(imported), captions);
 }
