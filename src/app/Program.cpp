@@ -40,8 +40,8 @@ const char* HelpText() {
            "                   (Down,Right,Esc,Space,Ctrl,Alt,A,40,...)\n"
            "  --dump FILE      write the viewer's state as JSON to FILE (- for standard output)\n"
            "                   after the load and the keys (in a window: after every key)\n"
-           "  --import FILE.dat  write metadata/<rom>/<name>.xml for every game of a move-list\n"
-           "                   or history file (name: command, history), then end\n"
+           "  --import FILE    write metadata/<rom>/<name>.xml for every game of a move-list\n"
+           "                   or history file (<name>: the file's name without .dat), then end\n"
            "  --into DIR       with --import: write below DIR instead of metadata/\n"
            "  --force          with --import: also replace documents the import did not write\n"
            "  --help           this text\n"
@@ -182,6 +182,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
             throw std::invalid_argument("unknown option " + name + " (see kavro --help)");
         }
     }
+    if ((o.into || o.force) && !o.import)
+        throw std::invalid_argument("--into and --force go with --import FILE.dat");
     return o;
 }
 

@@ -236,6 +236,8 @@ TEST_F(ImportTest, ImportReportsProblemsWithLineNumbers) {
     EXPECT_TRUE(fs::exists(Home() / "out" / "a" / "bad.xml"));
 
     std::string err;
+    EXPECT_EQ(Run({"--force", "mk", "command"}, nullptr, &err), app::kExitUsage);
+    EXPECT_NE(err.find("--into and --force go with --import"), std::string::npos) << err;
     EXPECT_EQ(Run({"--import", Home().string() + "/none.dat"}, nullptr, &err), app::kExitLoad);
     EXPECT_NE(err.find("cannot import: cannot open"), std::string::npos) << err;
 }
