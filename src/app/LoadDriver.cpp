@@ -61,7 +61,7 @@ void FitTextSize(Viewer& v) {
 // The document file, or the rom's entry of metadata/<name>.dat converted in memory when the
 // item has no such document.
 void ParseDocument(app::Viewer& v, const std::string& metadata, const std::string& name) {
-    const auto source = import::ResolveDocument(v.dataFiles, metadata, v.RomName, name);
+    const auto source = import::ResolveDocument(v.dataFiles, {metadata}, v.RomName, name);
     if (!source.failure.empty()) throw LoadError(source.path, 0, 0, source.failure);
     if (source.text)
         v.SaxReader->parseText(*source.text, source.name);

@@ -55,26 +55,36 @@ const DatIndex& DatLibrary::Open(const std::string& path) {
     return indexes_.emplace(path, DatIndex::Open(path)).first->second;
 }
 
-DocumentSource ResolveDocument(DatLibrary& library, const std::string& metadata,
+DocumentSource ResolveDocument(DatLibrary& library, const std::vector<std::string>& roots,
                                const std::string& rom, const std::string& docname) {
     DocumentSource source;
-    source.path = metadata + rom + "/" + docname + ".xml";
     std::error_code ec;
-    if (fs::exists(source.path, ec)) return source;
-    const std::string data = metadata + docname + ".dat";
-    if (!fs::is_regular_file(data, ec)) return source;
-    try {
-        const DatIndex& index = library.Open(data);
-        const DatEntry* entry = index.Find(rom);
-        if (!entry) {
-            source.failure =
-                "no such document, and \"" + data + "\" has no entry for \"" + rom + "\"";
-            return source;
+    for (const std::string& root : roots) {
+        source.path = root + rom + "/" + docname + ".xml";
+        if (fs::exists(source.path, ec)) return source;
+    }
+    if (!roots.empty()) source.path = roots.front() + rom + "/" + docname + ".xml";
+    std::vector<std::string> without_entry;  // or that cannot be read
+    for (const std::string& root : roots) {
+        const std::string data = root + docname + ".dat";
+        if (!fs::is_regular_file(data, ec)) continue;
+        try {
+            const DatIndex& index = library.Open(data);
+            if (const DatEntry* entry = index.Find(rom)) {
+                source.text = ConvertEntry(data, index, *entry, rom).xml;
+                source.name =
+                    data + " (entry \"" + rom + "\", line " + std::to_string(entry->line) + ")";
+                return source;
+            }
+            without_entry.push_back("\"" + data + "\" has no entry for \"" + rom + "\"");
+        } catch (const DatError& e) {
+            without_entry.push_back(e.what());
         }
-        source.text = ConvertEntry(data, index, *entry, rom).xml;
-        source.name = data + " (entry \"" + rom + "\", line " + std::to_string(entry->line) + ")";
-    } catch (const DatError& e) {
-        source.failure = std::string("no such document, and ") + e.what();
+    }
+    if (!without_entry.empty()) {
+        source.failure = "no such document, and ";
+        for (std::size_t i = 0; i < without_entry.size(); ++i)
+            source.failure += (i == 0 ? "" : "; ") + without_entry[i];
     }
     return source;
 }

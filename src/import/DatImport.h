@@ -29,9 +29,11 @@ struct DocumentSource {
     std::string failure;              // not empty: why there is no document at all
 };
 
-// metadata/<rom>/<docname>.xml when it exists or when there is no metadata/<docname>.dat;
-// otherwise the rom's entry of that file, converted (failure says so when it has none).
-DocumentSource ResolveDocument(DatLibrary& library, const std::string& metadata,
+// <root>/<rom>/<docname>.xml of the first metadata root that has it; else the rom's entry of
+// the first <root>/<docname>.dat, converted (failure says so when that file has none); else
+// the document's path in the first root, which then fails to load as any missing document.
+// Every root ends in a separator.
+DocumentSource ResolveDocument(DatLibrary& library, const std::vector<std::string>& roots,
                                const std::string& rom, const std::string& docname);
 
 struct ImportSummary {

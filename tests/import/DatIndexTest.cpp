@@ -181,5 +181,42 @@ TEST_F(DatIndexTest, LibraryKeepsTheIndexUntilTheFileChanges) {
     EXPECT_NE(library.Open(path).Find("dhalsim"), nullptr);
 }
 
+TEST_F(DatIndexTest, DocumentsOfEveryRootComeBeforeDataFilesInRootOrder) {
+    const std::string user = (Dir() / "user").string() + "/";
+    const std::string installed = (Dir() / "installed").string() + "/";
+    fs::create_directories(Dir() / "user");
+    fs::create_directories(Dir() / "installed" / "ryu");
+    Write("installed/ryu/command.xml", "<document/>");
+    Write("user/command.dat", "$info=ryu,ken\n$cmd\n[Ken]\n$end\n");
+    Write("installed/command.dat", "$info=guile\n$cmd\n[Guile]\n$end\n");
+    import::DatLibrary library;
+    const std::vector<std::string> roots{user, installed};
+
+    const auto own = import::ResolveDocument(library, roots, "ryu", "command");
+    EXPECT_EQ(own.path, installed + "ryu/command.xml");
+    EXPECT_FALSE(own.text);
+    EXPECT_EQ(own.failure, "");
+
+    const auto ken = import::ResolveDocument(library, roots, "ken", "command");
+    ASSERT_TRUE(ken.text);
+    EXPECT_NE(ken.text->find("<font name=\"title\">Ken</font>"), std::string::npos);
+    EXPECT_EQ(ken.name, user + "command.dat (entry \"ken\", line 1)");
+    const auto guile = import::ResolveDocument(library, roots, "guile", "command");
+    ASSERT_TRUE(guile.text);
+    EXPECT_EQ(guile.name, installed + "command.dat (entry \"guile\", line 1)");
+
+    const auto none = import::ResolveDocument(library, roots, "zangief", "command");
+    EXPECT_EQ(none.path, user + "zangief/command.xml");
+    EXPECT_FALSE(none.text);
+    EXPECT_EQ(none.failure, "no such document, and \"" + user +
+                                "command.dat\" has no entry for \"zangief\"; \"" + installed +
+                                "command.dat\" has no entry for \"zangief\"");
+    // Without any data file the document's own path is left to fail as usual.
+    const auto plain = import::ResolveDocument(library, roots, "ryu", "history");
+    EXPECT_EQ(plain.path, user + "ryu/history.xml");
+    EXPECT_EQ(plain.failure, "");
+    EXPECT_FALSE(plain.text);
+}
+
 }  // namespace
 }  // namespace kavro::testing
