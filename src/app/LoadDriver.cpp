@@ -58,6 +58,22 @@ void FitTextSize(Viewer& v) {
     }
 }
 
+// The item's document when there is one, else the rom's entry of metadata/<name>.dat
+// converted in memory.
+void ParseDocument(Viewer& v, const std::string& metadata, const std::string& name,
+                   const std::string& document_path) {
+    if (!v.FindFile(document_path).empty()) {
+        v.SaxReader->parseURL(document_path);
+        return;
+    }
+    const auto source = import::ResolveDocument(v.dataFiles, {metadata}, v.RomName, name);
+    if (!source.failure.empty()) throw LoadError(document_path, 0, 0, source.failure);
+    if (source.text)
+        v.SaxReader->parseText(*source.text, source.name);
+    else
+        v.SaxReader->parseURL(document_path);
+}
+
 }  // namespace
 
 void ClearSection(Viewer& v) {
@@ -121,7 +137,7 @@ void cmdLoad_Click(Viewer& v) {
             document_path = found;
         v.doc.InfoText.clear();
         EmptyMacroTables(v.doc);
-        v.SaxReader->parseURL(document_path);
+        ParseDocument(v, metadata, name, document_path);
 
         if (!v.StyleName.empty()) {
             std::string style_path = v.FindFile(metadata + "default/" + v.StyleName + ".sxml");

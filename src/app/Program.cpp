@@ -13,6 +13,7 @@
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "app/WindowGeometry.h"
+#include "import/DatImport.h"
 #include "toolkit/DesktopServices.h"
 #include "toolkit/KeyCodes.h"
 #include "toolkit/Screen.h"
@@ -39,6 +40,10 @@ const char* HelpText() {
            "                   (Down,Right,Esc,Space,Ctrl,Alt,A,40,...)\n"
            "  --dump FILE      write the viewer's state as JSON to FILE (- for standard output)\n"
            "                   after the load and the keys (in a window: after every key)\n"
+           "  --import FILE    write metadata/<rom>/<name>.xml for every game of a move-list\n"
+           "                   or history file (<name>: the file's name without .dat), then end\n"
+           "  --into DIR       with --import: write below DIR instead of metadata/\n"
+           "  --force          with --import: also replace documents the import did not write\n"
            "  -h, --help       this text\n"
            "  --version        the version\n"
            "  --               the end of the options: every argument after it is a word\n"
@@ -115,6 +120,18 @@ FontResult FindFont() {
     return result;
 }
 
+// kavro --import FILE.dat: the summary on standard output, problems included.
+int RunImport(const std::string& file, const std::string& into, bool force) {
+    try {
+        const auto summary = import::ImportDat(file, into, force);
+        std::cout << import::FormatSummary(file, into, summary);
+        return kExitOk;
+    } catch (const import::DatError& e) {
+        std::cerr << "kavro: cannot import: " << e.what() << "\n";
+        return kExitLoad;
+    }
+}
+
 }  // namespace
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -159,10 +176,18 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.keys = ParseKeys(take());
         } else if (name == "--dump") {
             o.dump = take();
+        } else if (name == "--import") {
+            o.import = take();
+        } else if (name == "--into") {
+            o.into = take();
+        } else if (name == "--force") {
+            o.force = true;
         } else {
             throw std::invalid_argument("unknown option " + name + " (see kavro --help)");
         }
     }
+    if ((o.into || o.force) && !o.import)
+        throw std::invalid_argument("--into and --force go with --import FILE.dat");
     return o;
 }
 
@@ -184,6 +209,8 @@ int RunProgram(int argc, char** argv) {
     }
 
     const std::string home = options.home ? *options.home : ProgramFolder(argv[0]);
+    if (options.import)
+        return RunImport(*options.import, options.into.value_or(home + "/metadata"), options.force);
     std::optional<std::string> render = options.render;
     bool fell_back = false;
     std::pair<int, int> screen{1920, 1080};

@@ -13,6 +13,7 @@
 #include "document/ContentHandler.h"
 #include "document/ConvertedDocument.h"
 #include "document/SaxReader.h"
+#include "import/DatImport.h"
 #include "layout/LayoutState.h"
 #include "layout/Load.h"
 #include "toolkit/Services.h"
@@ -50,6 +51,8 @@ struct Viewer : layout::LayoutState {
     document::HandlerContext handlerContext;
     std::unique_ptr<document::SaxReader> SaxReader;
     std::unique_ptr<document::ContentHandler> DocHandler;
+    // Indexes of the move-list and history files that documents were converted from.
+    import::DatLibrary dataFiles;
 
     // What layout and painting work with, for the current view.
     layout::Load Layout() { return {form, doc, *this, sys, RomName, NoImages, NoFormatting}; }
