@@ -8,6 +8,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "app/Check.h"
 #include "app/Dump.h"
 #include "app/Keys.h"
 #include "app/Settings.h"
@@ -39,6 +40,13 @@ const char* HelpText() {
            "                   (Down,Right,Esc,Space,Ctrl,Alt,A,40,...)\n"
            "  --dump FILE      write the viewer's state as JSON to FILE (- for standard output)\n"
            "                   after the load and the keys (in a window: after every key)\n"
+           "  --check          no window: load as the viewer would and report every mistake found\n"
+           "                   in the documents as file:line:column: severity: message; exit\n"
+           "                   status 0 when nothing was found, 3 when anything was. With\n"
+           "                   --screen all, both orientations of 1920x1080 are checked\n"
+           "  --quiet          with --check: report errors only (status 3 only for errors)\n"
+           "  --watch          reload the window when the document, its style or its pictures\n"
+           "                   change; a broken save shows its error on a bar at the bottom\n"
            "  --help           this text\n"
            "  --version        the version\n"
            "\n"
@@ -120,6 +128,28 @@ FontResult FindFont() {
     return result;
 }
 
+// kavro --check: findings on standard output, problems of the check itself on standard error.
+int RunCheckCommand(const Options& options, const char* argv0) {
+    CheckRequest request;
+    request.home = options.home ? *options.home : ProgramFolder(argv0);
+    request.command_line = JoinWords(options.words);
+    request.quiet = options.quiet;
+    const std::pair<int, int> screen = options.screen.value_or(std::make_pair(1920, 1080));
+    request.screens = options.screen_all ? BothOrientations(screen) : std::vector{screen};
+    try {
+        return RunCheck(request, std::cout);
+    } catch (const CommandLineError& e) {
+        std::cerr << e.what() << "\n";
+        return kExitUsage;
+    } catch (const SettingsError& e) {
+        std::cerr << e.what() << "\n";
+        return kExitSettings;
+    } catch (const std::runtime_error& e) {
+        std::cerr << e.what() << "\n";
+        return kExitEnvironment;
+    }
+}
+
 }  // namespace
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -148,7 +178,17 @@ Options ParseOptions(const std::vector<std::string>& args) {
         } else if (name == "--home") {
             o.home = take();
         } else if (name == "--screen") {
-            o.screen = ParseScreen(take());
+            const std::string screen = take();
+            if (screen == "all")
+                o.screen_all = true;
+            else
+                o.screen = ParseScreen(screen);
+        } else if (name == "--check") {
+            o.check = true;
+        } else if (name == "--quiet") {
+            o.quiet = true;
+        } else if (name == "--watch") {
+            o.watch = true;
         } else if (name == "--render") {
             o.render = take();
         } else if (name == "--keys") {
@@ -178,6 +218,11 @@ int RunProgram(int argc, char** argv) {
         std::cout << kVersion << "\n";
         return kExitOk;
     }
+    if (options.screen_all && !options.check) {
+        std::cerr << "kavro: --screen all only goes with --check\n";
+        return kExitUsage;
+    }
+    if (options.check) return RunCheckCommand(options, argv[0]);
 
     const std::string home = options.home ? *options.home : ProgramFolder(argv[0]);
     std::optional<std::string> render = options.render;

@@ -16,6 +16,10 @@ struct Options {
     bool help = false;
     bool version = false;
     std::vector<std::string> words;     // everything that is not an option
+
+    // Authoring: --check reports findings without a window (--quiet: errors only, --screen all:
+    // both orientations); --watch reloads the window when the files change.
+    bool check = false, quiet = false, screen_all = false, watch = false;
 };
 
 // Takes the options out of the arguments. Throws std::invalid_argument with a message.

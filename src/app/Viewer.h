@@ -12,6 +12,7 @@
 #include "app/Form1.h"
 #include "document/ContentHandler.h"
 #include "document/ConvertedDocument.h"
+#include "document/Diagnostics.h"
 #include "document/SaxReader.h"
 #include "imaging/PictureFiles.h"
 #include "toolkit/Services.h"
@@ -53,6 +54,8 @@ struct Viewer {
     document::HandlerContext handlerContext;
     std::unique_ptr<document::SaxReader> SaxReader;
     std::unique_ptr<document::ContentHandler> DocHandler;
+    // Authoring findings (kavro --check); null in normal viewing.
+    document::Diagnostics* diagnostics = nullptr;
 
     // Layout and painting.
     std::vector<BackgroundRegion> BackgroundRegions{BackgroundRegion{}};
