@@ -9,7 +9,7 @@
 #include "app/Startup.h"
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
-#include "document/LoadDriver.h"
+#include "app/LoadDriver.h"
 #include "toolkit/Services.h"
 
 namespace kavro::app {
@@ -50,7 +50,7 @@ void CheckOneScreen(const CheckRequest& request, std::pair<int, int> screen,
     v.NoImages = false;
     v.NoFormatting = false;
     try {
-        document::cmdLoad_Click(v);
+        cmdLoad_Click(v);
     } catch (const document::LoadError& e) {
         d.Report({e.File(), e.Line(), e.Column()}, document::Severity::Error, e.Reason());
         return;

@@ -53,7 +53,9 @@ struct Viewer : layout::LayoutState {
     document::Diagnostics* diagnostics = nullptr;
 
     // What layout and painting work with, for the current view.
-    layout::Load Layout() { return {form, doc, *this, sys, RomName, NoImages, NoFormatting}; }
+    layout::Load Layout() {
+        return {form, doc, *this, sys, RomName, NoImages, NoFormatting, diagnostics};
+    }
 
     // Viewing.
     std::int16_t CurrentSection = 0;
