@@ -5,11 +5,11 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "app/LoadDriver.h"
 #include "app/Program.h"
 #include "app/Startup.h"
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
-#include "app/LoadDriver.h"
 #include "toolkit/Services.h"
 
 namespace kavro::app {
@@ -69,6 +69,16 @@ std::string Shown(const std::string& file) {
     return relative.string();
 }
 
+// The paths inside a message the same way.
+std::string ShownPaths(std::string message) {
+    std::error_code ec;
+    const std::string base = std::filesystem::current_path(ec).string() + "/";
+    if (ec || base.size() < 2) return message;
+    for (std::size_t at = message.find(base); at != std::string::npos; at = message.find(base, at))
+        message.erase(at, base.size());
+    return message;
+}
+
 }  // namespace
 
 std::vector<std::pair<int, int>> BothOrientations(std::pair<int, int> screen) {
@@ -92,6 +102,7 @@ int RunCheck(const CheckRequest& request, std::ostream& out) {
     for (document::Finding finding : d.findings) {
         if (request.quiet && finding.severity != document::Severity::Error) continue;
         finding.where.file = Shown(finding.where.file);
+        finding.message = ShownPaths(finding.message);
         out << document::FormatFinding(finding) << "\n";
         printed = true;
     }

@@ -131,6 +131,11 @@ void cmdLoad_Click(Viewer& v) {
             if (toolkit::Services::FileExists(style_path)) {
                 EmptyMacroTables(v.doc);
                 v.SaxReader->parseURL(style_path);
+            } else if (v.diagnostics) {
+                v.diagnostics->Report({}, document::Severity::Warning,
+                                      "style \"" + v.StyleName + "\" not found (looked in " +
+                                          metadata + "default/" + v.StyleName + ".sxml, " +
+                                          style_path + "); the document's own look is used");
             }
         }
 

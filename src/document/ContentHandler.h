@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -68,6 +69,10 @@ class ContentHandler {
     Diagnostics* diagnostics_ = nullptr;
     int depth_ = 0;            // element depth in the current file (checks only)
     bool macro_open_ = false;  // inside a fontmacro or bgmacro element (checks only)
+    // The icon or image element open (checks only): its code's offset, and whether it holds
+    // text.
+    std::optional<std::size_t> picture_code_;
+    bool picture_text_ = false;
 };
 
 }  // namespace kavro::document

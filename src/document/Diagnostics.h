@@ -41,6 +41,9 @@ struct SectionSource {
     };
     std::string file;
     std::vector<Anchor> anchors;
+    // Offsets of the icon and image codes whose elements hold text of their own (shown when
+    // the picture is not).
+    std::vector<std::size_t> with_text;
 
     // The file position of the markup character at offset; markup is the section's string.
     SourcePosition At(std::string_view markup, std::size_t offset) const;

@@ -91,8 +91,9 @@ void ContentHandler::Warn(const SourcePosition& at, std::string message) {
     diagnostics_->Report(at, Severity::Warning, std::move(message));
 }
 
+// Codes start with "|": the element's position belongs to the code's first letter.
 void ContentHandler::Anchor(const SourcePosition& at) {
-    diagnostics_->pending.anchors.push_back({doc_.SectionBuffer.size(), at.line, at.column});
+    diagnostics_->pending.anchors.push_back({doc_.SectionBuffer.size() + 1, at.line, at.column});
 }
 
 void ContentHandler::BeginFile(const std::string& file) {
@@ -202,7 +203,12 @@ void ContentHandler::CheckStart(std::string_view local_name, const Attributes& a
                             "write <section>");
         diagnostics_->pending.file = where.file;
         Anchor(where);
-    } else if (e == "font" || e == "icon" || e == "img") {
+    }
+    if (e == "icon" || e == "img") {
+        picture_code_ = doc_.SectionBuffer.size() + 1;
+        picture_text_ = false;
+    }
+    if (e == "font" || e == "icon" || e == "img") {
         if (!context_.InSection)
             Warn(where, "<" + e +
                             "> outside any section: it is not shown where it stands but at "
@@ -216,6 +222,10 @@ void ContentHandler::CheckEnd(std::string_view local_name) {
     const std::string e = ToLower(local_name);
     if (e == "fontmacro" || e == "bgmacro") macro_open_ = false;
     Diagnostics& d = *diagnostics_;
+    if ((e == "icon" || e == "img") && picture_code_) {
+        if (picture_text_) d.pending.with_text.push_back(*picture_code_);
+        picture_code_.reset();
+    }
     if (local_name == "section"sv) {
         const std::size_t count = std::max<std::size_t>(doc_.SectionMarkup.size(), 2);
         if (d.sections.size() < count) d.sections.resize(count);
@@ -236,6 +246,7 @@ void ContentHandler::CheckText(std::string_view text) {
     if (const std::size_t end = visible.find_last_not_of(" \t\r\n"); end != std::string_view::npos)
         visible = visible.substr(0, end + 1);
     const bool blank = IsBlank(text);
+    if (picture_code_ && !blank) picture_text_ = true;
 
     if (current == "textwidth"sv) {
         if (blank) return;
