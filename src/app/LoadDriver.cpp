@@ -16,8 +16,6 @@ using document::ConvertedDocument;
 using document::LoadError;
 using document::SaxReader;
 
-namespace {
-
 std::vector<std::string> SplitDocNames(const std::string& names) {
     std::vector<std::string> parts;
     std::size_t from = 0;
@@ -31,6 +29,19 @@ std::vector<std::string> SplitDocNames(const std::string& names) {
         from = at + 1;
     }
 }
+
+std::string DocumentPath(const Viewer& v, const std::string& name) {
+    return v.sys.AppPath() + "/metadata/" + v.RomName + "/" + name + ".xml";
+}
+
+std::vector<std::string> StylePaths(const Viewer& v) {
+    if (v.StyleName.empty()) return {};
+    const std::string metadata = v.sys.AppPath() + "/metadata/";
+    return {metadata + "default/" + v.StyleName + ".sxml",
+            metadata + v.RomName + "/" + v.StyleName + ".sxml"};
+}
+
+namespace {
 
 void EmptyMacroTables(ConvertedDocument& doc) {
     doc.FontMacros.Clear();
@@ -117,25 +128,23 @@ void cmdLoad_Click(Viewer& v) {
     v.pictures.NewLoad();
     v.fileLookups.clear();
 
-    const std::string metadata = v.sys.AppPath() + "/metadata/";
     for (const std::string& name : names) {
-        const std::string document_path = metadata + v.RomName + "/" + name + ".xml";
+        const std::string document_path = DocumentPath(v, name);
         v.doc.InfoText.clear();
         EmptyMacroTables(v.doc);
         v.SaxReader->parseURL(document_path);
 
-        if (!v.StyleName.empty()) {
-            std::string style_path = metadata + "default/" + v.StyleName + ".sxml";
-            if (!toolkit::Services::FileExists(style_path))
-                style_path = metadata + v.RomName + "/" + v.StyleName + ".sxml";
+        if (const std::vector<std::string> styles = StylePaths(v); !styles.empty()) {
+            std::string style_path = styles[0];
+            if (!toolkit::Services::FileExists(style_path)) style_path = styles[1];
             if (toolkit::Services::FileExists(style_path)) {
                 EmptyMacroTables(v.doc);
                 v.SaxReader->parseURL(style_path);
             } else if (v.diagnostics) {
                 v.diagnostics->Report({}, document::Severity::Warning,
                                       "style \"" + v.StyleName + "\" not found (looked in " +
-                                          metadata + "default/" + v.StyleName + ".sxml, " +
-                                          style_path + "); the document's own look is used");
+                                          styles[0] + ", " + styles[1] +
+                                          "); the document's own look is used");
             }
         }
 

@@ -11,4 +11,8 @@ void cmdDown_Click(Viewer& v);
 void cmdLastSect_Click(Viewer& v);
 void cmdNextSect_Click(Viewer& v);
 
+// After a reload: makes section current again with its surface's top at top, as far as the
+// section still exists (else the last one) and is still long enough to be scrolled that far.
+void KeepPlace(Viewer& v, int section, float top);
+
 }  // namespace kavro::app

@@ -13,10 +13,12 @@
 #include "app/Keys.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/Watch.h"
 #include "app/WindowGeometry.h"
 #include "toolkit/DesktopServices.h"
 #include "toolkit/KeyCodes.h"
 #include "toolkit/Screen.h"
+#include "watch/FileWatcher.h"
 
 namespace kavro::app {
 
@@ -266,7 +268,17 @@ int RunProgram(int argc, char** argv) {
     Viewer& v = *viewer;
     v.form.Resize = [&v] { Form_Resize(v); };
     v.form.KeyDown = [&v, &options](int key, int shift) {
-        Form_KeyDown(v, key, shift);
+        // While the files are watched, a view toggle that meets a broken file shows it on the
+        // bar instead of ending the viewer.
+        if (options.watch && !options.render) {
+            try {
+                Form_KeyDown(v, key, shift);
+            } catch (const document::LoadError& e) {
+                ShowErrorBar(v, DescribeLoadError(e));
+            }
+        } else {
+            Form_KeyDown(v, key, shift);
+        }
         if (options.dump) WriteDump(v, *options.dump);
     };
     v.form.ControllerDown = [&v, &options](const toolkit::ControllerInput& input) {
@@ -274,8 +286,19 @@ int RunProgram(int argc, char** argv) {
         if (options.dump) WriteDump(v, *options.dump);
     };
     bool loaded = false;
-    v.form.AddTimer(&v.form.timLoad, [&v, &options, &loaded] {
-        timLoad_Timer(v);
+    // --watch: created with the window; told what to watch after each load.
+    std::unique_ptr<watch::FileWatcher> watcher;
+    v.form.AddTimer(&v.form.timLoad, [&v, &options, &loaded, &watcher] {
+        if (watcher) {
+            try {
+                timLoad_Timer(v);
+            } catch (const document::LoadError& e) {
+                ShowErrorBar(v, DescribeLoadError(e));
+            }
+            watcher->Watch(WatchedFiles(v));
+        } else {
+            timLoad_Timer(v);
+        }
         loaded = true;
         for (int key : options.keys)
             Form_KeyDown(v, key, 0);
@@ -302,6 +325,20 @@ int RunProgram(int argc, char** argv) {
             return kExitEnvironment;
         }
         window->UseControllers(home);
+        // The watcher's thread only wakes the event loop; the reload runs there. It stops
+        // before the window goes.
+        struct StopWatching {
+            std::unique_ptr<watch::FileWatcher>& watcher;
+            ~StopWatching() { watcher.reset(); }
+        } stop_watching{watcher};
+        if (options.watch) {
+            window->OnWake([&v, &options, &watcher] {
+                ReloadAfterChange(v);
+                if (watcher) watcher->Watch(WatchedFiles(v));
+                if (options.dump) WriteDump(v, *options.dump);
+            });
+            watcher = std::make_unique<watch::FileWatcher>(window->Waker());
+        }
         // For scripts/bench: the moment the first frame with the document is shown, in
         // microseconds since the epoch, then the end of the program.
         if (std::getenv("KAVRO_FIRST_FRAME")) {
