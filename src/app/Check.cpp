@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <ostream>
 #include <stdexcept>
+#include <tuple>
 
 #include "app/LoadDriver.h"
 #include "app/Program.h"
@@ -97,7 +98,14 @@ document::Diagnostics CheckDocuments(const CheckRequest& request) {
 }
 
 int RunCheck(const CheckRequest& request, std::ostream& out) {
-    const document::Diagnostics d = CheckDocuments(request);
+    document::Diagnostics d = CheckDocuments(request);
+    // In the order of the files' lines, as an author reads them; the reader's and the layout's
+    // findings are collected in two passes.
+    std::stable_sort(d.findings.begin(), d.findings.end(),
+                     [](const document::Finding& a, const document::Finding& b) {
+                         return std::tie(a.where.file, a.where.line, a.where.column) <
+                                std::tie(b.where.file, b.where.line, b.where.column);
+                     });
     bool printed = false;
     for (document::Finding finding : d.findings) {
         if (request.quiet && finding.severity != document::Severity::Error) continue;

@@ -5,49 +5,9 @@
 set -euo pipefail
 kavro=$1
 source_dir=$2
-for tool in Xvfb xdotool import convert python3; do
-    command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/setup"; exit 1; }
-done
-export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
-
-work=$(mktemp -d)
-xvfb_pid=""
-kavro_pid=""
-cleanup() {
-    [ -n "$kavro_pid" ] && kill "$kavro_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-for n in $(seq 161 230); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        export DISPLAY=":$n"
-        break
-    fi
-done
-Xvfb "$DISPLAY" -screen 0 1280x960x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
-
-# state PYTHON_CONDITION: waits up to 10 s until the dump satisfies the condition on s.
-state() {
-    for _ in $(seq 200); do
-        if [ -s "$work/state.json" ] &&
-            python3 - "$work/state.json" "$1" <<'PY' 2>/dev/null; then
-import json, sys
-s = json.load(open(sys.argv[1]))
-sys.exit(0 if eval(sys.argv[2]) else 1)
-PY
-            return 0
-        fi
-        sleep 0.05
-    done
-    python3 -c "import json;s=json.load(open('$work/state.json'));print(s['CurrentSection'], s['ErrorBar'])" >&2 || true
-    fail "state never satisfied: $1"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
+state_summary="s['CurrentSection'], s['ErrorBar']"
+start_x 1280x960
 
 # The colour at the bottom-left corner of the screen, as R,G,B.
 corner() {
