@@ -124,7 +124,9 @@ TEST_P(FileWatcherTest, ABurstOfChangesIsReportedOnce) {
     ASSERT_TRUE(reports_.After(0, kWithin));
     // Polling reports what each poll finds, so a burst may span two polls; notifications
     // settle into one report.
-    if (GetParam() == Method::Notify) EXPECT_FALSE(reports_.After(1, kQuiet));
+    if (GetParam() == Method::Notify) {
+        EXPECT_FALSE(reports_.After(1, kQuiet));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothMethods, FileWatcherTest,
