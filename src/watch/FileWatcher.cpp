@@ -122,11 +122,9 @@ struct FileWatcher::State {
         }
     }
 
-    // Watches the folders of the files; names of the watched files by folder watch.
+    // Watches the folders of the files. A folder watched before keeps its watch (adding it
+    // again returns the same one), so no change is missed while the set is replaced.
     void Rewatch(std::map<int, std::string>& folders, std::set<std::string>& watched) {
-        for (const auto& [wd, folder] : folders)
-            ::inotify_rm_watch(inotify.get(), wd);
-        folders.clear();
         {
             std::lock_guard lock(mutex);
             watched = files;
@@ -135,13 +133,17 @@ struct FileWatcher::State {
         std::set<std::string> dirs;
         for (const std::string& f : watched)
             dirs.insert(Folder(f));
+        std::map<int, std::string> kept;
         for (const std::string& dir : dirs) {
             const int wd = ::inotify_add_watch(
                 inotify.get(), dir.c_str(),
                 IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_CREATE | IN_ATTRIB);
             // A folder that does not exist yet cannot be watched; nothing in it was loaded.
-            if (wd >= 0) folders[wd] = dir;
+            if (wd >= 0) kept[wd] = dir;
         }
+        for (const auto& [wd, folder] : folders)
+            if (!kept.count(wd)) ::inotify_rm_watch(inotify.get(), wd);
+        folders = std::move(kept);
     }
 
     // Reads the pending events; true when one names a watched file.
