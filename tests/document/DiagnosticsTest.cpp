@@ -110,6 +110,28 @@ TEST(HandlerChecksTest, ValuesThatAreNotUsedAsWritten) {
     c.One("stretch \"yes\"");
 }
 
+TEST(HandlerChecksTest, RangesAtTheirBoundaries) {
+    Checked c;
+    c.Parse(
+        "<d><head>\n"
+        "<fontmacro size=\"0\" color=\"0,0,0\">a</fontmacro>\n"          // 2: below
+        "<fontmacro size=\"1\" color=\"255,255,255\">b</fontmacro>\n"    // 3: lowest
+        "<fontmacro size=\"1000\" color=\"0,0,0\">c</fontmacro>\n"       // 4: highest
+        "<fontmacro size=\"1000.5\" color=\"256,0,-1\">d</fontmacro>\n"  // 5: above
+        "<bgmacro style=\"3\"/><bgmacro style=\"-1\"/>\n"                // 6
+        "<textwidth>0</textwidth><textwidth>1</textwidth>\n"             // 7
+        "</head></d>",
+        "doc.xml");
+    ExpectAt(c.One("size 0 is outside"), 2, 1);
+    ExpectAt(c.One("size 1000.5 is outside"), 5, 1);
+    const Finding colour = c.One("color \"256,0,-1\"");
+    EXPECT_NE(colour.message.find("256 counts as 255"), std::string::npos) << colour.message;
+    EXPECT_NE(colour.message.find("\"-1\" is not a number from 0 to 255"), std::string::npos);
+    ExpectAt(c.One("style \"-1\""), 6, 21);
+    ExpectAt(c.One("textwidth 0: 40 characters"), 7, 12);
+    EXPECT_EQ(c.diagnostics.findings.size(), 5u) << c.All();
+}
+
 TEST(HandlerChecksTest, TextThatIsNotShown) {
     Checked c;
     c.Parse(
