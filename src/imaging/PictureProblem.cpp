@@ -21,43 +21,18 @@ std::string FormatName(toolkit::PictureHeader::Format format) {
             return "BMP";
         case F::Jpeg:
             return "JPEG";
-        case F::Xcf:
-            return "XCF";
-        case F::Tga:
-            return "TGA";
         case F::Tiff:
             return "TIFF";
         case F::Webp:
             return "WebP";
-        case F::Pcx:
-            return "PCX";
-        case F::Pnm:
-            return "PNM";
-        case F::Qoi:
-            return "QOI";
         case F::Ico:
             return "ICO";
         case F::Cur:
             return "CUR";
-        case F::Lbm:
-            return "LBM";
-        case F::Xpm:
-            return "XPM";
-        case F::Xv:
-            return "XV";
         case F::Unknown:
             break;
     }
     return "unknown";
-}
-
-// TGA has no magic: the loaders take the extension as the hint, and so does this.
-std::string TypeHint(const std::string& path) {
-    const std::string ext = std::filesystem::path(path).extension().string();
-    std::string upper;
-    for (char c : ext.size() > 1 ? ext.substr(1) : std::string())
-        upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
-    return upper;
 }
 
 }  // namespace
@@ -69,12 +44,12 @@ std::string PictureProblem(const std::string& path) {
     if (size == 0) return "the file is empty";
     const auto bytes = toolkit::ReadPictureFile(path);
     if (!bytes) return "the file cannot be read";
-    const toolkit::PictureHeader header = toolkit::ReadPictureHeader(*bytes, TypeHint(path));
+    const toolkit::PictureHeader header = toolkit::ReadPictureHeader(*bytes);
     const std::string format = FormatName(header.format);
     if (header.format == toolkit::PictureHeader::Format::Unknown)
-        return "it is not in a picture format the loader reads (PNG, GIF, JPEG, BMP, WebP, TIFF, "
-               "TGA, QOI and a few more)";
-    if (header.malformed) return "its " + format + " header is broken";
+        return "it is not in a picture format the loader reads (PNG, GIF, JPEG, BMP, TIFF, "
+               "ICO/CUR or WebP)";
+    if (header.malformed) return "the size of the " + format + " picture cannot be found";
     if (header.truncated) return "the " + format + " file is cut short";
     if (!header.sizes_known) return "the size of the " + format + " picture cannot be read";
     if (!header.SizesAcceptable())
