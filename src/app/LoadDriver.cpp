@@ -69,13 +69,6 @@ void FitTextSize(Viewer& v) {
     }
 }
 
-template <class Array, class F>
-void ForEachIndex(Array& array, F&& f) {
-    const int upper = array.UBound();
-    for (int i = 0; i <= upper; ++i)
-        if (auto* control = array.At(i)) f(*control);
-}
-
 }  // namespace
 
 void ClearSection(Viewer& v) {
@@ -105,6 +98,8 @@ void ClearSection(Viewer& v) {
     v.LastImageIndex = -1;
     v.LastLabelIndex = -1;
     v.LastIconIndex = -1;
+    // Bands continue only between surfaces of one load: a reload draws what a fresh start does.
+    v.TileCarry = 0;
 }
 
 void cmdLoad_Click(Viewer& v) {
@@ -127,17 +122,21 @@ void cmdLoad_Click(Viewer& v) {
     ClearSection(v);
     v.pictures.NewLoad();
     v.fileLookups.clear();
+    v.folderListings.Forget();
 
     for (const std::string& name : names) {
-        const std::string document_path = DocumentPath(v, name);
+        std::string document_path = DocumentPath(v, name);
+        // A document named in another case is read; a missing one fails under its own name.
+        if (const std::string& found = v.FindFile(document_path); !found.empty())
+            document_path = found;
         v.doc.InfoText.clear();
         EmptyMacroTables(v.doc);
         v.SaxReader->parseURL(document_path);
 
         if (const std::vector<std::string> styles = StylePaths(v); !styles.empty()) {
-            std::string style_path = styles[0];
-            if (!toolkit::Services::FileExists(style_path)) style_path = styles[1];
-            if (toolkit::Services::FileExists(style_path)) {
+            std::string style_path = v.FindFile(styles[0]);
+            if (style_path.empty()) style_path = v.FindFile(styles[1]);
+            if (!style_path.empty()) {
                 EmptyMacroTables(v.doc);
                 v.SaxReader->parseURL(style_path);
             } else if (v.diagnostics) {
@@ -177,12 +176,6 @@ void cmdLoad_Click(Viewer& v) {
         std::cerr << "kavro: the documents need more than " << kLimit
                   << " text runs, icons, images or sections; the rest is not shown\n";
 
-    if (v.CenterPending) {
-        const float offset = v.CenterOffset;
-        ForEachIndex(v.form.lblText, [offset](toolkit::Label& c) { c.Left += offset; });
-        ForEachIndex(v.form.imgIco, [offset](toolkit::Image& c) { c.Left += offset; });
-        ForEachIndex(v.form.imgImage, [offset](toolkit::Image& c) { c.Left += offset; });
-    }
     v.CurrentSection = 1;
     v.Loaded = true;
 }

@@ -16,7 +16,7 @@ constexpr long kBarTextColour = 0xFFFFFF;
 
 // Reads the documents and the style file as the load driver does, into a scratch copy, so
 // that a file that cannot be loaded is found before the view is cleared.
-std::optional<document::LoadError> TryParse(const Viewer& v) {
+std::optional<document::LoadError> TryParse(Viewer& v) {
     document::ConvertedDocument doc;
     document::HandlerContext context = v.handlerContext;
     document::ContentHandler handler(doc, context, nullptr);
@@ -25,11 +25,13 @@ std::optional<document::LoadError> TryParse(const Viewer& v) {
     reader.putFeature("prohibit-dtd", false);
     try {
         for (const std::string& name : SplitDocNames(v.DocName)) {
-            const std::string path = DocumentPath(v, name);
+            std::string path = DocumentPath(v, name);
+            if (const std::string& found = v.FindFile(path); !found.empty()) path = found;
             reader.parseURL(path);
             for (const std::string& style : StylePaths(v)) {
-                if (!toolkit::Services::FileExists(style)) continue;
-                reader.parseURL(style);
+                const std::string found = v.FindFile(style);
+                if (found.empty()) continue;
+                reader.parseURL(found);
                 break;
             }
             if (doc.LineChars < 0)

@@ -12,9 +12,9 @@ std::string FindItemFile(const Load& v, const char* folder, const std::string& n
                          std::vector<std::string>* tried = nullptr) {
     const std::string metadata = v.sys.AppPath() + "/metadata/";
     const std::string own = metadata + v.RomName + "/" + folder + "/" + name;
-    if (v.state.FileExists(own)) return own;
+    if (const std::string& found = v.state.FindFile(own); !found.empty()) return found;
     const std::string fallback = metadata + "default/" + folder + "/" + name;
-    if (v.state.FileExists(fallback)) return fallback;
+    if (const std::string& found = v.state.FindFile(fallback); !found.empty()) return found;
     if (tried) *tried = {own, fallback};
     return std::string();
 }

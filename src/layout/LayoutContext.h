@@ -18,6 +18,8 @@ struct LayoutContext {
     // Per line.
     int line_first_label = -1, line_first_icon = -1, line_first_image = -1;
     double line_bottom = -1;
+    // What this section placed: first indices and the lowest line bottom.
+    LayoutState::PlacedContent placed{};
     // Authoring checks only (with diagnostics): the section, where each field of the line
     // starts in the section's markup, the characters placed on the line so far, and whether
     // its cut at the right edge was reported.
