@@ -6,7 +6,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
     cmake_minimum_required(VERSION 3.25)
 endif()
 
-set(KAVRO_LAYERS toolkit imaging encoding document import layout app)
+set(KAVRO_LAYERS toolkit imaging encoding document import layout watch app)
 set(KAVRO_LAYER_DEPS_toolkit "")
 set(KAVRO_LAYER_DEPS_imaging toolkit)
 set(KAVRO_LAYER_DEPS_encoding "")
@@ -14,7 +14,8 @@ set(KAVRO_LAYER_DEPS_document encoding)
 # Move-list and history files: reads them and writes documents; needs nothing else.
 set(KAVRO_LAYER_DEPS_import "")
 set(KAVRO_LAYER_DEPS_layout document imaging toolkit)
-set(KAVRO_LAYER_DEPS_app layout document import imaging toolkit)
+set(KAVRO_LAYER_DEPS_watch "")
+set(KAVRO_LAYER_DEPS_app layout document import imaging toolkit watch)
 
 # Fails with one line per include of a layer that is neither the file's own nor below it.
 function(kavro_check_layers root)

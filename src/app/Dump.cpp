@@ -148,6 +148,7 @@ std::string DumpState(const Viewer& v) {
     j["imgIco"] = Images(f.imgIco);
     j["imgImage"] = Images(f.imgImage);
     j["imgPH"] = Images(f.imgPH);
+    j["ErrorBar"] = f.picErrorBar[0].Visible ? Json(f.lblErrorBar[0].Caption()) : Json(nullptr);
     // Invalid UTF-8 in a document must not make the dump fail.
     return j.dump(1, ' ', false, Json::error_handler_t::replace);
 }

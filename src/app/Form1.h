@@ -22,6 +22,10 @@ class Form1 : public layout::SectionForm {
 
     toolkit::Timer timLoad;
     CommandButton cmdLoad, cmdLastSect, cmdNextSect, cmdUp, cmdDown;
+    // The bar along the bottom of the window that says why the files being watched cannot be
+    // loaded (--watch); hidden otherwise. Drawn over the sections.
+    toolkit::ControlArray<toolkit::PictureBox> picErrorBar;
+    toolkit::ControlArray<toolkit::Label> lblErrorBar;
 };
 
 }  // namespace kavro::app

@@ -16,8 +16,6 @@ using document::ConvertedDocument;
 using document::LoadError;
 using document::SaxReader;
 
-namespace {
-
 std::vector<std::string> SplitDocNames(const std::string& names) {
     std::vector<std::string> parts;
     std::size_t from = 0;
@@ -31,6 +29,19 @@ std::vector<std::string> SplitDocNames(const std::string& names) {
         from = at + 1;
     }
 }
+
+std::string DocumentPath(const Viewer& v, const std::string& name) {
+    return v.sys.AppPath() + "/metadata/" + v.RomName + "/" + name + ".xml";
+}
+
+std::vector<std::string> StylePaths(const Viewer& v) {
+    if (v.StyleName.empty()) return {};
+    const std::string metadata = v.sys.AppPath() + "/metadata/";
+    return {metadata + "default/" + v.StyleName + ".sxml",
+            metadata + v.RomName + "/" + v.StyleName + ".sxml"};
+}
+
+namespace {
 
 void EmptyMacroTables(ConvertedDocument& doc) {
     doc.FontMacros.Clear();
@@ -131,7 +142,7 @@ void cmdLoad_Click(Viewer& v) {
 
     const std::string metadata = v.sys.AppPath() + "/metadata/";
     for (const std::string& name : names) {
-        std::string document_path = metadata + v.RomName + "/" + name + ".xml";
+        std::string document_path = DocumentPath(v, name);
         // A document named in another case is read; a missing one fails under its own name.
         if (const std::string& found = v.FindFile(document_path); !found.empty())
             document_path = found;
@@ -139,13 +150,17 @@ void cmdLoad_Click(Viewer& v) {
         EmptyMacroTables(v.doc);
         ParseDocument(v, metadata, name, document_path);
 
-        if (!v.StyleName.empty()) {
-            std::string style_path = v.FindFile(metadata + "default/" + v.StyleName + ".sxml");
-            if (style_path.empty())
-                style_path = v.FindFile(metadata + v.RomName + "/" + v.StyleName + ".sxml");
+        if (const std::vector<std::string> styles = StylePaths(v); !styles.empty()) {
+            std::string style_path = v.FindFile(styles[0]);
+            if (style_path.empty()) style_path = v.FindFile(styles[1]);
             if (!style_path.empty()) {
                 EmptyMacroTables(v.doc);
                 v.SaxReader->parseURL(style_path);
+            } else if (v.diagnostics) {
+                v.diagnostics->Report({}, document::Severity::Warning,
+                                      "style \"" + v.StyleName + "\" not found (looked in " +
+                                          styles[0] + ", " + styles[1] +
+                                          "); the document's own look is used");
             }
         }
 

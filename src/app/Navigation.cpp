@@ -90,6 +90,19 @@ void cmdLastSect_Click(Viewer& v) {
     Reanchor(v);
 }
 
+void KeepPlace(Viewer& v, int section, float top) {
+    const int sections = v.doc.SectionCount();
+    if (!v.Loaded || sections == 0) return;
+    v.CurrentSection = static_cast<std::int16_t>(std::clamp(section, 1, sections));
+    auto* anchor = Anchor(v);
+    if (!anchor) return;
+    const float area_top = v.form.fraScreenArea.Top;
+    // Scrolled into the section by at most its height less one line.
+    const float deepest = std::max(0.0f, anchor->Height - v.form.TextHeight("0"));
+    anchor->Top = area_top - std::clamp(area_top - top, -v.form.fraScreenArea.Height, deepest);
+    Restack(v);
+}
+
 void cmdNextSect_Click(Viewer& v) {
     if (!v.Loaded) return;
     const int sections = SectionsShown(v);

@@ -19,5 +19,8 @@ void PageUp(Viewer& v);
 void PageDown(Viewer& v);
 // Puts section k (from 1) at the top of the screen area, as a section switch does.
 void GoToSection(Viewer& v, int k);
+// After a reload: makes section current again with its surface's top at top, as far as the
+// section still exists (else the last one) and is still long enough to be scrolled that far.
+void KeepPlace(Viewer& v, int section, float top);
 
 }  // namespace kavro::app

@@ -8,15 +8,18 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "app/Check.h"
 #include "app/Dump.h"
 #include "app/Keys.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/Watch.h"
 #include "app/WindowGeometry.h"
 #include "import/DatImport.h"
 #include "toolkit/DesktopServices.h"
 #include "toolkit/KeyCodes.h"
 #include "toolkit/Screen.h"
+#include "watch/FileWatcher.h"
 
 namespace kavro::app {
 
@@ -44,6 +47,13 @@ const char* HelpText() {
            "                   or history file (<name>: the file's name without .dat), then end\n"
            "  --into DIR       with --import: write below DIR instead of metadata/\n"
            "  --force          with --import: also replace documents the import did not write\n"
+           "  --check          no window: load as the viewer would and report every mistake found\n"
+           "                   in the documents as file:line:column: severity: message; exit\n"
+           "                   status 0 when nothing was found, 3 when anything was. With\n"
+           "                   --screen all, both orientations of 1920x1080 are checked\n"
+           "  --quiet          with --check: report errors only (status 3 only for errors)\n"
+           "  --watch          reload the window when the document, its style or its pictures\n"
+           "                   change; a broken save shows its error on a bar at the bottom\n"
            "  -h, --help       this text\n"
            "  --version        the version\n"
            "  --               the end of the options: every argument after it is a word\n"
@@ -132,6 +142,28 @@ int RunImport(const std::string& file, const std::string& into, bool force) {
     }
 }
 
+// kavro --check: findings on standard output, problems of the check itself on standard error.
+int RunCheckCommand(const Options& options, const char* argv0) {
+    CheckRequest request;
+    request.home = options.home ? *options.home : ProgramFolder(argv0);
+    request.words = options.words;
+    request.quiet = options.quiet;
+    const std::pair<int, int> screen = options.screen.value_or(std::make_pair(1920, 1080));
+    request.screens = options.screen_all ? BothOrientations(screen) : std::vector{screen};
+    try {
+        return RunCheck(request, std::cout);
+    } catch (const CommandLineError& e) {
+        std::cerr << e.what() << "\n";
+        return kExitUsage;
+    } catch (const SettingsError& e) {
+        std::cerr << e.what() << "\n";
+        return kExitSettings;
+    } catch (const std::runtime_error& e) {
+        std::cerr << e.what() << "\n";
+        return kExitEnvironment;
+    }
+}
+
 }  // namespace
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -169,7 +201,17 @@ Options ParseOptions(const std::vector<std::string>& args) {
         } else if (name == "--home") {
             o.home = take();
         } else if (name == "--screen") {
-            o.screen = ParseScreen(take());
+            const std::string screen = take();
+            if (screen == "all")
+                o.screen_all = true;
+            else
+                o.screen = ParseScreen(screen);
+        } else if (name == "--check") {
+            o.check = true;
+        } else if (name == "--quiet") {
+            o.quiet = true;
+        } else if (name == "--watch") {
+            o.watch = true;
         } else if (name == "--render") {
             o.render = take();
         } else if (name == "--keys") {
@@ -207,6 +249,11 @@ int RunProgram(int argc, char** argv) {
         std::cout << kVersion << "\n";
         return kExitOk;
     }
+    if (options.screen_all && !options.check) {
+        std::cerr << "kavro: --screen all only goes with --check\n";
+        return kExitUsage;
+    }
+    if (options.check) return RunCheckCommand(options, argv[0]);
 
     const std::string home = options.home ? *options.home : ProgramFolder(argv[0]);
     if (options.import)
@@ -251,7 +298,17 @@ int RunProgram(int argc, char** argv) {
     Viewer& v = *viewer;
     v.form.Resize = [&v] { Form_Resize(v); };
     v.form.KeyDown = [&v, &options](int key, int shift) {
-        Form_KeyDown(v, key, shift);
+        // While the files are watched, a view toggle that meets a broken file shows it on the
+        // bar instead of ending the viewer.
+        if (options.watch && !options.render) {
+            try {
+                Form_KeyDown(v, key, shift);
+            } catch (const document::LoadError& e) {
+                ShowErrorBar(v, DescribeLoadError(e));
+            }
+        } else {
+            Form_KeyDown(v, key, shift);
+        }
         if (options.dump) WriteDump(v, *options.dump);
     };
     v.form.MouseWheel = [&v, &options](int notches) {
@@ -263,8 +320,19 @@ int RunProgram(int argc, char** argv) {
         if (options.dump) WriteDump(v, *options.dump);
     };
     bool loaded = false;
-    v.form.AddTimer(&v.form.timLoad, [&v, &options, &loaded] {
-        timLoad_Timer(v);
+    // --watch: created with the window; told what to watch after each load.
+    std::unique_ptr<watch::FileWatcher> watcher;
+    v.form.AddTimer(&v.form.timLoad, [&v, &options, &loaded, &watcher] {
+        if (watcher) {
+            try {
+                timLoad_Timer(v);
+            } catch (const document::LoadError& e) {
+                ShowErrorBar(v, DescribeLoadError(e));
+            }
+            watcher->Watch(WatchedFiles(v));
+        } else {
+            timLoad_Timer(v);
+        }
         loaded = true;
         try {
             for (int key : options.keys)
@@ -304,6 +372,20 @@ int RunProgram(int argc, char** argv) {
             return kExitEnvironment;
         }
         window->UseControllers(home);
+        // The watcher's thread only wakes the event loop; the reload runs there. It stops
+        // before the window goes.
+        struct StopWatching {
+            std::unique_ptr<watch::FileWatcher>& watcher;
+            ~StopWatching() { watcher.reset(); }
+        } stop_watching{watcher};
+        if (options.watch) {
+            window->OnWake([&v, &options, &watcher] {
+                ReloadAfterChange(v);
+                if (watcher) watcher->Watch(WatchedFiles(v));
+                if (options.dump) WriteDump(v, *options.dump);
+            });
+            watcher = std::make_unique<watch::FileWatcher>(window->Waker());
+        }
         // For scripts/bench: the moment the first frame with the document is shown, in
         // microseconds since the epoch, then the end of the program.
         if (std::getenv("KAVRO_FIRST_FRAME")) {

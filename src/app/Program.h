@@ -8,19 +8,22 @@ namespace kavro::app {
 
 // Options that frontends, tests and document authors put before or after the words.
 struct Options {
-    std::optional<std::string> home;    // the program folder
+    std::optional<std::string> home;            // the program folder
     std::optional<std::pair<int, int>> screen;  // pixels
-    std::optional<std::string> render;  // PNG path: no window
-    std::vector<int> keys;              // virtual-key codes delivered after the load
-    std::optional<std::string> dump;    // JSON path, "-" for stdout
+    std::optional<std::string> render;          // PNG path: no window
+    std::vector<int> keys;                      // virtual-key codes delivered after the load
+    std::optional<std::string> dump;            // JSON path, "-" for stdout
     bool help = false;
     bool version = false;
-    std::vector<std::string> words;     // everything that is not an option
+    std::vector<std::string> words;  // everything that is not an option
 
     // kavro --import FILE.dat [--into DIR] [--force]
     std::optional<std::string> import;  // a move-list or history file
     std::optional<std::string> into;    // the folder it is imported into
     bool force = false;                 // replace documents that an import did not write
+    // Authoring: --check reports findings without a window (--quiet: errors only, --screen all:
+    // both orientations); --watch reloads the window when the files change.
+    bool check = false, quiet = false, screen_all = false, watch = false;
 };
 
 // Takes the options out of the arguments. Throws std::invalid_argument with a message.

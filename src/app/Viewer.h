@@ -12,6 +12,7 @@
 #include "app/Form1.h"
 #include "document/ContentHandler.h"
 #include "document/ConvertedDocument.h"
+#include "document/Diagnostics.h"
 #include "document/SaxReader.h"
 #include "import/DatImport.h"
 #include "layout/LayoutState.h"
@@ -53,9 +54,13 @@ struct Viewer : layout::LayoutState {
     std::unique_ptr<document::ContentHandler> DocHandler;
     // Indexes of the move-list and history files that documents were converted from.
     import::DatLibrary dataFiles;
+    // Authoring findings (kavro --check); null in normal viewing.
+    document::Diagnostics* diagnostics = nullptr;
 
     // What layout and painting work with, for the current view.
-    layout::Load Layout() { return {form, doc, *this, sys, RomName, NoImages, NoFormatting}; }
+    layout::Load Layout() {
+        return {form, doc, *this, sys, RomName, NoImages, NoFormatting, diagnostics};
+    }
 
     // Viewing.
     // Wider than the control indices: a load can show 32768 surfaces (indices 0 to 32767).

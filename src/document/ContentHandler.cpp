@@ -62,6 +62,7 @@ void ContentHandler::startElement(std::string_view /*strNamespaceURI*/,
                                   const Attributes& oAttributes) {
     const std::string_view e = strLocalName;
     std::string& buffer = doc_.SectionBuffer;
+    if (diagnostics_) CheckStart(e, oAttributes);
 
     if (IsNamed(e, "info"sv)) {
         doc_.InfoText = FirstAttribute(oAttributes, "info");
@@ -131,6 +132,7 @@ void ContentHandler::endElement(std::string_view /*strNamespaceURI*/, std::strin
                                 std::string_view /*strQName*/) {
     const std::string_view n = strLocalName;
     std::string& buffer = doc_.SectionBuffer;
+    if (diagnostics_) CheckEnd(n);
 
     if (n == "section"sv) {
         context_.InSection = false;
@@ -155,6 +157,7 @@ void ContentHandler::endElement(std::string_view /*strNamespaceURI*/, std::strin
 }
 
 void ContentHandler::characters(std::string_view strChars) {
+    if (diagnostics_) CheckText(strChars);
     const std::string& current = context_.CurrentElement;
     if (current.empty()) return;
     // After tab removal the piece would be empty.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "document/ConvertedDocument.h"
+#include "document/Diagnostics.h"
 
 namespace kavro::document {
 
@@ -27,7 +29,7 @@ struct HandlerContext {
 
 // Turns the events of a document or style file into the converted document.
 class ContentHandler {
-public:
+  public:
     ContentHandler(ConvertedDocument& doc, HandlerContext& context,
                    std::function<void(const std::string&)> set_caption)
         : doc_(doc), context_(context), set_caption_(std::move(set_caption)) {}
@@ -41,10 +43,36 @@ public:
                     std::string_view strQName);
     void characters(std::string_view strChars);
 
-private:
+    // Authoring checks: with a Diagnostics attached, the handler reports what it reads that an
+    // author most likely did not mean, and records where each piece of section markup came
+    // from. Null (the default) in normal viewing: then none of this runs.
+    void AttachDiagnostics(Diagnostics* diagnostics) {
+        diagnostics_ = diagnostics;
+        depth_ = 0;
+        macro_open_ = false;
+    }
+    Diagnostics* diagnostics() const { return diagnostics_; }
+    // The reader, when diagnostics are attached: a file starts, and where the next event is.
+    void BeginFile(const std::string& file);
+    SourcePosition where;
+
+  private:
+    void CheckStart(std::string_view local_name, const Attributes& attributes);
+    void CheckEnd(std::string_view local_name);
+    void CheckText(std::string_view text);
+    void Warn(const SourcePosition& at, std::string message);
+    void Anchor(const SourcePosition& at);
+
     ConvertedDocument& doc_;
     HandlerContext& context_;
     std::function<void(const std::string&)> set_caption_;
+    Diagnostics* diagnostics_ = nullptr;
+    int depth_ = 0;            // element depth in the current file (checks only)
+    bool macro_open_ = false;  // inside a fontmacro or bgmacro element (checks only)
+    // The icon or image element open (checks only): its code's offset, and whether it holds
+    // text.
+    std::optional<std::size_t> picture_code_;
+    bool picture_text_ = false;
 };
 
 }  // namespace kavro::document

@@ -98,7 +98,12 @@ class ParseRun {
     // utf8: the bytes are UTF-8 whatever the declaration says (they were converted).
     ParseRun(ContentHandler* handler, const ReaderLimits& limits, bool prohibit_dtd,
              std::string name, bool utf8)
-        : handler_(handler), limits_(limits), prohibit_dtd_(prohibit_dtd), name_(std::move(name)) {
+        : handler_(handler),
+          limits_(limits),
+          prohibit_dtd_(prohibit_dtd),
+          name_(std::move(name)),
+          checking_(handler != nullptr && handler->diagnostics() != nullptr) {
+        if (checking_) handler_->BeginFile(name_);
         parser_.reset(XML_ParserCreate(utf8 ? "UTF-8" : nullptr));
         if (!parser_) throw LoadError(name_, 0, 0, "cannot create the XML parser");
         XML_Parser p = parser_.get();
@@ -197,8 +202,16 @@ class ParseRun {
     // Hands the text since the last markup event to the handler; call inside Safely.
     void Flush() {
         if (pending_.empty() || stopped_) return;
+        if (checking_) Locate(pending_at_);
         if (handler_ != nullptr) handler_->characters(pending_);
         pending_.clear();
+    }
+
+    // Tells a checking handler where the event it is about to receive comes from.
+    void Locate(const Position& at) {
+        handler_->where.file = name_;
+        handler_->where.line = at.line;
+        handler_->where.column = at.column;
     }
 
     static std::string_view LocalName(std::string_view qname) {
@@ -233,6 +246,7 @@ class ParseRun {
             ++count;
         }
         attributes.resize(count);
+        if (checking_) Locate(Here());
         handler_->startElement(std::string_view(), LocalName(name), name, attributes);
     }
 
@@ -240,6 +254,7 @@ class ParseRun {
         Flush();
         if (stopped_) return;
         --depth_;
+        if (checking_) Locate(Here());
         if (handler_ != nullptr) handler_->endElement(std::string_view(), LocalName(name), name);
     }
 
@@ -250,6 +265,7 @@ class ParseRun {
             Stop("the document's text is larger than " + Mebibytes(limits_.maxTextBytes), Here());
             return;
         }
+        if (checking_ && pending_.empty()) pending_at_ = Here();
         pending_.append(text, static_cast<std::size_t>(length));
     }
 
@@ -292,8 +308,10 @@ class ParseRun {
     const ReaderLimits& limits_;
     bool prohibit_dtd_;
     std::string name_;
+    bool checking_;  // the handler collects findings and wants positions
 
     std::string pending_;  // character data since the last markup event
+    Position pending_at_;  // where it began
     std::uint64_t text_bytes_ = 0;
     int depth_ = 0;
     Attributes attributes_;

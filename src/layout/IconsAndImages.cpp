@@ -7,12 +7,16 @@ namespace kavro::layout {
 namespace {
 
 // The item's own folder first, then the default folder; empty when neither has the file.
-std::string FindItemFile(const Load& v, const char* folder, const std::string& name) {
+// With tried, the paths looked at are put in it when neither has the file.
+std::string FindItemFile(const Load& v, const char* folder, const std::string& name,
+                         std::vector<std::string>* tried = nullptr) {
     const std::string metadata = v.sys.AppPath() + "/metadata/";
-    if (const std::string& own = v.state.FindFile(metadata + v.RomName + "/" + folder + "/" + name);
-        !own.empty())
-        return own;
-    return v.state.FindFile(metadata + "default/" + folder + "/" + name);
+    const std::string own = metadata + v.RomName + "/" + folder + "/" + name;
+    if (const std::string& found = v.state.FindFile(own); !found.empty()) return found;
+    const std::string fallback = metadata + "default/" + folder + "/" + name;
+    if (const std::string& found = v.state.FindFile(fallback); !found.empty()) return found;
+    if (tried) *tried = {own, fallback};
+    return std::string();
 }
 
 void HideNextField(std::vector<std::string>& fields, std::size_t j) {
@@ -24,8 +28,11 @@ void HideNextField(std::vector<std::string>& fields, std::size_t j) {
 void PlaceIcon(LayoutContext& c, std::vector<std::string>& fields, std::size_t j) {
     auto& v = c.v;
     if (v.NoFormatting) return;
-    const std::string path = FindItemFile(v, "icons", document::CodeValue(fields[j]) + ".gif");
-    if (path.empty()) return;
+    const std::string name = document::CodeValue(fields[j]);
+    std::vector<std::string> tried;
+    const std::string path =
+        FindItemFile(v, "icons", name + ".gif", v.diagnostics ? &tried : nullptr);
+    if (path.empty()) return ReportMissingFile(c, j, "icon \"" + name + "\"", tried);
 
     const int index = AllocateIcon(c);
     if (c.line_first_icon == -1) c.line_first_icon = index;
@@ -39,7 +46,9 @@ void PlaceIcon(LayoutContext& c, std::vector<std::string>& fields, std::size_t j
     icon->Width = side;
     icon->Left = static_cast<float>(c.x);
     icon->SetPicture(imaging::LoadControlPicture(path, *icon, 0, &v.state.pictures));
+    CheckPicture(c, j, "icon", path, icon->Picture());
     c.x = icon->Left + icon->Width;
+    CheckFits(c, j, *icon, nullptr);
     HideNextField(fields, j);
     icon->Visible = true;
     c.RaiseLineBottom(icon->Top + icon->Height);
@@ -51,8 +60,10 @@ void PlaceImage(LayoutContext& c, std::vector<std::string>& fields, std::size_t 
     if (v.NoImages || v.NoFormatting) return;
     const document::ImageCode code = document::ParseImageCode(document::CodeValue(fields[j]));
     if (code.source.empty()) return;
-    const std::string path = FindItemFile(v, "images", code.source);
-    if (path.empty()) return;
+    std::vector<std::string> tried;
+    const std::string path =
+        FindItemFile(v, "images", code.source, v.diagnostics ? &tried : nullptr);
+    if (path.empty()) return ReportMissingFile(c, j, "image \"" + code.source + "\"", tried);
 
     const int index = AllocateImage(c);
     if (c.line_first_image == -1) c.line_first_image = index;
@@ -79,7 +90,9 @@ void PlaceImage(LayoutContext& c, std::vector<std::string>& fields, std::size_t 
 
     const int stretch = document::Val(code.stretch) != 0 ? -1 : 0;
     image->SetPicture(imaging::LoadControlPicture(path, *image, stretch, &v.state.pictures));
+    CheckPicture(c, j, "image", path, image->Picture());
     c.x = holder->Left + holder->Width;
+    CheckFits(c, j, *holder, nullptr);
     HideNextField(fields, j);
     image->Visible = true;
     c.RaiseLineBottom(holder->Top + holder->Height);

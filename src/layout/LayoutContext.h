@@ -20,6 +20,13 @@ struct LayoutContext {
     double line_bottom = -1;
     // What this section placed: first indices and the lowest line bottom.
     LayoutState::PlacedContent placed{};
+    // Authoring checks only (with diagnostics): the section, where each field of the line
+    // starts in the section's markup, the characters placed on the line so far, and whether
+    // its cut at the right edge was reported.
+    int section = -1;
+    std::vector<std::size_t> field_offsets{};
+    std::size_t line_chars = 0;
+    bool line_cut = false;
 
     void RaiseLineBottom(double bottom) {
         if (bottom > line_bottom) line_bottom = bottom;
@@ -42,6 +49,24 @@ void EndBackground(LayoutContext& c);
 // The colour of fields 2, 3, 4 of a macro column: each part a 16-bit integer, above 255 counts
 // as 255; nothing when a part is not a number or negative.
 std::optional<long> MacroColour(const document::MacroTable& table, int column);
+
+// Authoring checks; each does nothing without diagnostics.
+void NoteLine(LayoutContext& c, std::string_view raw, std::size_t line_offset);
+void CheckMacroName(const LayoutContext& c, std::size_t j, const document::MacroTable& table,
+                    std::string_view name, const char* kind);
+// A missing icon or image file, unless the element holds text to show instead.
+void ReportMissingFile(const LayoutContext& c, std::size_t j, const std::string& what,
+                       const std::vector<std::string>& tried);
+void CheckPicture(const LayoutContext& c, std::size_t j, const std::string& what,
+                  const std::string& path, const toolkit::PicturePtr& picture);
+// After an item is placed: whether it reaches past the screen area's right edge.
+void CheckFits(LayoutContext& c, std::size_t j, const toolkit::Control& item,
+               const toolkit::Label* label);
+// The background of section n: its picture not found, not decodable, or cut at the bottom.
+void CheckBackground(const Load& v, int n, const std::string& source,
+                     const std::vector<std::string>& tried, const std::string& path,
+                     const toolkit::PicturePtr& picture, double band_height, double surface_height,
+                     int style);
 
 // Assigns value to target when it is a finite, non-negative size (a control refuses others).
 bool SetSize(float& target, double value);

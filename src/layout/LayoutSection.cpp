@@ -66,6 +66,7 @@ void HandleField(LayoutContext& c, std::vector<std::string>& fields, std::size_t
         switch (document::Classify(field)) {
             case FieldCode::FontStart:
                 c.font_macro = FindFontMacro(c.v, document::CodeValue(field));
+                CheckMacroName(c, j, c.v.doc.FontMacros, document::CodeValue(field), "font");
                 return;
             case FieldCode::Icon:
                 PlaceIcon(c, fields, j);
@@ -78,6 +79,7 @@ void HandleField(LayoutContext& c, std::vector<std::string>& fields, std::size_t
                 return;
             case FieldCode::BgStart:
                 StartBackground(c, document::CodeValue(field));
+                CheckMacroName(c, j, c.v.doc.BgMacros, document::CodeValue(field), "background");
                 return;
             case FieldCode::BgEnd:
                 EndBackground(c);
@@ -122,6 +124,8 @@ void LayoutSection(const Load& v, int s) {
     }
 
     LayoutContext c{v, surface};
+    c.section = s;
+    std::size_t line_offset = 0;
     c.y = 0.025 * surface->Height;
     c.x0 = c.x = 0.05 * surface->Width;
     c.placed.Bottom = c.y;
@@ -130,6 +134,8 @@ void LayoutSection(const Load& v, int s) {
         std::vector<std::string> fields = document::SplitFields(document::PrepareLine(raw));
         c.line_first_label = c.line_first_icon = c.line_first_image = -1;
         c.line_bottom = -1;
+        if (v.diagnostics) NoteLine(c, raw, line_offset);
+        line_offset += raw.size() + 1;
         for (std::size_t j = 0; j < fields.size(); ++j)
             HandleField(c, fields, j);
         EndLine(c);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "document/ConvertedDocument.h"
+#include "document/Diagnostics.h"
 #include "layout/LayoutState.h"
 #include "layout/SectionForm.h"
 #include "toolkit/Services.h"
@@ -20,6 +21,8 @@ struct Load {
     const std::string& RomName;  // the item whose folders are searched before the default one
     bool NoImages = false;
     bool NoFormatting = false;
+    // Authoring findings (kavro --check); null in normal viewing.
+    document::Diagnostics* diagnostics = nullptr;
 };
 
 }  // namespace kavro::layout

@@ -4,6 +4,7 @@
 
 #include "document/Conversions.h"
 #include "imaging/PictureFiles.h"
+#include "layout/LayoutContext.h"
 
 namespace kavro::layout {
 
@@ -51,12 +52,16 @@ void Grow(float& height, double step, Done done) {
         height = static_cast<float>(height + step);
 }
 
-std::string FindBackgroundPicture(const Load& v, const std::string& source) {
+// With tried, the paths looked at are put in it when neither has the file.
+std::string FindBackgroundPicture(const Load& v, const std::string& source,
+                                  std::vector<std::string>* tried = nullptr) {
     const std::string metadata = v.sys.AppPath() + "/metadata/";
-    if (const std::string& preferred = v.state.FindFile(metadata + "default/images/" + source);
-        !preferred.empty())
-        return preferred;
-    return v.state.FindFile(metadata + v.RomName + "/images/" + source);
+    const std::string preferred = metadata + "default/images/" + source;
+    if (const std::string& found = v.state.FindFile(preferred); !found.empty()) return found;
+    const std::string own = metadata + v.RomName + "/images/" + source;
+    if (const std::string& found = v.state.FindFile(own); !found.empty()) return found;
+    if (tried) *tried = {preferred, own};
+    return std::string();
 }
 
 }  // namespace
@@ -78,8 +83,10 @@ void PaintSection(const Load& v, int n) {
     toolkit::PicturePtr picture;
     double band_height = 0;
     const std::string source = document::FieldText(row.Source);
+    std::string path;  // kept for the authoring check at the end
+    std::vector<std::string> tried;
     if (!v.NoFormatting && !source.empty()) {
-        const std::string path = FindBackgroundPicture(v, source);
+        path = FindBackgroundPicture(v, source, v.diagnostics ? &tried : nullptr);
         if (!path.empty()) {
             picture = imaging::LoadPictureFile(path, &v.state.pictures);
             if (picture && !picture->IsEmpty()) {
@@ -137,6 +144,9 @@ void PaintSection(const Load& v, int n) {
         Grow(height, area.Height, [&](float h) { return !(h < content); });
     }
 
+    if (v.diagnostics && !v.NoFormatting)
+        CheckBackground(v, n, source, tried, path, picture, band_height, height,
+                        static_cast<int>(*style));
     if (!picture || !(band_height > 0) || !std::isfinite(band_height)) return;
     const double surface_height = height;
     auto draw = [&](double y) {

@@ -114,6 +114,7 @@ void PlaceTextRun(LayoutContext& c, std::vector<std::string>& fields, std::size_
     label->Left = static_cast<float>(c.x);
     label->Visible = true;
     c.x += label->Width;
+    CheckFits(c, j, *label, label);
     c.RaiseLineBottom(label->Top + label->Height);
     v.state.LastPlacedKind = "text";
 }

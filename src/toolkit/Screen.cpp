@@ -548,6 +548,8 @@ struct Window::Impl {
     std::vector<TimerState> timers;
     Uint64 shown_at = 0;
     std::function<void()> frame_hook;
+    std::function<void()> wake_hook;
+    Uint32 wake_event = SDL_RegisterEvents(1);  // (Uint32)-1 when SDL has none left
     std::string caption;
     int x = 0, y = 0, w = 0, h = 0;
     // Game controllers start after the first frame, so they never delay it.
@@ -693,6 +695,10 @@ struct Window::Impl {
                         return false;
                 }
             default:
+                if (ev.type == wake_event && wake_event != static_cast<Uint32>(-1)) {
+                    if (wake_hook) wake_hook();
+                    return true;
+                }
                 return controllers && Deliver(controllers->Handle(ev, SDL_GetTicks64()));
         }
     }
@@ -806,6 +812,20 @@ bool Window::Screenshot(const std::string& png_path, std::string* error) {
 
 void Window::OnFrame(std::function<void()> hook) {
     impl_->frame_hook = std::move(hook);
+}
+
+void Window::OnWake(std::function<void()> hook) {
+    impl_->wake_hook = std::move(hook);
+}
+
+std::function<void()> Window::Waker() const {
+    const Uint32 type = impl_->wake_event;
+    return [type] {
+        if (type == static_cast<Uint32>(-1)) return;
+        SDL_Event event{};
+        event.type = type;
+        SDL_PushEvent(&event);  // thread-safe
+    };
 }
 
 void Window::UseControllers(const std::string& program_folder) {

@@ -70,6 +70,11 @@ class Window {
     void UseControllers(const std::string& program_folder);
     // Called after every frame is shown.
     void OnFrame(std::function<void()> hook);
+    // Work that another thread hands to the event loop: Waker() gives a function that any
+    // thread may call (it only posts an event); each call makes Run call hook on its own
+    // thread and draw a frame. The waker must not be called once the window is gone.
+    void OnWake(std::function<void()> hook);
+    std::function<void()> Waker() const;
 
     struct Impl;
 

@@ -429,6 +429,31 @@ TEST_F(WindowTest, ProgramEndLeavesRun) {
     }
 }
 
+TEST_F(WindowTest, WakerFromAnotherThreadRunsTheHookOnTheLoop) {
+    auto window = Open();
+    ASSERT_NE(window, nullptr);
+    const std::thread::id loop = std::this_thread::get_id();
+    int wakes = 0;
+    window->OnWake([&] {
+        EXPECT_EQ(std::this_thread::get_id(), loop);
+        if (++wakes == 2) throw ProgramEnd{5};
+    });
+    const std::function<void()> wake = window->Waker();
+    // No timer is enabled: without the wakes the loop would wait for ever.
+    std::thread other([&] {
+        wake();
+        wake();
+    });
+    try {
+        window->Run();
+        ADD_FAILURE() << "Run returned";
+    } catch (const ProgramEnd& end) {
+        EXPECT_EQ(end.status, 5);
+    }
+    other.join();
+    EXPECT_EQ(wakes, 2);
+}
+
 TEST_F(WindowTest, ScreenshotShowsWhatTheFormHolds) {
     auto window = Open();
     ASSERT_NE(window, nullptr);

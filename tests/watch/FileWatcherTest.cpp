@@ -1,0 +1,138 @@
+#include "watch/FileWatcher.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+namespace kavro::watch {
+namespace {
+
+using namespace std::chrono_literals;
+using Method = FileWatcher::Method;
+
+// Counts the watcher's reports and lets the test wait for the next one.
+struct Reports {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int count = 0;
+
+    void Add() {
+        std::lock_guard lock(mutex);
+        ++count;
+        changed.notify_all();
+    }
+    // Whether a report beyond seen arrives within the time.
+    bool After(int seen, std::chrono::milliseconds within) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, within, [&] { return count > seen; });
+    }
+    int Count() {
+        std::lock_guard lock(mutex);
+        return count;
+    }
+};
+
+class FileWatcherTest : public ::testing::TestWithParam<Method> {
+  protected:
+    void SetUp() override {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "kavro-watch-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        watcher_.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(Path(name), std::ios::binary | std::ios::trunc) << text;
+    }
+    FileWatcher& Start(const std::vector<std::string>& files) {
+        watcher_ = std::make_unique<FileWatcher>([this] { reports_.Add(); }, GetParam(), 20ms);
+        watcher_->Watch(files);
+        // Let the watcher take the set before anything changes.
+        std::this_thread::sleep_for(100ms);
+        return *watcher_;
+    }
+
+    std::filesystem::path dir_;
+    Reports reports_;
+    std::unique_ptr<FileWatcher> watcher_;
+};
+
+// Generous: only a missing report fails, a slow machine does not.
+constexpr auto kWithin = 5000ms;
+// How long to wait for a report that must not come.
+constexpr auto kQuiet = 400ms;
+
+TEST_P(FileWatcherTest, UsesTheMethodAskedFor) {
+    Write("doc.xml", "a");
+    EXPECT_EQ(Start({Path("doc.xml")}).UsedMethod(), GetParam());
+}
+
+TEST_P(FileWatcherTest, WritingAWatchedFileIsReported) {
+    Write("doc.xml", "a");
+    Start({Path("doc.xml")});
+    Write("doc.xml", "ab");
+    EXPECT_TRUE(reports_.After(0, kWithin));
+}
+
+TEST_P(FileWatcherTest, ReplacingByRenameIsReported) {
+    Write("doc.xml", "a");
+    Start({Path("doc.xml")});
+    const int seen = reports_.Count();
+    Write("doc.xml.tmp", "replaced");
+    ASSERT_EQ(std::rename(Path("doc.xml.tmp").c_str(), Path("doc.xml").c_str()), 0);
+    EXPECT_TRUE(reports_.After(seen, kWithin));
+}
+
+TEST_P(FileWatcherTest, CreatingAndDeletingAreReported) {
+    Start({Path("icon.gif")});  // not there yet: a missing picture the document names
+    Write("icon.gif", "GIF");
+    EXPECT_TRUE(reports_.After(0, kWithin));
+    const int seen = reports_.Count();
+    std::filesystem::remove(Path("icon.gif"));
+    EXPECT_TRUE(reports_.After(seen, kWithin));
+}
+
+TEST_P(FileWatcherTest, OtherFilesAndReplacedSetsAreQuiet) {
+    Write("doc.xml", "a");
+    Write("other.xml", "a");
+    FileWatcher& watcher = Start({Path("doc.xml")});
+    Write("other.xml", "changed");
+    EXPECT_FALSE(reports_.After(0, kQuiet));
+    watcher.Watch({Path("other.xml")});
+    std::this_thread::sleep_for(100ms);
+    Write("doc.xml", "no longer watched");
+    EXPECT_FALSE(reports_.After(0, kQuiet));
+    Write("other.xml", "watched now");
+    EXPECT_TRUE(reports_.After(0, kWithin));
+}
+
+TEST_P(FileWatcherTest, ABurstOfChangesIsReportedOnce) {
+    Write("doc.xml", "a");
+    Start({Path("doc.xml")});
+    for (int i = 0; i < 5; ++i)
+        Write("doc.xml", std::string(static_cast<std::size_t>(i), 'x'));
+    ASSERT_TRUE(reports_.After(0, kWithin));
+    // Polling reports what each poll finds, so a burst may span two polls; notifications
+    // settle into one report.
+    if (GetParam() == Method::Notify) {
+        EXPECT_FALSE(reports_.After(1, kQuiet));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothMethods, FileWatcherTest,
+                         ::testing::Values(Method::Notify, Method::Poll), [](const auto& info) {
+                             return info.param == Method::Notify ? "Notify" : "Poll";
+                         });
+
+}  // namespace
+}  // namespace kavro::watch
