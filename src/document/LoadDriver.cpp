@@ -7,6 +7,7 @@
 #include "app/Viewer.h"
 #include "layout/LayoutSection.h"
 #include "layout/PaintSection.h"
+#include "toolkit/DataPaths.h"
 
 namespace kavro::document {
 
@@ -111,18 +112,25 @@ void cmdLoad_Click(app::Viewer& v) {
     v.pictures.NewLoad();
     v.fileLookups.clear();
 
-    const std::string metadata = v.sys.AppPath() + "/metadata/";
+    const std::vector<std::string>& roots = v.sys.MetadataRoots();
+    const auto is_file = [](const std::string& path) {
+        return toolkit::Services::FileExists(path);
+    };
     for (const std::string& name : names) {
-        const std::string document_path = metadata + v.RomName + "/" + name + ".xml";
+        // Not found anywhere: the installed place is the one to name in the message.
+        const std::string relative = v.RomName + "/" + name + ".xml";
+        std::string document_path = toolkit::FindInRoots(roots, {relative}, is_file);
+        if (document_path.empty()) document_path = roots.back() + "/" + relative;
         v.doc.InfoText.clear();
         EmptyMacroTables(v.doc);
         v.SaxReader->parseURL(document_path);
 
         if (!v.StyleName.empty()) {
-            std::string style_path = metadata + "default/" + v.StyleName + ".sxml";
-            if (!toolkit::Services::FileExists(style_path))
-                style_path = metadata + v.RomName + "/" + v.StyleName + ".sxml";
-            if (toolkit::Services::FileExists(style_path)) {
+            const std::string style_path = toolkit::FindInRoots(
+                roots,
+                {"default/" + v.StyleName + ".sxml", v.RomName + "/" + v.StyleName + ".sxml"},
+                is_file);
+            if (!style_path.empty()) {
                 EmptyMacroTables(v.doc);
                 v.SaxReader->parseURL(style_path);
             }

@@ -1,6 +1,7 @@
 #include "document/MarkupReader.h"
 #include "imaging/PictureFiles.h"
 #include "layout/LayoutContext.h"
+#include "toolkit/DataPaths.h"
 
 namespace kavro::layout {
 
@@ -8,12 +9,10 @@ namespace {
 
 // The item's own folder first, then the default folder; empty when neither has the file.
 std::string FindItemFile(app::Viewer& v, const char* folder, const std::string& name) {
-    const std::string metadata = v.sys.AppPath() + "/metadata/";
-    const std::string own = metadata + v.RomName + "/" + folder + "/" + name;
-    if (v.FileExists(own)) return own;
-    const std::string fallback = metadata + "default/" + folder + "/" + name;
-    if (v.FileExists(fallback)) return fallback;
-    return std::string();
+    const std::string own = v.RomName + "/" + folder + "/" + name;
+    const std::string fallback = std::string("default/") + folder + "/" + name;
+    return toolkit::FindInRoots(v.sys.MetadataRoots(), {own, fallback},
+                                [&v](const std::string& path) { return v.FileExists(path); });
 }
 
 void HideNextField(std::vector<std::string>& fields, std::size_t j) {

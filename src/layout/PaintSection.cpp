@@ -4,6 +4,7 @@
 
 #include "document/Conversions.h"
 #include "imaging/PictureFiles.h"
+#include "toolkit/DataPaths.h"
 
 namespace kavro::layout {
 
@@ -41,12 +42,9 @@ void Grow(float& height, double step, Done done) {
 }
 
 std::string FindBackgroundPicture(app::Viewer& v, const std::string& source) {
-    const std::string metadata = v.sys.AppPath() + "/metadata/";
-    const std::string preferred = metadata + "default/images/" + source;
-    if (v.FileExists(preferred)) return preferred;
-    const std::string own = metadata + v.RomName + "/images/" + source;
-    if (v.FileExists(own)) return own;
-    return std::string();
+    return toolkit::FindInRoots(v.sys.MetadataRoots(),
+                                {"default/images/" + source, v.RomName + "/images/" + source},
+                                [&v](const std::string& path) { return v.FileExists(path); });
 }
 
 }  // namespace
@@ -55,9 +53,9 @@ void PaintSection(app::Viewer& v, int n) {
     auto& f = v.form;
     toolkit::PictureBox* surface = f.picSection.At(n - 1);
     if (!surface || n < 1) return;
-    const app::BackgroundRegion row =
-        n < static_cast<int>(v.BackgroundRegions.size()) ? v.BackgroundRegions[n]
-                                                         : app::BackgroundRegion{};
+    const app::BackgroundRegion row = n < static_cast<int>(v.BackgroundRegions.size())
+                                          ? v.BackgroundRegions[n]
+                                          : app::BackgroundRegion{};
     const auto& area = f.fraScreenArea;
 
     double band_width = area.Width;
@@ -136,7 +134,8 @@ void PaintSection(app::Viewer& v, int n) {
     if (*style != 2) {
         const double count = surface_height / band_height;
         double y = 0;
-        for (int i = 0; i <= count && i < kMaxBands; ++i, y += band_height) draw(y);
+        for (int i = 0; i <= count && i < kMaxBands; ++i, y += band_height)
+            draw(y);
         return;
     }
 
@@ -147,9 +146,8 @@ void PaintSection(app::Viewer& v, int n) {
             ? v.BackgroundRegions[static_cast<std::size_t>(n - 1)]
             : app::BackgroundRegion{};
     const auto previous_style = document::FieldNumber(previous.Style);
-    const bool continues = v.TileCarry != 0 &&
-                           document::FieldText(previous.Source) == source && previous_style &&
-                           *previous_style == 2;
+    const bool continues = v.TileCarry != 0 && document::FieldText(previous.Source) == source &&
+                           previous_style && *previous_style == 2;
     double y;
     if (continues) {
         draw(-v.TileCarry);
@@ -159,7 +157,8 @@ void PaintSection(app::Viewer& v, int n) {
         y = band_height;
         v.TileCarry = 0;
     }
-    for (int i = 0; i <= count - 1 && i < kMaxBands; ++i, y += band_height) draw(y);
+    for (int i = 0; i <= count - 1 && i < kMaxBands; ++i, y += band_height)
+        draw(y);
     if (y > surface_height) {
         v.TileCarry = static_cast<float>(band_height - (y - surface_height));
     } else if (y < surface_height) {

@@ -2,6 +2,9 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "toolkit/DataPaths.h"
 
 namespace kavro::toolkit {
 
@@ -12,10 +15,15 @@ struct ProgramEnd {
 
 // The process services the viewer needs from its platform.
 class Services {
-public:
+  public:
     virtual ~Services() = default;
     // The program's folder, without a trailing separator.
     virtual std::string AppPath() const = 0;
+    // The folders documents, style files, icons and pictures are looked up in, in order
+    // (see DataPaths).
+    virtual const std::vector<std::string>& MetadataRoots() const = 0;
+    // The settings file to read and write.
+    virtual const std::string& SettingsFile() const = 0;
     // Everything after the program name, as one string.
     virtual std::string CommandLine() const = 0;
     // The whole screen, in twips.
@@ -48,15 +56,20 @@ public:
 // Services of a run without a display (tests and --render): messages go to stderr only,
 // beeps are counted.
 class HeadlessServices : public Services {
-public:
+  public:
     HeadlessServices(std::string app_path, std::string command_line, float screen_width_twips,
                      float screen_height_twips)
         : app_path_(std::move(app_path)),
+          data_paths_(FindDataPaths(app_path_)),
           command_line_(std::move(command_line)),
           width_(screen_width_twips),
           height_(screen_height_twips) {}
 
     std::string AppPath() const override { return app_path_; }
+    const std::vector<std::string>& MetadataRoots() const override {
+        return data_paths_.metadata_roots;
+    }
+    const std::string& SettingsFile() const override { return data_paths_.settings_file; }
     std::string CommandLine() const override { return command_line_; }
     float ScreenWidth() const override { return Sideways() ? height_ : width_; }
     float ScreenHeight() const override { return Sideways() ? width_ : height_; }
@@ -67,8 +80,9 @@ public:
     const std::string& LastMessage() const { return last_message_; }
     void SetScreen(float w, float h) { width_ = w, height_ = h; }
 
-private:
+  private:
     std::string app_path_;
+    DataPaths data_paths_;
     std::string command_line_;
     float width_;
     float height_;

@@ -22,11 +22,15 @@ namespace kavro::testing {
 
 // A fresh viewer on the headless toolkit with a program folder of its own.
 class ViewerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kavro-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "kavro-test-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         home_ = pattern;
+        // The user's folders are the test's own: never those of whoever runs the tests.
+        ::setenv("XDG_CONFIG_HOME", UserConfig().c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home_ / "user-data").c_str(), 1);
         std::filesystem::create_directories(home_ / "metadata" / "mk");
         std::filesystem::create_directories(home_ / "metadata" / "default" / "icons");
         std::filesystem::create_directories(home_ / "metadata" / "default" / "images");
@@ -39,6 +43,11 @@ protected:
     }
 
     std::filesystem::path Home() const { return home_; }
+    // $XDG_CONFIG_HOME and $XDG_DATA_HOME/kavro/metadata of the test's user.
+    std::filesystem::path UserConfig() const { return home_ / "user-config"; }
+    std::filesystem::path UserMetadata() const {
+        return home_ / "user-data" / "kavro" / "metadata";
+    }
 
     void Write(const std::string& relative, const std::string& content) {
         const auto path = home_ / relative;
@@ -60,7 +69,7 @@ protected:
     // Starts a viewer as "kavro <command_line>" on a screen of w x h pixels.
     app::Viewer& Start(const std::string& command_line = "mk command", int w = 1280, int h = 960) {
         services_ = std::make_unique<toolkit::HeadlessServices>(home_.string(), command_line,
-                                                                 w * 15.0f, h * 15.0f);
+                                                                w * 15.0f, h * 15.0f);
         std::string error;
         auto fonts = toolkit::FontEngine::Create("Consolas", &error);
         EXPECT_NE(fonts, nullptr) << error;
@@ -94,7 +103,7 @@ protected:
                extra + "</head>";
     }
 
-private:
+  private:
     std::filesystem::path home_;
     std::unique_ptr<toolkit::HeadlessServices> services_;
     std::unique_ptr<app::Viewer> viewer_;

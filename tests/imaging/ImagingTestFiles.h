@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "common/TestData.h"
 #include "imaging/cBitmap.h"
 
 namespace kavro::imaging::testing {
 
 inline std::filesystem::path PngSuiteDir() {
-    return std::filesystem::path(KAVRO_TESTDATA_DIR) / "pngsuite";
+    return kavro::testing::TestData("pngsuite");
 }
 inline std::string PngSuite(const std::string& name) {
-    return (PngSuiteDir() / name).string();
+    return kavro::testing::TestData("pngsuite/" + name).string();
 }
 
 // A fresh folder below the system temporary folder, removed with everything in it.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ToolkitTestSupport.h"
+#include "common/TestData.h"
 #include "toolkit/LoadPicture.h"
 
 namespace kavro::toolkit {
@@ -15,7 +16,9 @@ namespace {
 
 using testing::TempDir;
 
-const std::string kSuite = std::string(KAVRO_TESTDATA_DIR) + "/pngsuite/";
+std::string Suite(const std::string& name) {
+    return kavro::testing::TestData("pngsuite/" + name).string();
+}
 
 std::uint32_t Crc32(const std::vector<unsigned char>& bytes, std::size_t from) {
     std::uint32_t crc = 0xFFFFFFFFu;
@@ -61,7 +64,7 @@ void Write(const std::string& path, const std::vector<unsigned char>& bytes) {
 }
 
 TEST(LoadPictureTest, DecodesPngSuiteRgbaWithStraightAlpha) {
-    const std::string path = kSuite + "basn6a08.png";
+    const std::string path = Suite("basn6a08.png");
     auto pic = LoadPicture(path);
     ASSERT_TRUE(pic.has_value());
     ASSERT_NE(*pic, nullptr);
@@ -80,7 +83,7 @@ TEST(LoadPictureTest, DecodesPngSuiteRgbaWithStraightAlpha) {
 }
 
 TEST(LoadPictureTest, PalettedTransparencyBecomesAlpha) {
-    auto pic = LoadPicture(kSuite + "tbbn3p08.png");
+    auto pic = LoadPicture(Suite("tbbn3p08.png"));
     ASSERT_TRUE(pic.has_value());
     bool any_clear = false;
     for (std::uint32_t p : (*pic)->Pixels())
@@ -91,7 +94,7 @@ TEST(LoadPictureTest, PalettedTransparencyBecomesAlpha) {
 TEST(LoadPictureTest, DecodesEveryValidSuiteFile) {
     for (const char* name :
          {"basi0g01.png", "basn0g16.png", "basi3p02.png", "basn4a16.png", "basi6a16.png"}) {
-        auto pic = LoadPicture(kSuite + name);
+        auto pic = LoadPicture(Suite(name));
         ASSERT_TRUE(pic.has_value()) << name;
         EXPECT_EQ((*pic)->Width(), 32) << name;
     }
@@ -100,7 +103,7 @@ TEST(LoadPictureTest, DecodesEveryValidSuiteFile) {
 TEST(LoadPictureTest, CorruptSuiteFilesGiveNothing) {
     for (const char* name : {"xs1n0g01.png", "xcrn0g04.png", "xd0n2c08.png", "xhdn0g08.png",
                              "xdtn0g01.png", "xc9n2c08.png"}) {
-        EXPECT_FALSE(LoadPicture(kSuite + name).has_value()) << name;
+        EXPECT_FALSE(LoadPicture(Suite(name)).has_value()) << name;
     }
 }
 
