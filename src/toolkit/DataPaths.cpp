@@ -12,6 +12,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#ifndef KAVRO_METADATA_FROM_BIN
+#define KAVRO_METADATA_FROM_BIN "../share/kavro/metadata"
+#endif
+
 bool IsFolder(const fs::path& path) {
     std::error_code ec;
     return fs::is_directory(path, ec);
@@ -37,8 +41,9 @@ DataPaths FindDataPaths(const std::string& app_path, const EnvironmentLookup& en
     if (!data_home.empty() && IsFolder(data_home / "kavro" / "metadata"))
         paths.metadata_roots.push_back((data_home / "kavro" / "metadata").string());
     // A portable folder has metadata/ beside the program; an installation below a prefix has
-    // it in share/kavro. Without either, the portable place is named in messages.
-    const fs::path installed = (app / ".." / "share" / "kavro" / "metadata").lexically_normal();
+    // it in share/kavro (as the build's install layout places it relative to bin/). Without
+    // either, the portable place is named in messages.
+    const fs::path installed = (app / KAVRO_METADATA_FROM_BIN).lexically_normal();
     paths.metadata_roots.push_back(!IsFolder(app / "metadata") && IsFolder(installed)
                                        ? installed.string()
                                        : (app / "metadata").string());

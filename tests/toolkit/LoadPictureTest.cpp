@@ -161,14 +161,15 @@ TEST(LoadPictureTest, SmallGifDecodesWithTransparency) {
 
 // A true-colour TGA, top row first, declaring width x height, holding two pixels: blue, red.
 std::vector<unsigned char> Tga(std::uint16_t width, std::uint16_t height) {
-    std::vector<unsigned char> tga(18, 0);
-    tga[2] = 2;
-    tga[12] = static_cast<unsigned char>(width), tga[13] = static_cast<unsigned char>(width >> 8);
-    tga[14] = static_cast<unsigned char>(height), tga[15] = static_cast<unsigned char>(height >> 8);
-    tga[16] = 24;
-    tga[17] = 0x20;
-    tga.insert(tga.end(), {0xFF, 0, 0, 0, 0, 0xFF});  // blue, green, red bytes
-    return tga;
+    const auto low = [](std::uint16_t v) { return static_cast<unsigned char>(v & 0xFF); };
+    const auto high = [](std::uint16_t v) { return static_cast<unsigned char>(v >> 8); };
+    // Made in one piece: GCC 12 at -O3 wrongly reports an out-of-bounds copy (-Warray-bounds)
+    // when a vector of the 18 header bytes grows by the pixels.
+    // clang-format off
+    return {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,                             // true colour, no map
+            low(width), high(width), low(height), high(height), 24, 0x20,  // top row first
+            0xFF, 0, 0, 0, 0, 0xFF};                                       // blue, green, red
+    // clang-format on
 }
 
 // TGA has no magic: like SDL_image, the loader takes it from the file name alone, and checks
