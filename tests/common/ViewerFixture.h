@@ -12,10 +12,10 @@
 #include <string>
 
 #include "app/Keys.h"
+#include "app/LoadDriver.h"
 #include "app/Startup.h"
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
-#include "document/LoadDriver.h"
 #include "toolkit/Services.h"
 
 namespace kavro::testing {
