@@ -33,7 +33,7 @@ TEST_F(UserDataTest, AMissingDocumentNamesTheInstalledPlace) {
     WriteUser("mk/other.xml", "<d/>");
     auto& v = Start("mk nosuch");
     try {
-        document::cmdLoad_Click(v);
+        app::cmdLoad_Click(v);
         FAIL() << "a missing document must fail the load";
     } catch (const document::LoadError& e) {
         EXPECT_NE(std::string(e.what()).find((Home() / "metadata/mk/nosuch.xml").string()),
