@@ -16,7 +16,9 @@ std::string FindItemFile(const Load& v, const char* folder, const std::string& n
 }
 
 void HideNextField(std::vector<std::string>& fields, std::size_t j) {
-    if (j + 1 < fields.size()) fields[j + 1] = "~";
+    // Filled, not copied from a literal: GCC 12 at -O3 wrongly reports an overlapping copy
+    // (-Wrestrict) for assigning "~" here.
+    if (j + 1 < fields.size()) fields[j + 1].assign(1, '~');
 }
 
 }  // namespace
