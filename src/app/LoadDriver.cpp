@@ -59,13 +59,6 @@ void FitTextSize(Viewer& v) {
     }
 }
 
-template <class Array, class F>
-void ForEachIndex(Array& array, F&& f) {
-    const int upper = array.UBound();
-    for (int i = 0; i <= upper; ++i)
-        if (auto* control = array.At(i)) f(*control);
-}
-
 }  // namespace
 
 void ClearSection(Viewer& v) {
@@ -95,6 +88,8 @@ void ClearSection(Viewer& v) {
     v.LastImageIndex = -1;
     v.LastLabelIndex = -1;
     v.LastIconIndex = -1;
+    // Bands continue only between surfaces of one load: a reload draws what a fresh start does.
+    v.TileCarry = 0;
 }
 
 void cmdLoad_Click(Viewer& v) {
@@ -117,15 +112,15 @@ void cmdLoad_Click(Viewer& v) {
     ClearSection(v);
     v.pictures.NewLoad();
     v.fileLookups.clear();
+    v.folderListings.Forget();
 
     const std::vector<std::string>& roots = v.sys.MetadataRoots();
-    const auto is_file = [](const std::string& path) {
-        return toolkit::Services::FileExists(path);
-    };
+    const auto find = [&v](const std::string& path) { return v.FindFile(path); };
     for (const std::string& name : names) {
-        // Not found anywhere: the installed place is the one to name in the message.
+        // A document named in another case is read; one found nowhere fails under its own
+        // name, in the installed place.
         const std::string relative = v.RomName + "/" + name + ".xml";
-        std::string document_path = toolkit::FindInRoots(roots, {relative}, is_file);
+        std::string document_path = toolkit::FindInRoots(roots, {relative}, find);
         if (document_path.empty()) document_path = roots.back() + "/" + relative;
         v.doc.InfoText.clear();
         EmptyMacroTables(v.doc);
@@ -135,7 +130,7 @@ void cmdLoad_Click(Viewer& v) {
             const std::string style_path = toolkit::FindInRoots(
                 roots,
                 {"default/" + v.StyleName + ".sxml", v.RomName + "/" + v.StyleName + ".sxml"},
-                is_file);
+                find);
             if (!style_path.empty()) {
                 EmptyMacroTables(v.doc);
                 v.SaxReader->parseURL(style_path);
@@ -171,12 +166,6 @@ void cmdLoad_Click(Viewer& v) {
         std::cerr << "kavro: the documents need more than " << kLimit
                   << " text runs, icons, images or sections; the rest is not shown\n";
 
-    if (v.CenterPending) {
-        const float offset = v.CenterOffset;
-        ForEachIndex(v.form.lblText, [offset](toolkit::Label& c) { c.Left += offset; });
-        ForEachIndex(v.form.imgIco, [offset](toolkit::Image& c) { c.Left += offset; });
-        ForEachIndex(v.form.imgImage, [offset](toolkit::Image& c) { c.Left += offset; });
-    }
     v.CurrentSection = 1;
     v.Loaded = true;
 }

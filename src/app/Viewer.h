@@ -53,7 +53,8 @@ struct Viewer : layout::LayoutState {
     layout::Load Layout() { return {form, doc, *this, sys, RomName, NoImages, NoFormatting}; }
 
     // Viewing.
-    std::int16_t CurrentSection = 0;
+    // Wider than the control indices: a load can show 32768 surfaces (indices 0 to 32767).
+    int CurrentSection = 0;
     bool Loaded = false;  // a load has finished
 };
 

@@ -12,7 +12,7 @@ std::string FindItemFile(const Load& v, const char* folder, const std::string& n
     const std::string own = v.RomName + "/" + folder + "/" + name;
     const std::string fallback = std::string("default/") + folder + "/" + name;
     return toolkit::FindInRoots(v.sys.MetadataRoots(), {own, fallback},
-                                [&v](const std::string& path) { return v.state.FileExists(path); });
+                                [&v](const std::string& path) { return v.state.FindFile(path); });
 }
 
 void HideNextField(std::vector<std::string>& fields, std::size_t j) {

@@ -16,7 +16,7 @@ struct Load {
     SectionForm& form;
     const document::ConvertedDocument& doc;
     LayoutState& state;
-    toolkit::Services& sys;      // the metadata folders, and the beep of a short background
+    toolkit::Services& sys;      // the metadata folders
     const std::string& RomName;  // the item whose folders are searched before the default one
     bool NoImages = false;
     bool NoFormatting = false;

@@ -65,12 +65,12 @@ DataPaths FindDataPaths(const std::string& app_path) {
 
 std::string FindInRoots(const std::vector<std::string>& roots,
                         std::initializer_list<std::string_view> relatives,
-                        const std::function<bool(const std::string&)>& exists) {
+                        const std::function<std::string(const std::string&)>& find) {
     for (const std::string_view relative : relatives)
         for (const std::string& root : roots) {
             std::string path = root + "/";
             path += relative;
-            if (exists(path)) return path;
+            if (std::string found = find(path); !found.empty()) return found;
         }
     return std::string();
 }

@@ -26,11 +26,12 @@ DataPaths FindDataPaths(const std::string& app_path, const EnvironmentLookup& en
 // The same, from the process environment.
 DataPaths FindDataPaths(const std::string& app_path);
 
-// The first root + "/" + relative that exists(path) accepts, trying each relative path in
-// turn in every root (so the user's copy of a file wins over the installed one, and the order
-// of the relative paths holds in both); empty when there is none.
+// The first file found, trying each relative path in turn in every root (so the user's copy
+// of a file wins over the installed one, and the order of the relative paths holds in both):
+// find(root + "/" + relative) gives the path of the file, or empty when there is none there.
+// Empty when no root has any of them.
 std::string FindInRoots(const std::vector<std::string>& roots,
                         std::initializer_list<std::string_view> relatives,
-                        const std::function<bool(const std::string&)>& exists);
+                        const std::function<std::string(const std::string&)>& find);
 
 }  // namespace kavro::toolkit

@@ -203,6 +203,26 @@ bool IsNeutral(char32_t c) {
     return InRange(c, 0x00A0, 0x00BF) || InRange(c, 0x2000, 0x206F);
 }
 
+// Latin-1 numbers and signs (fractions, superscripts, currency, degree, ...): neutral in
+// direction, but glyphs of their own, which a fallback face draws at its own narrow advance
+// and crams between its wide characters.
+bool IsLatinSign(char32_t c) {
+    switch (c) {
+        case 0xA0:
+        case 0xA1:
+        case 0xA7:
+        case 0xAB:
+        case 0xAD:
+        case 0xB6:
+        case 0xB7:
+        case 0xBB:
+        case 0xBF:
+            return false;  // no-break space, soft hyphen and punctuation
+        default:
+            return InRange(c, 0x00A0, 0x00BF);
+    }
+}
+
 // The script to shape with where the shaper cannot be left to guess.
 const char* ScriptOf(char32_t c) {
     if (InRange(c, 0x0590, 0x05FF) || InRange(c, 0xFB1D, 0xFB4F)) return "Hebr";
@@ -447,16 +467,19 @@ struct FontEngine::Impl {
             if (c.kind == CharInfo::kLeft) prev_right = false;
         }
         // Spaces and punctuation inside fallback text keep its face where it has them, so
-        // a phrase is shaped as one piece.
+        // a phrase is shaped as one piece. Signs the main face has stay in it, measured and
+        // drawn at its advance.
         for (std::size_t i = 1; i < chars.size(); ++i) {
             CharInfo& c = chars[i];
             const CharInfo& prev = chars[i - 1];
             if (c.kind != CharInfo::kNeutral || prev.face == kMainFace || c.face == prev.face ||
                 c.right_to_left != prev.right_to_left)
                 continue;
-            TTF_Font* font = FaceFont(prev.face, points);
             std::size_t at = c.begin;
-            if (font && TTF_GlyphIsProvided32(font, NextCodePoint(line, &at))) c.face = prev.face;
+            const char32_t cp = NextCodePoint(line, &at);
+            if (c.face == kMainFace && IsLatinSign(cp)) continue;
+            TTF_Font* font = FaceFont(prev.face, points);
+            if (font && TTF_GlyphIsProvided32(font, cp)) c.face = prev.face;
         }
         return chars;
     }

@@ -107,7 +107,8 @@ TEST(FindInRootsTest, EachRelativePathInEveryRootBeforeTheNext) {
     const auto exists_only = [&asked](std::vector<std::string> present) {
         return [&asked, present](const std::string& path) {
             asked.push_back(path);
-            return std::find(present.begin(), present.end(), path) != present.end();
+            const bool there = std::find(present.begin(), present.end(), path) != present.end();
+            return there ? path : std::string();
         };
     };
     EXPECT_EQ(FindInRoots(roots, {"mk/a.gif", "default/a.gif"},
