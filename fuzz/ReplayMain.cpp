@@ -1,7 +1,7 @@
 // Replays inputs (files, or folders of files) through a fuzz target without the fuzzer, so
 // that every build runs the corpus and every input that ever failed as a regression test.
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -28,9 +28,14 @@ int main(int argc, char** argv) {
             for (const auto& entry : fs::recursive_directory_iterator(path, ec))
                 if (entry.is_regular_file()) files.push_back(entry.path());
             std::sort(files.begin(), files.end());
-            for (const auto& file : files) replay(file);
+            for (const auto& file : files)
+                replay(file);
         } else if (fs::is_regular_file(path, ec)) {
             replay(path);
+        } else {
+            // A missing corpus or seed folder would quietly test less.
+            std::fprintf(stderr, "replay: %s is missing\n", path.c_str());
+            return 1;
         }
     }
     std::printf("replayed %ld inputs\n", replayed);

@@ -19,16 +19,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SettingsValues first;
     bool readable = true;
     try {
-        first = ReadSettings(home);
+        first = ReadSettings(path);
     } catch (const SettingsError&) {
         readable = false;
     }
     std::ostringstream errors;
-    if (!WriteSettings(home, first, errors)) return 0;  // refused: the file is left as it was
+    if (!WriteSettings(path, first, errors)) return 0;  // refused: the file is left as it was
     if (!readable) return 0;
     SettingsValues second;
     try {
-        second = ReadSettings(home);
+        second = ReadSettings(path);
     } catch (const SettingsError&) {
         std::abort();  // a file that read once must read again after saving the flags
     }

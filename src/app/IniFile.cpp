@@ -324,7 +324,9 @@ std::string EditContent(const std::string& content, std::string_view section, st
         return edited;
     }
     if (!edited.empty() && edited.back() != '\n') edited += eol;
-    edited += "[" + std::string(section) + "]" + eol + entry + eol;
+    // Appended piece by piece: no temporaries, and GCC 12 at -O3 wrongly reports an overlapping
+    // copy (-Wrestrict) for `"[" + std::string(...)`.
+    edited.append("[").append(section).append("]").append(eol).append(entry).append(eol);
     return edited;
 }
 

@@ -8,6 +8,7 @@
 #include "document/SaxReader.h"
 #include "layout/LayoutSection.h"
 #include "layout/PaintSection.h"
+#include "toolkit/DataPaths.h"
 
 namespace kavro::app {
 
@@ -30,15 +31,27 @@ std::vector<std::string> SplitDocNames(const std::string& names) {
     }
 }
 
-std::string DocumentPath(const Viewer& v, const std::string& name) {
-    return v.sys.AppPath() + "/metadata/" + v.RomName + "/" + name + ".xml";
+std::vector<std::string> DocumentPaths(const Viewer& v, const std::string& name) {
+    std::vector<std::string> paths;
+    for (const std::string& root : v.sys.MetadataRoots())
+        paths.push_back(root + "/" + v.RomName + "/" + name + ".xml");
+    return paths;
 }
 
 std::vector<std::string> StylePaths(const Viewer& v) {
-    if (v.StyleName.empty()) return {};
-    const std::string metadata = v.sys.AppPath() + "/metadata/";
-    return {metadata + "default/" + v.StyleName + ".sxml",
-            metadata + v.RomName + "/" + v.StyleName + ".sxml"};
+    std::vector<std::string> paths;
+    if (v.StyleName.empty()) return paths;
+    for (const std::string& root : v.sys.MetadataRoots()) {
+        paths.push_back(root + "/default/" + v.StyleName + ".sxml");
+        paths.push_back(root + "/" + v.RomName + "/" + v.StyleName + ".sxml");
+    }
+    return paths;
+}
+
+std::string FindFirst(Viewer& v, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths)
+        if (std::string found = v.FindFile(path); !found.empty()) return found;
+    return std::string();
 }
 
 namespace {
@@ -69,15 +82,22 @@ void FitTextSize(Viewer& v) {
     }
 }
 
+// The metadata folders as the data-file lookup takes them, each ending in a separator.
+std::vector<std::string> DataRoots(const Viewer& v) {
+    std::vector<std::string> roots;
+    for (const std::string& root : v.sys.MetadataRoots())
+        roots.push_back(root + "/");
+    return roots;
+}
+
 // The item's document when there is one, else the rom's entry of metadata/<name>.dat
 // converted in memory.
-void ParseDocument(Viewer& v, const std::string& metadata, const std::string& name,
-                   const std::string& document_path) {
+void ParseDocument(Viewer& v, const std::string& name, const std::string& document_path) {
     if (!v.FindFile(document_path).empty()) {
         v.SaxReader->parseURL(document_path);
         return;
     }
-    const auto source = import::ResolveDocument(v.dataFiles, {metadata}, v.RomName, name);
+    const auto source = import::ResolveDocument(v.dataFiles, DataRoots(v), v.RomName, name);
     if (!source.failure.empty()) throw LoadError(document_path, 0, 0, source.failure);
     if (source.text)
         v.SaxReader->parseText(*source.text, source.name);
@@ -140,27 +160,27 @@ void cmdLoad_Click(Viewer& v) {
     v.fileLookups.clear();
     v.folderListings.Forget();
 
-    const std::string metadata = v.sys.AppPath() + "/metadata/";
     for (const std::string& name : names) {
-        std::string document_path = DocumentPath(v, name);
-        // A document named in another case is read; a missing one fails under its own name.
-        if (const std::string& found = v.FindFile(document_path); !found.empty())
-            document_path = found;
+        // A document named in another case is read; one found nowhere fails under its own
+        // name, in the installed place.
+        const std::vector<std::string> documents = DocumentPaths(v, name);
+        std::string document_path = FindFirst(v, documents);
+        if (document_path.empty()) document_path = documents.back();
         v.doc.InfoText.clear();
         EmptyMacroTables(v.doc);
-        ParseDocument(v, metadata, name, document_path);
+        ParseDocument(v, name, document_path);
 
         if (const std::vector<std::string> styles = StylePaths(v); !styles.empty()) {
-            std::string style_path = v.FindFile(styles[0]);
-            if (style_path.empty()) style_path = v.FindFile(styles[1]);
-            if (!style_path.empty()) {
+            if (const std::string style_path = FindFirst(v, styles); !style_path.empty()) {
                 EmptyMacroTables(v.doc);
                 v.SaxReader->parseURL(style_path);
             } else if (v.diagnostics) {
+                std::string looked;
+                for (const std::string& style : styles)
+                    looked += (looked.empty() ? "" : ", ") + style;
                 v.diagnostics->Report({}, document::Severity::Warning,
                                       "style \"" + v.StyleName + "\" not found (looked in " +
-                                          styles[0] + ", " + styles[1] +
-                                          "); the document's own look is used");
+                                          looked + "); the document's own look is used");
             }
         }
 

@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include <filesystem>
 #include <iostream>
 #include <string_view>
 #include <utility>
@@ -121,8 +122,7 @@ std::string SettingsPath(const std::string& app_path) {
     return app_path + toolkit::Services::kSep + "kavro.ini";
 }
 
-SettingsValues ReadSettings(const std::string& app_path) {
-    const std::string path = SettingsPath(app_path);
+SettingsValues ReadSettings(const std::string& path) {
     SettingsValues values;
     values.ZoomKey = ReadKeyCode(path, "Zoom", "17");
     values.ExitKey = ReadKeyCode(path, "Exit", "27");
@@ -150,8 +150,7 @@ SettingsValues ReadSettings(const std::string& app_path) {
     return values;
 }
 
-bool WriteSettings(const std::string& app_path, const SettingsValues& values, std::ostream& err) {
-    const std::string path = SettingsPath(app_path);
+bool WriteSettings(const std::string& path, const SettingsValues& values, std::ostream& err) {
     const std::pair<std::string_view, bool> flags[] = {{"Zoomed", values.Zoomed},
                                                        {"NoImages", values.NoImages},
                                                        {"NoFormatting", values.NoFormatting}};
@@ -167,7 +166,7 @@ bool WriteSettings(const std::string& app_path, const SettingsValues& values, st
 }
 
 void LoadSettings(Viewer& v) {
-    const SettingsValues values = ReadSettings(v.sys.AppPath());
+    const SettingsValues values = ReadSettings(v.sys.SettingsFile());
     v.ZoomKey = values.ZoomKey;
     v.ExitKey = values.ExitKey;
     v.RemoveImagesKey = values.RemoveImagesKey;
@@ -193,7 +192,11 @@ void SaveSettings(Viewer& v) {
     values.Zoomed = v.Zoomed;
     values.NoImages = v.NoImages;
     values.NoFormatting = v.NoFormatting;
-    WriteSettings(v.sys.AppPath(), values, std::cerr);
+    const std::string& path = v.sys.SettingsFile();
+    // The configuration folder may not exist yet; a failure shows when the file is written.
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    WriteSettings(path, values, std::cerr);
 }
 
 }  // namespace kavro::app

@@ -33,13 +33,15 @@ struct SettingsValues {
 std::string SettingsPath(const std::string& app_path);
 
 // Reads the key codes of [Input], the controller inputs of [Joystick] and the flags and the
-// rotation of [Settings]. Throws SettingsError.
-SettingsValues ReadSettings(const std::string& app_path);
+// rotation of [Settings] from the settings file at path. Throws SettingsError.
+SettingsValues ReadSettings(const std::string& path);
 // Writes the three flags to [Settings]. A failure is reported on err and gives false; it never
 // throws, because the program is ending.
-bool WriteSettings(const std::string& app_path, const SettingsValues& values, std::ostream& err);
+bool WriteSettings(const std::string& path, const SettingsValues& values, std::ostream& err);
 
-// The same for the viewer: fills its key codes and flags / saves its flags (errors to stderr).
+// The same for the viewer, with the settings file its services name (creating the file's
+// folder when it is the user's configuration folder): fills its key codes and flags / saves
+// its flags (errors to stderr).
 void LoadSettings(Viewer& v);
 void SaveSettings(Viewer& v);
 

@@ -57,7 +57,9 @@ bool ItemFolderExists(const Viewer& v, const std::string& name) {
     // Joined as text, the way the load driver builds the item's path: a word that is an
     // absolute path must not replace the program folder.
     std::error_code ec;
-    return std::filesystem::is_directory(v.sys.AppPath() + "/metadata/" + name, ec);
+    for (const std::string& root : v.sys.MetadataRoots())
+        if (std::filesystem::is_directory(root + "/" + name, ec)) return true;
+    return false;
 }
 
 bool Main(Viewer& v) {

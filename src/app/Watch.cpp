@@ -25,15 +25,12 @@ std::optional<document::LoadError> TryParse(Viewer& v) {
     reader.putFeature("prohibit-dtd", false);
     try {
         for (const std::string& name : SplitDocNames(v.DocName)) {
-            std::string path = DocumentPath(v, name);
-            if (const std::string& found = v.FindFile(path); !found.empty()) path = found;
+            const std::vector<std::string> documents = DocumentPaths(v, name);
+            std::string path = FindFirst(v, documents);
+            if (path.empty()) path = documents.back();
             reader.parseURL(path);
-            for (const std::string& style : StylePaths(v)) {
-                const std::string found = v.FindFile(style);
-                if (found.empty()) continue;
-                reader.parseURL(found);
-                break;
-            }
+            if (const std::string style = FindFirst(v, StylePaths(v)); !style.empty())
+                reader.parseURL(style);
             if (doc.LineChars < 0)
                 return document::LoadError(path, 0, 0, "the line width (textwidth) is negative");
         }
@@ -48,7 +45,8 @@ std::optional<document::LoadError> TryParse(Viewer& v) {
 std::vector<std::string> WatchedFiles(const Viewer& v) {
     std::vector<std::string> files;
     for (const std::string& name : SplitDocNames(v.DocName))
-        files.push_back(DocumentPath(v, name));
+        for (const std::string& path : DocumentPaths(v, name))
+            files.push_back(path);
     for (const std::string& style : StylePaths(v))
         files.push_back(style);
     for (const auto& [path, found] : v.fileLookups)

@@ -1,26 +1,39 @@
 #include "document/MarkupReader.h"
 #include "imaging/PictureFiles.h"
 #include "layout/LayoutContext.h"
+#include "toolkit/DataPaths.h"
 
 namespace kavro::layout {
+
+std::string FindInMetadata(const Load& v, std::initializer_list<std::string_view> relatives,
+                           std::vector<std::string>* tried) {
+    const auto& roots = v.sys.MetadataRoots();
+    std::string found = toolkit::FindInRoots(
+        roots, relatives, [&v](const std::string& path) { return v.state.FindFile(path); });
+    if (found.empty() && tried) {
+        tried->clear();
+        for (const std::string& root : roots)
+            for (std::string_view relative : relatives)
+                tried->push_back(root + "/" + std::string(relative));
+    }
+    return found;
+}
 
 namespace {
 
 // The item's own folder first, then the default folder; empty when neither has the file.
-// With tried, the paths looked at are put in it when neither has the file.
+// With tried, the paths looked at are put in it when no folder has the file.
 std::string FindItemFile(const Load& v, const char* folder, const std::string& name,
                          std::vector<std::string>* tried = nullptr) {
-    const std::string metadata = v.sys.AppPath() + "/metadata/";
-    const std::string own = metadata + v.RomName + "/" + folder + "/" + name;
-    if (const std::string& found = v.state.FindFile(own); !found.empty()) return found;
-    const std::string fallback = metadata + "default/" + folder + "/" + name;
-    if (const std::string& found = v.state.FindFile(fallback); !found.empty()) return found;
-    if (tried) *tried = {own, fallback};
-    return std::string();
+    const std::string own = v.RomName + "/" + folder + "/" + name;
+    const std::string fallback = std::string("default/") + folder + "/" + name;
+    return FindInMetadata(v, {own, fallback}, tried);
 }
 
 void HideNextField(std::vector<std::string>& fields, std::size_t j) {
-    if (j + 1 < fields.size()) fields[j + 1] = "~";
+    // Filled, not copied from a literal: GCC 12 at -O3 wrongly reports an overlapping copy
+    // (-Wrestrict) for assigning "~" here.
+    if (j + 1 < fields.size()) fields[j + 1].assign(1, '~');
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "layout/Load.h"
@@ -32,6 +34,12 @@ struct LayoutContext {
         if (bottom > line_bottom) line_bottom = bottom;
     }
 };
+
+// The first of the relative paths found in a metadata folder (the user's before the installed
+// one), in any case of its name; empty when none is found, and then, with tried, every path
+// looked at is put in it.
+std::string FindInMetadata(const Load& v, std::initializer_list<std::string_view> relatives,
+                           std::vector<std::string>* tried);
 
 // Element allocation for a new label, icon, or image with its placeholder.
 int AllocateLabel(LayoutContext& c);

@@ -17,7 +17,7 @@ struct Load {
     SectionForm& form;
     const document::ConvertedDocument& doc;
     LayoutState& state;
-    toolkit::Services& sys;      // the program folder
+    toolkit::Services& sys;      // the metadata folders
     const std::string& RomName;  // the item whose folders are searched before the default one
     bool NoImages = false;
     bool NoFormatting = false;

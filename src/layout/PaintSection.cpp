@@ -5,6 +5,7 @@
 #include "document/Conversions.h"
 #include "imaging/PictureFiles.h"
 #include "layout/LayoutContext.h"
+#include "toolkit/DataPaths.h"
 
 namespace kavro::layout {
 
@@ -52,16 +53,10 @@ void Grow(float& height, double step, Done done) {
         height = static_cast<float>(height + step);
 }
 
-// With tried, the paths looked at are put in it when neither has the file.
+// With tried, the paths looked at are put in it when no folder has the file.
 std::string FindBackgroundPicture(const Load& v, const std::string& source,
                                   std::vector<std::string>* tried = nullptr) {
-    const std::string metadata = v.sys.AppPath() + "/metadata/";
-    const std::string preferred = metadata + "default/images/" + source;
-    if (const std::string& found = v.state.FindFile(preferred); !found.empty()) return found;
-    const std::string own = metadata + v.RomName + "/images/" + source;
-    if (const std::string& found = v.state.FindFile(own); !found.empty()) return found;
-    if (tried) *tried = {preferred, own};
-    return std::string();
+    return FindInMetadata(v, {"default/images/" + source, v.RomName + "/images/" + source}, tried);
 }
 
 }  // namespace

@@ -505,10 +505,40 @@ void KeepStartUpLean() {
     setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
 }
 
+bool IsSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && *value;
+}
+
 }  // namespace
+
+std::string VideoDriversToTry(const std::vector<std::string>& available, bool x11_display,
+                              bool wayland_display) {
+    std::string list;
+    for (const std::string& name : available) {
+        if ((name == "x11" && !x11_display) || (name == "wayland" && !wayland_display) ||
+            name == "offscreen" || name == "dummy" || name == "evdev")
+            continue;
+        if (!list.empty()) list += ',';
+        list += name;
+    }
+    return list;
+}
 
 std::unique_ptr<VideoSession> VideoSession::Start(std::string* error) {
     KeepStartUpLean();
+    if (!IsSet("SDL_VIDEODRIVER")) {
+        std::vector<std::string> available;
+        for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i)
+            available.push_back(SDL_GetVideoDriver(i));
+        const std::string drivers =
+            VideoDriversToTry(available, IsSet("DISPLAY"), IsSet("WAYLAND_DISPLAY"));
+        if (drivers.empty()) {
+            Fail(error, "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)");
+            return nullptr;
+        }
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         Fail(error, std::string("no display: ") + SDL_GetError());
         return nullptr;

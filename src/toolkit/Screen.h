@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "toolkit/Form.h"
 
@@ -15,6 +16,13 @@ bool RenderFormToPng(const Form& form, const std::string& png_path, std::string*
 
 // The display's size in pixels; false when no display is available.
 bool QueryDisplaySize(int* width_px, int* height_px, std::string* error);
+
+// The video drivers to try, comma-separated in the order given (SDL's), when the user chose
+// none: a display server only when its variable names one (x11 with DISPLAY, wayland with
+// WAYLAND_DISPLAY: without one its library prints an error of its own), and none of the
+// drivers that show nothing. Empty when no driver is left.
+std::string VideoDriversToTry(const std::vector<std::string>& available, bool x11_display,
+                              bool wayland_display);
 
 // The video system kept started from the look at the display to the window's end: starting it
 // a second time for the window costs tens of milliseconds before the first frame.

@@ -20,6 +20,7 @@ bool Services::FileExists(const std::string& path) {
 HeadlessServices::HeadlessServices(std::string app_path, std::vector<std::string> arguments,
                                    float screen_width_twips, float screen_height_twips)
     : app_path_(std::move(app_path)),
+      data_paths_(FindDataPaths(app_path_)),
       arguments_(std::move(arguments)),
       width_(screen_width_twips),
       height_(screen_height_twips) {

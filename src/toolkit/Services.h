@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/DataPaths.h"
+
 namespace kavro::toolkit {
 
 // Thrown to end the program at once with an exit status; caught only by main.
@@ -17,6 +19,11 @@ class Services {
     virtual ~Services() = default;
     // The program's folder, without a trailing separator.
     virtual std::string AppPath() const = 0;
+    // The folders documents, style files, icons and pictures are looked up in, in order
+    // (see DataPaths).
+    virtual const std::vector<std::string>& MetadataRoots() const = 0;
+    // The settings file to read and write.
+    virtual const std::string& SettingsFile() const = 0;
     // Everything after the program name, as one string.
     virtual std::string CommandLine() const = 0;
     // The words after the program name as the platform handed them over. A platform (or a
@@ -56,6 +63,7 @@ class HeadlessServices : public Services {
     HeadlessServices(std::string app_path, std::string command_line, float screen_width_twips,
                      float screen_height_twips)
         : app_path_(std::move(app_path)),
+          data_paths_(FindDataPaths(app_path_)),
           command_line_(std::move(command_line)),
           width_(screen_width_twips),
           height_(screen_height_twips) {
@@ -66,6 +74,10 @@ class HeadlessServices : public Services {
                      float screen_width_twips, float screen_height_twips);
 
     std::string AppPath() const override { return app_path_; }
+    const std::vector<std::string>& MetadataRoots() const override {
+        return data_paths_.metadata_roots;
+    }
+    const std::string& SettingsFile() const override { return data_paths_.settings_file; }
     std::string CommandLine() const override { return command_line_; }
     std::vector<std::string> Arguments() const override { return arguments_; }
     float ScreenWidth() const override { return Sideways() ? height_ : width_; }
@@ -79,6 +91,7 @@ class HeadlessServices : public Services {
 
   private:
     std::string app_path_;
+    DataPaths data_paths_;
     std::string command_line_;
     std::vector<std::string> arguments_;
     float width_;

@@ -56,14 +56,16 @@ TEST_F(CabinetTest, DefaultInputsWithoutAJoystickSectionRunTheActions) {
     } catch (const toolkit::ProgramEnd& end) {
         EXPECT_EQ(end.status, 0);
     }
-    EXPECT_NE(ReadBack("kavro.ini").find("Zoomed=True"), std::string::npos);
+    // No kavro.ini beside the program: the flags go to the user's configuration folder.
+    EXPECT_FALSE(std::filesystem::exists(Home() / "kavro.ini"));
+    EXPECT_NE(ReadBack("user-config/kavro/kavro.ini").find("Zoomed=True"), std::string::npos);
 }
 
 TEST_F(CabinetTest, JoystickSectionMapsHatsAxesButtonsAndNamesInPrecedenceOrder) {
     Write("kavro.ini",
           "[Joystick]\nNextSection = hat 1 DOWN, axis 3 +\nPrevSection=button 2\n"
           "ScrollDown=button 2\nExit=start\nZoom=\nRemoveImages=righty-\n");
-    const app::SettingsValues values = app::ReadSettings(Home().string());
+    const app::SettingsValues values = app::ReadSettings(app::SettingsPath(Home().string()));
     const auto& map = values.ControllerInputs;
     EXPECT_EQ(map[At(app::Action::NextSection)],
               (std::vector<Input>{{Kind::JoystickHat, "", 1, Input::kHatDown},
@@ -94,7 +96,7 @@ TEST_F(CabinetTest, BadJoystickAndRotateValuesAreSettingsErrors) {
                                    "[Settings]\nRotate=45", "[Settings]\nRotate=abc"}) {
         Write("kavro.ini", line + "\n");
         try {
-            app::ReadSettings(Home().string());
+            app::ReadSettings(app::SettingsPath(Home().string()));
             ADD_FAILURE() << line;
         } catch (const app::SettingsError& e) {
             const std::string key =

@@ -334,7 +334,7 @@ class SettingsTest : public testing::Test {
   protected:
     SettingsValues Read(const std::string& content) {
         WriteFile(folder_.Ini(), content);
-        return ReadSettings(folder_.path());
+        return ReadSettings(SettingsPath(folder_.path()));
     }
     // The message of the SettingsError that reading content gives, or "" when none.
     std::string ErrorOf(const std::string& content) {
@@ -349,7 +349,7 @@ class SettingsTest : public testing::Test {
 };
 
 TEST_F(SettingsTest, NoFileGivesDefaultsAndCreatesNothing) {
-    const SettingsValues v = ReadSettings(folder_.path());
+    const SettingsValues v = ReadSettings(SettingsPath(folder_.path()));
     EXPECT_EQ(v.ZoomKey, 17);
     EXPECT_EQ(v.ExitKey, 27);
     EXPECT_EQ(v.RemoveImagesKey, 18);
@@ -467,7 +467,7 @@ TEST_F(SettingsTest, BinaryGarbageGivesDefaultsOrAnError) {
     for (char& c : garbage)
         c = static_cast<char>(random() & 0xFF);
     WriteFile(folder_.Ini(), garbage);
-    EXPECT_EQ(ReadSettings(folder_.path()).ExitKey, 27);
+    EXPECT_EQ(ReadSettings(SettingsPath(folder_.path())).ExitKey, 27);
     // Garbage followed by a real section: the section still counts.
     EXPECT_NE(ErrorOf(garbage + "\n[Input]\nExit=?\n"), "");
 }
@@ -482,13 +482,13 @@ TEST_F(SettingsTest, SavingKeepsTheRestOfTheFile) {
     values.NoImages = false;
     values.NoFormatting = true;
     std::ostringstream err;
-    ASSERT_TRUE(WriteSettings(folder_.path(), values, err)) << err.str();
+    ASSERT_TRUE(WriteSettings(SettingsPath(folder_.path()), values, err)) << err.str();
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(ReadFile(folder_.Ini()),
               "; my keys\r\n[Input]\r\nZoom=65\r\nFuture=yes\r\n\r\n[Settings]\r\nZoomed=True\r\n"
               "Unknown=1\r\nNoImages=False\r\nNoFormatting=True\r\n[Window]\r\nX=0");
 
-    const SettingsValues back = ReadSettings(folder_.path());
+    const SettingsValues back = ReadSettings(SettingsPath(folder_.path()));
     EXPECT_EQ(back.ZoomKey, 65);
     EXPECT_TRUE(back.Zoomed);
     EXPECT_FALSE(back.NoImages);
@@ -500,16 +500,16 @@ TEST_F(SettingsTest, SavingCreatesTheFile) {
     SettingsValues values;
     values.NoImages = true;
     std::ostringstream err;
-    ASSERT_TRUE(WriteSettings(folder_.path(), values, err)) << err.str();
+    ASSERT_TRUE(WriteSettings(SettingsPath(folder_.path()), values, err)) << err.str();
     EXPECT_EQ(ReadFile(folder_.Ini()),
               "[Settings]\r\nZoomed=False\r\nNoImages=True\r\nNoFormatting=False\r\n");
-    EXPECT_TRUE(ReadSettings(folder_.path()).NoImages);
+    EXPECT_TRUE(ReadSettings(SettingsPath(folder_.path())).NoImages);
 }
 
 TEST_F(SettingsTest, SaveFailureIsReportedOnceAndDoesNotThrow) {
     fs::create_directory(folder_.Ini());
     std::ostringstream err;
-    EXPECT_FALSE(WriteSettings(folder_.path(), SettingsValues{}, err));
+    EXPECT_FALSE(WriteSettings(SettingsPath(folder_.path()), SettingsValues{}, err));
     const std::string message = err.str();
     EXPECT_NE(message.find(folder_.Ini()), std::string::npos) << message;
     EXPECT_EQ(message.find('\n'), message.size() - 1) << message;

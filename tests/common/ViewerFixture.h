@@ -30,6 +30,9 @@ class ViewerTest : public ::testing::Test {
             (std::filesystem::temp_directory_path() / "kavro-test-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         home_ = pattern;
+        // The user's folders are the test's own: never those of whoever runs the tests.
+        ::setenv("XDG_CONFIG_HOME", UserConfig().c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home_ / "user-data").c_str(), 1);
         std::filesystem::create_directories(home_ / "metadata" / "mk");
         std::filesystem::create_directories(home_ / "metadata" / "default" / "icons");
         std::filesystem::create_directories(home_ / "metadata" / "default" / "images");
@@ -42,6 +45,11 @@ class ViewerTest : public ::testing::Test {
     }
 
     std::filesystem::path Home() const { return home_; }
+    // $XDG_CONFIG_HOME and $XDG_DATA_HOME/kavro/metadata of the test's user.
+    std::filesystem::path UserConfig() const { return home_ / "user-config"; }
+    std::filesystem::path UserMetadata() const {
+        return home_ / "user-data" / "kavro" / "metadata";
+    }
 
     void Write(const std::string& relative, const std::string& content) {
         const auto path = home_ / relative;

@@ -147,7 +147,7 @@ TEST(BitmapLoad, WholePngSuiteLoadsOrIsCleanlyRejected) {
 }
 
 TEST(BitmapLoad, FuzzRegressionsDoNotCrash) {
-    const auto dir = std::filesystem::path(KAVRO_TESTDATA_DIR) / "png-fuzz-regressions";
+    const auto dir = kavro::testing::TestData("png-fuzz-regressions");
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         ++files;

@@ -61,6 +61,16 @@ struct Scene {
     ControlArray<Image> images;
 };
 
+TEST(VideoDriversTest, DisplayServersOnlyWhenTheirVariableIsSet) {
+    const std::vector<std::string> sdl{"x11", "wayland", "KMSDRM", "offscreen", "dummy", "evdev"};
+    EXPECT_EQ(VideoDriversToTry(sdl, true, true), "x11,wayland,KMSDRM");
+    EXPECT_EQ(VideoDriversToTry(sdl, true, false), "x11,KMSDRM");
+    EXPECT_EQ(VideoDriversToTry(sdl, false, true), "wayland,KMSDRM");
+    EXPECT_EQ(VideoDriversToTry(sdl, false, false), "KMSDRM");
+    EXPECT_EQ(VideoDriversToTry({"wayland", "x11"}, true, true), "wayland,x11");
+    EXPECT_EQ(VideoDriversToTry({"x11", "offscreen", "dummy"}, false, false), "");
+}
+
 TEST(RenderTest, SizeFollowsTheFormAndBackgroundFills) {
     Scene s;
     s.form.BackColor = kBlue;
