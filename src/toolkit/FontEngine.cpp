@@ -5,6 +5,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <bitset>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -272,6 +273,8 @@ struct FontEngine::Impl {
     mutable LruCache<int, TtfFontPtr> fonts{kMaxOpenSizes};
     mutable TtfFontPtr probe;
     mutable int probe_points = 0;
+    // The whole point sizes measured once with the probe.
+    mutable std::bitset<static_cast<std::size_t>(FontEngine::kMaxSize) + 1> probed;
     mutable LruCache<MeasureKey, Extent, MeasureKeyHash> measures{kMaxMeasurements};
     FcConfigPtr config;
     bool shapes = false;
@@ -294,12 +297,18 @@ struct FontEngine::Impl {
         return fonts.Put(points, std::move(font)).get();
     }
 
-    // The main face at a size that may only be measured (fitting the text size tries one size
-    // after another): one font whose size changes, because opening a font runs the face's
-    // set-up again, several times the cost of the measurement. Sizes already open are used
-    // as they are; both give the same widths.
+    // The main face for measuring. Every size text is laid out at gets a font of its own, so
+    // runs of different sizes never flush one another's glyphs (a size change empties
+    // SDL_ttf's glyph cache, and FreeType hints every glyph again). A size measured for the
+    // first time is measured with the probe, one font whose size changes: fitting the text
+    // size tries one size after another and measures a single "0" at each, which costs less
+    // than opening a font. A size measured a second time is in use and is opened. Both fonts
+    // give the same widths.
     TTF_Font* MeasuringFont(int points) const {
         if (TtfFontPtr* cached = fonts.Find(points)) return cached->get();
+        const auto size = static_cast<std::size_t>(points);
+        if (size < probed.size() && probed[size]) return Font(points);
+        if (size < probed.size()) probed[size] = true;
         if (probe && probe_points != points) {
             if (TTF_SetFontSizeDPI(probe.get(), points, kDpi, kDpi) == 0)
                 probe_points = points;
