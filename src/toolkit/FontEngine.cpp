@@ -3,8 +3,11 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
+#include <fribidi.h>
+#include <hb.h>
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <cctype>
 #include <cmath>
@@ -12,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -172,49 +176,57 @@ bool InRange(char32_t c, char32_t lo, char32_t hi) {
     return c >= lo && c <= hi;
 }
 
+// HarfBuzz's Unicode data, the tables the shaper itself uses, for categories and scripts;
+// FriBidi's for the bidirectional class, which HarfBuzz does not give.
+hb_unicode_funcs_t* UnicodeData() {
+    return hb_unicode_funcs_get_default();
+}
+
+bool IsMarkCategory(hb_unicode_general_category_t category) {
+    return category == HB_UNICODE_GENERAL_CATEGORY_NON_SPACING_MARK ||
+           category == HB_UNICODE_GENERAL_CATEGORY_SPACING_MARK ||
+           category == HB_UNICODE_GENERAL_CATEGORY_ENCLOSING_MARK;
+}
+
+// What splitting a line needs to know of one character.
+struct CharFacts {
+    bool mark = false;  // belongs to the character before it and is shaped with it
+    // Direction from the character's bidirectional class: strong right-to-left letters and
+    // Arabic digits read right to left; spaces, punctuation and symbols (neutral) take the
+    // direction of the text around them; the rest reads left to right.
+    bool right_to_left = false;
+    bool neutral = false;
+    bool symbol = false;  // a neutral that is not punctuation or space
+    // The script to shape with; HB_SCRIPT_UNKNOWN where the character has none of its own
+    // (Common, Inherited), which lets the shaper take the one around it.
+    hb_script_t script = HB_SCRIPT_UNKNOWN;
+};
+
+CharFacts FactsOf(char32_t c) {
+    hb_unicode_funcs_t* data = UnicodeData();
+    const hb_unicode_general_category_t category = hb_unicode_general_category(data, c);
+    CharFacts facts;
+    // Joiners are formatting characters, but they only mean something with their neighbour.
+    facts.mark = IsMarkCategory(category) || c == 0x200C || c == 0x200D;
+    const hb_script_t script = hb_unicode_script(data, c);
+    if (script != HB_SCRIPT_COMMON && script != HB_SCRIPT_INHERITED) facts.script = script;
+    const FriBidiCharType type = fribidi_get_bidi_type(static_cast<FriBidiChar>(c));
+    facts.right_to_left = FRIBIDI_IS_RTL(type) || type == FRIBIDI_TYPE_AN;
+    facts.neutral = !FRIBIDI_IS_STRONG(type) && type != FRIBIDI_TYPE_AN && type != FRIBIDI_TYPE_EN;
+    facts.symbol = category == HB_UNICODE_GENERAL_CATEGORY_MATH_SYMBOL ||
+                   category == HB_UNICODE_GENERAL_CATEGORY_CURRENCY_SYMBOL ||
+                   category == HB_UNICODE_GENERAL_CATEGORY_MODIFIER_SYMBOL ||
+                   category == HB_UNICODE_GENERAL_CATEGORY_OTHER_SYMBOL;
+    return facts;
+}
+
 // Han, kana, CJK punctuation and full-width forms: fonts made for Japanese draw these first,
 // so Japanese text keeps one face rather than a mix of Chinese and Japanese glyph shapes.
+// The two blocks are shared by every East Asian script, so their characters have none.
 bool IsCjk(char32_t c) {
-    return InRange(c, 0x2E80, 0x2FDF) || InRange(c, 0x3000, 0x30FF) || InRange(c, 0x31F0, 0x31FF) ||
-           InRange(c, 0x3400, 0x4DBF) || InRange(c, 0x4E00, 0x9FFF) || InRange(c, 0xF900, 0xFAFF) ||
-           InRange(c, 0xFF00, 0xFFEF) || InRange(c, 0x20000, 0x3FFFF);
-}
-
-// Marks that belong to the character before them and are shaped with it.
-bool IsMark(char32_t c) {
-    return InRange(c, 0x0300, 0x036F) || InRange(c, 0x0483, 0x0489) || InRange(c, 0x0591, 0x05BD) ||
-           c == 0x05BF || c == 0x05C1 || c == 0x05C2 || c == 0x05C4 || c == 0x05C5 || c == 0x05C7 ||
-           InRange(c, 0x0610, 0x061A) || InRange(c, 0x064B, 0x065F) || c == 0x0670 ||
-           InRange(c, 0x06D6, 0x06DC) || InRange(c, 0x06DF, 0x06E4) || InRange(c, 0x06E7, 0x06E8) ||
-           InRange(c, 0x06EA, 0x06ED) || InRange(c, 0x0900, 0x0903) || InRange(c, 0x093A, 0x094F) ||
-           InRange(c, 0x0951, 0x0957) || InRange(c, 0x0E31, 0x0E31) || InRange(c, 0x0E34, 0x0E3A) ||
-           InRange(c, 0x0E47, 0x0E4E) || InRange(c, 0x1AB0, 0x1AFF) || InRange(c, 0x1DC0, 0x1DFF) ||
-           InRange(c, 0x200C, 0x200D) || InRange(c, 0x20D0, 0x20FF) || InRange(c, 0x3099, 0x309A) ||
-           InRange(c, 0xFE00, 0xFE0F) || InRange(c, 0xFE20, 0xFE2F) || InRange(c, 0xE0100, 0xE01EF);
-}
-
-bool IsRightToLeft(char32_t c) {
-    return InRange(c, 0x0590, 0x08FF) || InRange(c, 0xFB1D, 0xFDFF) || InRange(c, 0xFE70, 0xFEFF) ||
-           InRange(c, 0x10800, 0x10FFF) || InRange(c, 0x1E800, 0x1EFFF);
-}
-
-// Spaces and punctuation take the direction of the text around them.
-bool IsNeutral(char32_t c) {
-    if (c < 0x80) return !std::isalnum(static_cast<int>(c));
-    return InRange(c, 0x00A0, 0x00BF) || InRange(c, 0x2000, 0x206F);
-}
-
-// The script to shape with where the shaper cannot be left to guess.
-const char* ScriptOf(char32_t c) {
-    if (InRange(c, 0x0590, 0x05FF) || InRange(c, 0xFB1D, 0xFB4F)) return "Hebr";
-    if (InRange(c, 0x0600, 0x06FF) || InRange(c, 0x0750, 0x077F) || InRange(c, 0x08A0, 0x08FF) ||
-        InRange(c, 0xFB50, 0xFDFF) || InRange(c, 0xFE70, 0xFEFF))
-        return "Arab";
-    if (InRange(c, 0x0700, 0x074F)) return "Syrc";
-    if (InRange(c, 0x0780, 0x07BF)) return "Thaa";
-    if (InRange(c, 0x0900, 0x097F)) return "Deva";
-    if (InRange(c, 0x0E00, 0x0E7F)) return "Thai";
-    return kAnyScript;
+    const hb_script_t script = hb_unicode_script(UnicodeData(), c);
+    return script == HB_SCRIPT_HAN || script == HB_SCRIPT_HIRAGANA ||
+           script == HB_SCRIPT_KATAKANA || InRange(c, 0x3000, 0x303F) || InRange(c, 0xFF00, 0xFFEF);
 }
 
 struct MeasureKey {
@@ -259,6 +271,7 @@ struct CharInfo {
     enum Kind { kLeft, kRight, kNeutral, kMark } kind = kLeft;
     const char* script = kAnyScript;
     bool right_to_left = false;
+    bool symbol = false;
 };
 
 }  // namespace
@@ -283,6 +296,8 @@ struct FontEngine::Impl {
     mutable std::optional<std::vector<Candidate>> cjk_candidates;
     mutable std::vector<std::unique_ptr<FallbackFace>> faces;
     mutable LruCache<char32_t, int> choices{kMaxGlyphChoices};
+    // ISO 15924 names of the scripts met, for Segment::script; entries never move.
+    mutable std::unordered_map<hb_script_t, std::array<char, 5>> script_names;
 
     static TtfFontPtr Open(const std::vector<unsigned char>& bytes, int index, int points) {
         SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
@@ -399,6 +414,13 @@ struct FontEngine::Impl {
         return kMainFace;  // nothing has it: the main face's missing-glyph box
     }
 
+    const char* ScriptName(hb_script_t script) const {
+        if (script == HB_SCRIPT_UNKNOWN) return kAnyScript;
+        auto [it, added] = script_names.try_emplace(script);
+        if (added) hb_tag_to_string(hb_script_to_iso15924_tag(script), it->second.data());
+        return it->second.data();
+    }
+
     int FaceFor(char32_t cp, TTF_Font* main) const {
         if (const int* hit = choices.Find(cp)) return *hit;
         int face = kMainFace;
@@ -414,15 +436,17 @@ struct FontEngine::Impl {
             info.begin = pos;
             const char32_t cp = NextCodePoint(line, &pos);
             info.length = pos - info.begin;
-            if (IsMark(cp) && !chars.empty()) {
+            const CharFacts facts = FactsOf(cp);
+            if (facts.mark && !chars.empty()) {
                 info.kind = CharInfo::kMark;
                 info.face = chars.back().face;
             } else {
                 info.face = FaceFor(cp, main);
-                info.kind = IsRightToLeft(cp) ? CharInfo::kRight
-                            : IsNeutral(cp)   ? CharInfo::kNeutral
-                                              : CharInfo::kLeft;
-                info.script = ScriptOf(cp);
+                info.kind = facts.right_to_left ? CharInfo::kRight
+                            : facts.neutral     ? CharInfo::kNeutral
+                                                : CharInfo::kLeft;
+                info.script = ScriptName(facts.script);
+                info.symbol = facts.symbol;
             }
             chars.push_back(info);
         }
@@ -456,12 +480,13 @@ struct FontEngine::Impl {
             if (c.kind == CharInfo::kLeft) prev_right = false;
         }
         // Spaces and punctuation inside fallback text keep its face where it has them, so
-        // a phrase is shaped as one piece.
+        // a phrase is shaped as one piece. Symbols (arrows, +) go to the first face that has
+        // them, as everywhere else.
         for (std::size_t i = 1; i < chars.size(); ++i) {
             CharInfo& c = chars[i];
             const CharInfo& prev = chars[i - 1];
-            if (c.kind != CharInfo::kNeutral || prev.face == kMainFace || c.face == prev.face ||
-                c.right_to_left != prev.right_to_left)
+            if (c.kind != CharInfo::kNeutral || c.symbol || prev.face == kMainFace ||
+                c.face == prev.face || c.right_to_left != prev.right_to_left)
                 continue;
             TTF_Font* font = FaceFont(prev.face, points);
             std::size_t at = c.begin;
