@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <bitset>
 #include <cctype>
 #include <cmath>
@@ -229,21 +230,68 @@ bool IsCjk(char32_t c) {
            script == HB_SCRIPT_KATAKANA || InRange(c, 0x3000, 0x303F) || InRange(c, 0xFF00, 0xFFEF);
 }
 
-struct MeasureKey {
-    int points;
-    std::string text;
-    bool operator==(const MeasureKey&) const = default;
-};
-struct MeasureKeyHash {
-    std::size_t operator()(const MeasureKey& k) const {
-        return std::hash<std::string>()(k.text) * 31u + static_cast<std::size_t>(k.points);
-    }
-};
 struct Extent {
     int width = 0;
     int lines = 1;
     int height = 0;  // of one line
     int ascent = 0;
+};
+
+// Measurements by (size, text) in a fixed table of pairs of slots: a key may sit in one
+// pair only, chosen by its hash, and a new measurement takes the slot of the pair used
+// less recently. Written by hand because an LRU map's node allocations and list updates
+// cost more than the measurements they save when most of a document's runs are distinct,
+// while this costs one look at one pair, and its memory stays what it was at the start.
+class MeasureCache {
+  public:
+    explicit MeasureCache(std::size_t slots)
+        : slots_(std::bit_ceil(std::max<std::size_t>(slots, 2))) {}
+
+    static std::size_t Hash(int points, std::string_view text) {
+        return std::hash<std::string_view>()(text) ^
+               (static_cast<std::size_t>(points) * 0x9E3779B97F4A7C15u);
+    }
+
+    const Extent* Find(std::size_t hash, int points, std::string_view text) {
+        const std::size_t pair = PairOf(hash);
+        for (std::size_t i = pair; i < pair + 2; ++i) {
+            Slot& slot = slots_[i];
+            if (slot.used && slot.hash == hash && slot.points == points && slot.text == text) {
+                slots_[pair].recent_second = i != pair;
+                return &slot.extent;
+            }
+        }
+        return nullptr;
+    }
+
+    void Put(std::size_t hash, int points, std::string_view text, const Extent& extent) {
+        const std::size_t pair = PairOf(hash);
+        // The slot not used last; an empty one first.
+        std::size_t i = slots_[pair].recent_second ? pair : pair + 1;
+        if (!slots_[pair].used)
+            i = pair;
+        else if (!slots_[pair + 1].used)
+            i = pair + 1;
+        Slot& slot = slots_[i];
+        slot.used = true;
+        slot.hash = hash;
+        slot.points = points;
+        slot.text.assign(text);  // keeps the slot's buffer when it is large enough
+        slot.extent = extent;
+        slots_[pair].recent_second = i != pair;
+    }
+
+  private:
+    struct Slot {
+        std::size_t hash = 0;
+        std::string text;
+        Extent extent;
+        int points = 0;
+        bool used = false;
+        bool recent_second = false;  // in a pair's first slot: the second was used last
+    };
+    std::size_t PairOf(std::size_t hash) const { return (hash * 2) & (slots_.size() - 1); }
+    std::vector<Slot> slots_;
 };
 
 // A face fontconfig offers for characters the main face lacks.
@@ -288,7 +336,7 @@ struct FontEngine::Impl {
     mutable int probe_points = 0;
     // The whole point sizes measured once with the probe.
     mutable std::bitset<static_cast<std::size_t>(FontEngine::kMaxSize) + 1> probed;
-    mutable LruCache<MeasureKey, Extent, MeasureKeyHash> measures{kMaxMeasurements};
+    mutable MeasureCache measures{kMaxMeasurements};
     FcConfigPtr config;
     bool shapes = false;
     // Ranked once, when the first character the main face lacks turns up.
@@ -568,9 +616,9 @@ struct FontEngine::Impl {
 
     Extent Measure(std::string_view utf8, int points) const {
         const bool cacheable = utf8.size() <= kMaxCachedText;
-        MeasureKey key{points, cacheable ? std::string(utf8) : std::string()};
+        const std::size_t hash = cacheable ? MeasureCache::Hash(points, utf8) : 0;
         if (cacheable)
-            if (const Extent* hit = measures.Find(key)) return *hit;
+            if (const Extent* hit = measures.Find(hash, points, utf8)) return *hit;
         Extent e;
         // Text with other faces is split against the main face at this size.
         TTF_Font* font = IsAscii(utf8) ? MeasuringFont(points) : Font(points);
@@ -613,7 +661,7 @@ struct FontEngine::Impl {
         flush();
         // Glyphs of a taller face must not reach past the line below the common baseline.
         if (other_faces) e.height = std::max(e.height, e.ascent + descent);
-        if (cacheable) measures.Put(std::move(key), e);
+        if (cacheable) measures.Put(hash, points, utf8, e);
         return e;
     }
 };
@@ -684,6 +732,11 @@ float FontEngine::TextWidth(std::string_view utf8, float points) const {
 
 float FontEngine::TextHeight(std::string_view utf8, float points) const {
     return static_cast<float>(HeightPixels(utf8, points)) * 15.0f;
+}
+
+FontEngine::TextExtent FontEngine::TextSize(std::string_view utf8, float points) const {
+    const Extent e = impl_->Measure(utf8, WholePoints(points));
+    return {static_cast<float>(e.width) * 15.0f, static_cast<float>(e.height * e.lines) * 15.0f};
 }
 
 void* FontEngine::TtfFont(float points) const {
