@@ -10,11 +10,11 @@
 
 #include "BenchSupport.h"
 #include "app/Keys.h"
+#include "app/LoadDriver.h"
 #include "app/Startup.h"
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
 #include "document/ContentHandler.h"
-#include "document/LoadDriver.h"
 #include "document/SaxReader.h"
 #include "layout/LayoutSection.h"
 #include "layout/PaintSection.h"
@@ -87,7 +87,7 @@ void BM_FullLoad(benchmark::State& state) {
     home.Write("command.xml", GeneratedDocument(lines, state.range(1) != 0));
     Session s = Start(home.Path(), "mk command");
     for (auto _ : state)
-        kavro::document::cmdLoad_Click(*s.viewer);
+        kavro::app::cmdLoad_Click(*s.viewer);
     state.counters["us_per_line"] = benchmark::Counter(
         static_cast<double>(lines),
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
@@ -109,12 +109,12 @@ void BM_Layout(benchmark::State& state) {
     home.Write("command.xml", LinesDocument(lines));
     Session s = Start(home.Path(), "mk command");
     Viewer& v = *s.viewer;
-    kavro::document::cmdLoad_Click(v);
+    kavro::app::cmdLoad_Click(v);
     for (auto _ : state) {
-        kavro::document::ClearSection(v);
+        kavro::app::ClearSection(v);
         for (int k = 1; k <= v.doc.SectionCount(); ++k) {
-            kavro::layout::LayoutSection(v, k - 1);
-            kavro::layout::PaintSection(v, k);
+            kavro::layout::LayoutSection(v.Layout(), k - 1);
+            kavro::layout::PaintSection(v.Layout(), k);
         }
     }
     state.counters["us_per_line"] = benchmark::Counter(
@@ -138,7 +138,7 @@ BENCHMARK(BM_ParseOnly)->Arg(10000)->Unit(benchmark::kMillisecond);
 void BM_DemoLoad(benchmark::State& state) {
     Session s = Start(fs::path(KAVRO_SOURCE_DIR), "mk command");
     for (auto _ : state)
-        kavro::document::cmdLoad_Click(*s.viewer);
+        kavro::app::cmdLoad_Click(*s.viewer);
     ReportPeakMemory(state);
 }
 BENCHMARK(BM_DemoLoad)->Unit(benchmark::kMillisecond);
@@ -156,7 +156,7 @@ void BM_ThousandIcons(benchmark::State& state) {
     home.Write("command.xml", doc);
     Session s = Start(home.Path(), "mk command");
     for (auto _ : state)
-        kavro::document::cmdLoad_Click(*s.viewer);
+        kavro::app::cmdLoad_Click(*s.viewer);
     state.counters["decodes_per_load"] =
         static_cast<double>(s.viewer->pictures.Decodes()) / static_cast<double>(state.iterations());
 }

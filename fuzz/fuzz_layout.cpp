@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "app/LoadDriver.h"
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
-#include "document/LoadDriver.h"
 #include "layout/LayoutSection.h"
 #include "layout/PaintSection.h"
 
@@ -31,7 +31,8 @@ struct Session {
                                    {"tiny", "10", "0", "x", "0"}};
         for (const auto& m : macros) {
             const int c = fonts.AddColumn();
-            for (int f = 0; f < 5; ++f) fonts.At(f, c) = m[f];
+            for (int f = 0; f < 5; ++f)
+                fonts.At(f, c) = m[f];
         }
         auto& bgs = v.doc.BgMacros;
         const char* backgrounds[][6] = {{"plain", "0", "0", "0", "64", ""},
@@ -40,7 +41,8 @@ struct Session {
                                         {"wide", "3", "0", "0", "0", "fade.png"}};
         for (const auto& b : backgrounds) {
             const int c = bgs.AddColumn();
-            for (int f = 0; f < 6; ++f) bgs.At(f, c) = b[f];
+            for (int f = 0; f < 6; ++f)
+                bgs.At(f, c) = b[f];
         }
         v.doc.LineChars = 40;
     }
@@ -56,12 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     v.doc.SectionMarkup.assign(1, std::string());
     v.doc.SectionMarkup.emplace_back(reinterpret_cast<const char*>(data), size);
     v.doc.SectionMarkup.push_back("|bg=cont|\nsecond\n|bge|");
-    kavro::document::ClearSection(v);
+    kavro::app::ClearSection(v);
     v.pictures.NewLoad();
     v.fileLookups.clear();
     for (int k = 1; k <= 2; ++k) {
-        kavro::layout::LayoutSection(v, k - 1);
-        kavro::layout::PaintSection(v, k);
+        kavro::layout::LayoutSection(v.Layout(), k - 1);
+        kavro::layout::PaintSection(v.Layout(), k);
     }
     return 0;
 }

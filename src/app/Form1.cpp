@@ -4,70 +4,32 @@ namespace kavro::app {
 
 namespace {
 
-template <class T>
-T Placed(float left, float top, float width, float height, bool visible) {
-    T control;
-    control.Left = left;
-    control.Top = top;
-    control.Width = width;
-    control.Height = height;
-    control.Visible = visible;
-    return control;
-}
-
 CommandButton Button(const char* caption, float left, float top, float width, float height) {
-    auto button = Placed<CommandButton>(left, top, width, height, false);
+    CommandButton button;
+    button.Left = left;
+    button.Top = top;
+    button.Width = width;
+    button.Height = height;
+    button.Visible = false;
     button.Caption = caption;
     return button;
-}
-
-toolkit::Label DesignLabel(const toolkit::FontEngine* fonts) {
-    toolkit::Label label(fonts);
-    label.Left = 600;
-    label.Top = 480;
-    label.Width = 1215;
-    label.Height = 495;
-    label.ForeColor = 255 + 256 * 255 + 65536 * 255;
-    label.Visible = true;
-    return label;
-}
-
-toolkit::Image DesignImage(float left, float top, float width, float height, bool visible,
-                           bool stretch, int border) {
-    auto image = Placed<toolkit::Image>(left, top, width, height, visible);
-    image.Stretch = stretch;
-    image.BorderStyle = border;
-    return image;
 }
 
 }  // namespace
 
 Form1::Form1(std::unique_ptr<toolkit::FontEngine> fonts)
-    : toolkit::Form(std::move(fonts)),
+    : layout::SectionForm(std::move(fonts)),
       cmdLoad(Button("Load/Reload", 0, 0, 1935, 300)),
       cmdLastSect(Button("<", 1920, 0, 855, 285)),
       cmdNextSect(Button(">", 2760, 0, 855, 285)),
       cmdUp(Button("^", 7800, 0, 495, 285)),
-      cmdDown(Button("v", 8640, 0, 495, 285)),
-      fraScreenArea(Placed<Frame>(3600, 0, 1815, 855, false)),
-      picSwatch(Placed<toolkit::PictureBox>(600, 2040, 495, 375, false)),
-      picSection("picSection", Placed<toolkit::PictureBox>(5520, 1680, 1095, 1095, false)),
-      lblText("lblText", DesignLabel(&Fonts())),
-      imgIco("imgIco", DesignImage(600, 2760, 495, 495, false, true, 0)),
-      imgImage("imgImage", DesignImage(960, 4560, 855, 735, true, false, 0)),
-      imgPH("imgPH", DesignImage(0, 0, 855, 735, false, false, 1)) {
+      cmdDown(Button("v", 8640, 0, 495, 285)) {
     Caption = "Form1";
     BackColor = 0;
     Width = 14640;
     Height = 11640;
     timLoad.Interval = 100;
     timLoad.Enabled = true;
-    // Surfaces first; on each, pictures under text.
-    AddToScene(&picSection);
-    AddToScene(&imgImage);
-    AddToScene(&imgIco);
-    AddToScene(&imgPH);
-    AddToScene(&lblText);
 }
 
 }  // namespace kavro::app

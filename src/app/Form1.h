@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "toolkit/Form.h"
+#include "layout/SectionForm.h"
 
 namespace kavro::app {
 
@@ -12,25 +12,16 @@ struct CommandButton : toolkit::Control {
     std::string Caption;
 };
 
-// The frame whose geometry is the screen area.
-struct Frame : toolkit::Control {
-    float FontSize = 12.0f;
-};
+using layout::Frame;
 
-// The one window with its controls, as designed.
-class Form1 : public toolkit::Form {
-public:
+// The one window with its controls, as designed: the section controls the layout uses, plus
+// the load timer and the hidden buttons.
+class Form1 : public layout::SectionForm {
+  public:
     explicit Form1(std::unique_ptr<toolkit::FontEngine> fonts);
 
     toolkit::Timer timLoad;
     CommandButton cmdLoad, cmdLastSect, cmdNextSect, cmdUp, cmdDown;
-    Frame fraScreenArea;
-    toolkit::PictureBox picSwatch;
-    toolkit::ControlArray<toolkit::PictureBox> picSection;
-    toolkit::ControlArray<toolkit::Label> lblText;
-    toolkit::ControlArray<toolkit::Image> imgIco;
-    toolkit::ControlArray<toolkit::Image> imgImage;
-    toolkit::ControlArray<toolkit::Image> imgPH;
 };
 
 }  // namespace kavro::app

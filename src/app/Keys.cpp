@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "app/LoadDriver.h"
 #include "app/Navigation.h"
 #include "app/Settings.h"
 #include "app/WindowGeometry.h"
-#include "document/LoadDriver.h"
 
 namespace kavro::app {
 
@@ -14,7 +14,7 @@ namespace {
 void ToggleAndReload(Viewer& v, bool& flag) {
     flag = !flag;
     Form_Resize(v);
-    document::cmdLoad_Click(v);
+    app::cmdLoad_Click(v);
     // A reload builds fresh controls: keep the border display the user asked for.
     if (v.BordersShown) SetBorders(v, 1);
 }

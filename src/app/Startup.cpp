@@ -1,8 +1,8 @@
 #include "app/Startup.h"
 
+#include "app/LoadDriver.h"
 #include "app/Settings.h"
 #include "app/WindowGeometry.h"
-#include "document/LoadDriver.h"
 
 namespace kavro::app {
 
@@ -15,8 +15,10 @@ std::string UsageMessage() {
 std::vector<std::string> SplitWords(const std::string& command_line) {
     std::size_t start = 0;
     std::size_t end = command_line.size();
-    while (start < end && command_line[start] == ' ') ++start;
-    while (end > start && command_line[end - 1] == ' ') --end;
+    while (start < end && command_line[start] == ' ')
+        ++start;
+    while (end > start && command_line[end - 1] == ' ')
+        --end;
     std::vector<std::string> words;
     std::size_t from = start;
     for (;;) {
@@ -72,7 +74,7 @@ bool Main(Viewer& v) {
 
 void timLoad_Timer(Viewer& v) {
     v.form.timLoad.Enabled = false;
-    document::cmdLoad_Click(v);
+    app::cmdLoad_Click(v);
 }
 
 }  // namespace kavro::app

@@ -13,23 +13,18 @@
 #include "document/ContentHandler.h"
 #include "document/ConvertedDocument.h"
 #include "document/SaxReader.h"
-#include "imaging/PictureFiles.h"
+#include "layout/LayoutState.h"
+#include "layout/Load.h"
 #include "toolkit/Services.h"
 
 namespace kavro::app {
 
-// One row of the background region table.
-struct BackgroundRegion {
-    std::optional<long> Colour;     // red + 256 * green + 65536 * blue
-    std::optional<int> FirstLabel;  // upper bound of lblText + 1 when the region starts
-    std::optional<int> LastLabel;   // upper bound of lblText when it ends
-    document::Field Source;         // picture file name
-    document::Field Style;          // style, as text
-};
+using layout::BackgroundRegion;
 
 // Everything the viewer knows during a run: the window with its controls and all the state
-// its procedures share. Owned by main; a test builds a fresh one.
-struct Viewer {
+// its procedures share (the layout's part is the base). Owned by main; a test builds a fresh
+// one.
+struct Viewer : layout::LayoutState {
     Viewer(toolkit::Services& services, std::unique_ptr<toolkit::FontEngine> fonts)
         : sys(services), form(std::move(fonts)) {}
 
@@ -54,24 +49,8 @@ struct Viewer {
     std::unique_ptr<document::SaxReader> SaxReader;
     std::unique_ptr<document::ContentHandler> DocHandler;
 
-    // Layout and painting.
-    std::vector<BackgroundRegion> BackgroundRegions{BackgroundRegion{}};
-    std::int16_t LastLabelIndex = -1, LastIconIndex = -1, LastImageIndex = -1;
-    std::string LastPlacedKind;
-    bool CenterPending = false;
-    float CenterOffset = 0;
-    float TileCarry = 0;
-    imaging::PictureCache pictures;
-    // Fitted sizes by (base size, percentage): a section of many runs in one font costs one
-    // search.
-    std::map<std::pair<float, double>, float> fittedSizes;
-    // Normal-file lookups of the current load: a file named many times is looked up once.
-    std::unordered_map<std::string, bool> fileLookups;
-    bool FileExists(const std::string& path) {
-        auto [it, added] = fileLookups.try_emplace(path, false);
-        if (added) it->second = toolkit::Services::FileExists(path);
-        return it->second;
-    }
+    // What layout and painting work with, for the current view.
+    layout::Load Layout() { return {form, doc, *this, sys, RomName, NoImages, NoFormatting}; }
 
     // Viewing.
     std::int16_t CurrentSection = 0;

@@ -7,12 +7,12 @@ namespace kavro::layout {
 namespace {
 
 // The item's own folder first, then the default folder; empty when neither has the file.
-std::string FindItemFile(app::Viewer& v, const char* folder, const std::string& name) {
+std::string FindItemFile(const Load& v, const char* folder, const std::string& name) {
     const std::string metadata = v.sys.AppPath() + "/metadata/";
     const std::string own = metadata + v.RomName + "/" + folder + "/" + name;
-    if (v.FileExists(own)) return own;
+    if (v.state.FileExists(own)) return own;
     const std::string fallback = metadata + "default/" + folder + "/" + name;
-    if (v.FileExists(fallback)) return fallback;
+    if (v.state.FileExists(fallback)) return fallback;
     return std::string();
 }
 
@@ -39,12 +39,12 @@ void PlaceIcon(LayoutContext& c, std::vector<std::string>& fields, std::size_t j
     icon->Height = side;
     icon->Width = side;
     icon->Left = static_cast<float>(c.x);
-    icon->SetPicture(imaging::LoadControlPicture(path, *icon, 0, &v.pictures));
+    icon->SetPicture(imaging::LoadControlPicture(path, *icon, 0, &v.state.pictures));
     c.x = icon->Left + icon->Width;
     HideNextField(fields, j);
     icon->Visible = true;
     c.RaiseLineBottom(icon->Top + icon->Height);
-    v.LastPlacedKind = "icon";
+    v.state.LastPlacedKind = "icon";
 }
 
 void PlaceImage(LayoutContext& c, std::vector<std::string>& fields, std::size_t j) {
@@ -79,12 +79,12 @@ void PlaceImage(LayoutContext& c, std::vector<std::string>& fields, std::size_t 
     holder->Left = static_cast<float>(c.x);
 
     const int stretch = document::Val(code.stretch) != 0 ? -1 : 0;
-    image->SetPicture(imaging::LoadControlPicture(path, *image, stretch, &v.pictures));
+    image->SetPicture(imaging::LoadControlPicture(path, *image, stretch, &v.state.pictures));
     c.x = holder->Left + holder->Width;
     HideNextField(fields, j);
     image->Visible = true;
     c.RaiseLineBottom(holder->Top + holder->Height);
-    v.LastPlacedKind = "image";
+    v.state.LastPlacedKind = "image";
 }
 
 }  // namespace kavro::layout

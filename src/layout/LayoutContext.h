@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "app/Viewer.h"
+#include "layout/Load.h"
 
 namespace kavro::layout {
 
 // The state of one LayoutSection call that the handlers of its fields share.
 struct LayoutContext {
-    app::Viewer& v;
+    const Load& v;
     toolkit::PictureBox* surface;
     double x = 0, y = 0, x0 = 0;
     int font_macro = 1;
@@ -30,7 +30,8 @@ int AllocateIcon(LayoutContext& c);
 int AllocateImage(LayoutContext& c);
 
 // Field handlers; each may replace fields[j + 1].
-void PlaceTextRun(LayoutContext& c, std::vector<std::string>& fields, std::size_t j, bool short_run);
+void PlaceTextRun(LayoutContext& c, std::vector<std::string>& fields, std::size_t j,
+                  bool short_run);
 void PlaceIcon(LayoutContext& c, std::vector<std::string>& fields, std::size_t j);
 void PlaceImage(LayoutContext& c, std::vector<std::string>& fields, std::size_t j);
 void StartBackground(LayoutContext& c, const std::string& name);

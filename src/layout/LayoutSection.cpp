@@ -20,7 +20,7 @@ double BottomOf(const T* control) {
 // A line that placed nothing ends at the bottom of the item placed last in the section.
 double BottomOfLastPlaced(const LayoutContext& c) {
     const auto& f = c.v.form;
-    const std::string& kind = c.v.LastPlacedKind;
+    const std::string& kind = c.v.state.LastPlacedKind;
     if (kind == "icon") return BottomOf(f.imgIco.At(f.imgIco.UBound()));
     if (kind == "image") return BottomOf(f.imgPH.At(f.imgPH.UBound()));
     if (kind == "text") return BottomOf(f.lblText.At(f.lblText.UBound()));
@@ -87,13 +87,13 @@ void HandleField(LayoutContext& c, std::vector<std::string>& fields, std::size_t
 
 }  // namespace
 
-void LayoutSection(app::Viewer& v, int s) {
+void LayoutSection(const Load& v, int s) {
     if (s < 0 || s + 1 > v.doc.SectionCount())
         throw std::out_of_range("section " + std::to_string(s + 1) + " does not exist");
     const std::vector<std::string> lines = document::SplitLines(v.doc.SectionMarkup[s + 1]);
 
     auto& f = v.form;
-    v.LastPlacedKind.clear();
+    v.state.LastPlacedKind.clear();
     if (s > 0) f.picSection.Load(s);
     toolkit::PictureBox* surface = f.picSection.At(s);
     // Past the control limit there is no surface to lay anything out on.
@@ -108,7 +108,7 @@ void LayoutSection(app::Viewer& v, int s) {
     surface->Width = area.Width;
     surface->Height = area.Height;
 
-    if (v.LastLabelIndex == 0) {
+    if (v.state.LastLabelIndex == 0) {
         f.lblText[0].SetFontSize(f.FontSize());
         f.lblText[0].SetAutoSize(true);
     }
@@ -121,14 +121,15 @@ void LayoutSection(app::Viewer& v, int s) {
         std::vector<std::string> fields = document::SplitFields(document::PrepareLine(raw));
         c.line_first_label = c.line_first_icon = c.line_first_image = -1;
         c.line_bottom = -1;
-        for (std::size_t j = 0; j < fields.size(); ++j) HandleField(c, fields, j);
+        for (std::size_t j = 0; j < fields.size(); ++j)
+            HandleField(c, fields, j);
         EndLine(c);
     }
 
     surface->Visible = true;
-    v.LastLabelIndex = static_cast<std::int16_t>(f.lblText.UBound());
-    v.LastIconIndex = static_cast<std::int16_t>(f.imgIco.UBound());
-    v.LastImageIndex = static_cast<std::int16_t>(f.imgImage.UBound());
+    v.state.LastLabelIndex = static_cast<std::int16_t>(f.lblText.UBound());
+    v.state.LastIconIndex = static_cast<std::int16_t>(f.imgIco.UBound());
+    v.state.LastImageIndex = static_cast<std::int16_t>(f.imgImage.UBound());
 }
 
 bool SetSize(float& target, double value) {

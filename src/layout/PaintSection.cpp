@@ -22,7 +22,7 @@ double BottomOfLast(const toolkit::ControlArray<T>& array) {
 }
 
 // The content bottom: the lowest bottom edge among the last label, icon and placeholder.
-double ContentBottom(const app::Viewer& v) {
+double ContentBottom(const Load& v) {
     const auto& f = v.form;
     double bottom = BottomOfLast(f.lblText);
     const double icon = BottomOfLast(f.imgIco);
@@ -40,31 +40,31 @@ void Grow(float& height, double step, Done done) {
         height = static_cast<float>(height + step);
 }
 
-std::string FindBackgroundPicture(app::Viewer& v, const std::string& source) {
+std::string FindBackgroundPicture(const Load& v, const std::string& source) {
     const std::string metadata = v.sys.AppPath() + "/metadata/";
     const std::string preferred = metadata + "default/images/" + source;
-    if (v.FileExists(preferred)) return preferred;
+    if (v.state.FileExists(preferred)) return preferred;
     const std::string own = metadata + v.RomName + "/images/" + source;
-    if (v.FileExists(own)) return own;
+    if (v.state.FileExists(own)) return own;
     return std::string();
 }
 
 }  // namespace
 
-void PaintSection(app::Viewer& v, int n) {
+void PaintSection(const Load& v, int n) {
     auto& f = v.form;
     toolkit::PictureBox* surface = f.picSection.At(n - 1);
     if (!surface || n < 1) return;
-    const app::BackgroundRegion row =
-        n < static_cast<int>(v.BackgroundRegions.size()) ? v.BackgroundRegions[n]
-                                                         : app::BackgroundRegion{};
+    const BackgroundRegion row = n < static_cast<int>(v.state.BackgroundRegions.size())
+                                     ? v.state.BackgroundRegions[n]
+                                     : BackgroundRegion{};
     const auto& area = f.fraScreenArea;
 
     double band_width = area.Width;
-    v.CenterOffset = 0;
+    v.state.CenterOffset = 0;
     if (row.Style && *row.Style == "3") {
         band_width = f.Width;
-        v.CenterOffset = (f.Width - area.Width) / 2;
+        v.state.CenterOffset = (f.Width - area.Width) / 2;
     }
 
     // The picture, when it can be shown: an undecodable or empty one counts as none.
@@ -74,7 +74,7 @@ void PaintSection(app::Viewer& v, int n) {
     if (!v.NoFormatting && !source.empty()) {
         const std::string path = FindBackgroundPicture(v, source);
         if (!path.empty()) {
-            picture = imaging::LoadPictureFile(path, &v.pictures);
+            picture = imaging::LoadPictureFile(path, &v.state.pictures);
             if (picture && !picture->IsEmpty()) {
                 const double width = document::RoundHalfEven(picture->Width());
                 const double height = document::RoundHalfEven(picture->Height());
@@ -106,7 +106,7 @@ void PaintSection(app::Viewer& v, int n) {
         }
     } else if (*style == 2) {
         surface->AutoSize = false;
-        const std::string& kind = v.LastPlacedKind;
+        const std::string& kind = v.state.LastPlacedKind;
         double content = 0;
         bool known = true;
         if (kind == "text")
@@ -121,7 +121,7 @@ void PaintSection(app::Viewer& v, int n) {
     } else if (*style == 3) {
         surface->Left = 0;
         surface->Width = f.Width;
-        v.CenterPending = true;
+        v.state.CenterPending = true;
         const double content = ContentBottom(v);
         Grow(height, area.Height, [&](float h) { return !(h < content); });
     }
@@ -136,37 +136,39 @@ void PaintSection(app::Viewer& v, int n) {
     if (*style != 2) {
         const double count = surface_height / band_height;
         double y = 0;
-        for (int i = 0; i <= count && i < kMaxBands; ++i, y += band_height) draw(y);
+        for (int i = 0; i <= count && i < kMaxBands; ++i, y += band_height)
+            draw(y);
         return;
     }
 
     // Continuous: the bands go on from the surface above when it shows the same picture.
-    const double count = (surface_height + v.TileCarry) / band_height;
-    const app::BackgroundRegion previous =
-        n - 1 < static_cast<int>(v.BackgroundRegions.size())
-            ? v.BackgroundRegions[static_cast<std::size_t>(n - 1)]
-            : app::BackgroundRegion{};
+    const double count = (surface_height + v.state.TileCarry) / band_height;
+    const BackgroundRegion previous =
+        n - 1 < static_cast<int>(v.state.BackgroundRegions.size())
+            ? v.state.BackgroundRegions[static_cast<std::size_t>(n - 1)]
+            : BackgroundRegion{};
     const auto previous_style = document::FieldNumber(previous.Style);
-    const bool continues = v.TileCarry != 0 &&
+    const bool continues = v.state.TileCarry != 0 &&
                            document::FieldText(previous.Source) == source && previous_style &&
                            *previous_style == 2;
     double y;
     if (continues) {
-        draw(-v.TileCarry);
-        y = band_height - v.TileCarry;
+        draw(-v.state.TileCarry);
+        y = band_height - v.state.TileCarry;
     } else {
         draw(0);
         y = band_height;
-        v.TileCarry = 0;
+        v.state.TileCarry = 0;
     }
-    for (int i = 0; i <= count - 1 && i < kMaxBands; ++i, y += band_height) draw(y);
+    for (int i = 0; i <= count - 1 && i < kMaxBands; ++i, y += band_height)
+        draw(y);
     if (y > surface_height) {
-        v.TileCarry = static_cast<float>(band_height - (y - surface_height));
+        v.state.TileCarry = static_cast<float>(band_height - (y - surface_height));
     } else if (y < surface_height) {
         v.sys.Beep();
     } else {
         // The last band ended exactly at the bottom edge: the next surface starts afresh.
-        v.TileCarry = 0;
+        v.state.TileCarry = 0;
     }
 }
 

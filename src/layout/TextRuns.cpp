@@ -27,30 +27,31 @@ int Allocate(Array& array, bool& first, std::int16_t last_index) {
 }  // namespace
 
 int AllocateLabel(LayoutContext& c) {
-    return Allocate(c.v.form.lblText, c.first_label, c.v.LastLabelIndex);
+    return Allocate(c.v.form.lblText, c.first_label, c.v.state.LastLabelIndex);
 }
 int AllocateIcon(LayoutContext& c) {
-    return Allocate(c.v.form.imgIco, c.first_icon, c.v.LastIconIndex);
+    return Allocate(c.v.form.imgIco, c.first_icon, c.v.state.LastIconIndex);
 }
 int AllocateImage(LayoutContext& c) {
     auto& f = c.v.form;
-    const int index = Allocate(f.imgImage, c.first_image, c.v.LastImageIndex);
+    const int index = Allocate(f.imgImage, c.first_image, c.v.state.LastImageIndex);
     if (index > 0) f.imgPH.Load(index);
     return index;
 }
 
-int FindFontMacro(const app::Viewer& v, std::string_view name) {
+int FindFontMacro(const Load& v, std::string_view name) {
     return document::FindMacro(v.doc.FontMacros, name);
 }
 
-std::optional<float> FitFontSize(app::Viewer& v, const document::Field& size_field) {
+std::optional<float> FitFontSize(const Load& v, const document::Field& size_field) {
     auto& form = v.form;
     const float base = form.FontSize();
     const auto size = document::FieldNumber(size_field);
     if (!size) return std::nullopt;
     if (*size == 100) return base;
     const auto key = std::make_pair(base, *size);
-    if (auto hit = v.fittedSizes.find(key); hit != v.fittedSizes.end()) return hit->second;
+    if (auto hit = v.state.fittedSizes.find(key); hit != v.state.fittedSizes.end())
+        return hit->second;
 
     const double target = *size * 0.01 * form.TextWidth("0");
     if (*size > 100) {
@@ -69,7 +70,7 @@ std::optional<float> FitFontSize(app::Viewer& v, const document::Field& size_fie
     }
     const float result = form.FontSize();
     form.SetFontSize(base);
-    v.fittedSizes.emplace(key, result);
+    v.state.fittedSizes.emplace(key, result);
     return result;
 }
 
@@ -109,7 +110,7 @@ void PlaceTextRun(LayoutContext& c, std::vector<std::string>& fields, std::size_
     label->Visible = true;
     c.x += label->Width;
     c.RaiseLineBottom(label->Top + label->Height);
-    v.LastPlacedKind = "text";
+    v.state.LastPlacedKind = "text";
 }
 
 }  // namespace kavro::layout

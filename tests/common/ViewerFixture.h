@@ -12,19 +12,20 @@
 #include <string>
 
 #include "app/Keys.h"
+#include "app/LoadDriver.h"
 #include "app/Startup.h"
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
-#include "document/LoadDriver.h"
 #include "toolkit/Services.h"
 
 namespace kavro::testing {
 
 // A fresh viewer on the headless toolkit with a program folder of its own.
 class ViewerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kavro-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "kavro-test-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         home_ = pattern;
         std::filesystem::create_directories(home_ / "metadata" / "mk");
@@ -60,7 +61,7 @@ protected:
     // Starts a viewer as "kavro <command_line>" on a screen of w x h pixels.
     app::Viewer& Start(const std::string& command_line = "mk command", int w = 1280, int h = 960) {
         services_ = std::make_unique<toolkit::HeadlessServices>(home_.string(), command_line,
-                                                                 w * 15.0f, h * 15.0f);
+                                                                w * 15.0f, h * 15.0f);
         std::string error;
         auto fonts = toolkit::FontEngine::Create("Consolas", &error);
         EXPECT_NE(fonts, nullptr) << error;
@@ -94,7 +95,7 @@ protected:
                extra + "</head>";
     }
 
-private:
+  private:
     std::filesystem::path home_;
     std::unique_ptr<toolkit::HeadlessServices> services_;
     std::unique_ptr<app::Viewer> viewer_;

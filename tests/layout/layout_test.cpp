@@ -46,7 +46,8 @@ TEST_F(LayoutTest, FieldSplittingRules) {
     // |a|b| gives a and b; ||a|| gives a and an empty last run; short "~" fields vanish.
     auto& v = Load(Head() + "<section>\n|a|b|\n||a||\nx|~|y\n</section>");
     std::vector<std::string> captions;
-    for (const Label* l : LabelsOn(v, 0)) captions.push_back(l->Caption());
+    for (const Label* l : LabelsOn(v, 0))
+        captions.push_back(l->Caption());
     EXPECT_EQ(captions, (std::vector<std::string>{"a", "b", "a", "", "x", "y"}));
 }
 
@@ -74,7 +75,8 @@ TEST_F(LayoutTest, LineItemsShareOneBottomEdge) {
     ASSERT_EQ(labels.size(), 4u);
     const float bottom = labels[1]->Top + labels[1]->Height;
     EXPECT_GT(labels[1]->Height, labels[0]->Height);
-    for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(labels[i]->Top + labels[i]->Height, bottom);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FLOAT_EQ(labels[i]->Top + labels[i]->Height, bottom);
     EXPECT_FLOAT_EQ(labels[3]->Top, bottom) << "the next line starts at the common bottom";
     EXPECT_FLOAT_EQ(labels[1]->Left, labels[0]->Left + labels[0]->Width);
 }
@@ -126,8 +128,9 @@ TEST_F(LayoutTest, ShortRunsLoseTheirMarkers) {
 
 TEST_F(LayoutTest, BadMacroValuesCostOnlyTheirProperty) {
     // A size that is not a number keeps element 0's size; a bad colour keeps its colour.
-    auto& v = Load("<head><fontmacro size=\"huge\" color=\"a,b,c\">x</fontmacro></head>"
-                   "<section>\nstill here\n</section>");
+    auto& v = Load(
+        "<head><fontmacro size=\"huge\" color=\"a,b,c\">x</fontmacro></head>"
+        "<section>\nstill here\n</section>");
     auto labels = LabelsOn(v, 0);
     ASSERT_EQ(labels.size(), 1u);
     EXPECT_EQ(labels[0]->Caption(), "still here");
@@ -143,8 +146,9 @@ TEST_F(LayoutTest, WithoutFontMacrosRunsKeepTheDesignLook) {
 }
 
 TEST_F(LayoutTest, BackgroundRowsFollowSectionsAndExtraCodes) {
-    auto& v = Load(Head() + "<section bg=\"plain\">\na\n</section><section bg=\"PLAIN\">\nb\n"
-                            "bg=extra\n</section><section bg=\"nosuch\">\nc\n</section>");
+    auto& v = Load(Head() +
+                   "<section bg=\"plain\">\na\n</section><section bg=\"PLAIN\">\nb\n"
+                   "bg=extra\n</section><section bg=\"nosuch\">\nc\n</section>");
     ASSERT_EQ(v.BackgroundRegions.size(), 5u) << "three sections plus one text field bg=";
     EXPECT_EQ(v.BackgroundRegions[1].Colour, 64 * 65536);
     EXPECT_EQ(v.BackgroundRegions[2].Colour, 64 * 65536);
@@ -167,20 +171,21 @@ TEST_F(FitFontSizeTest, GrowsAndShrinksByWholePointsWithinBounds) {
     auto& v = Start();
     v.form.SetFontSize(20);
     const float zero = v.form.TextWidth("0");
-    EXPECT_EQ(layout::FitFontSize(v, std::string("100")), 20.0f);
-    const auto grown = layout::FitFontSize(v, std::string("150"));
+    EXPECT_EQ(layout::FitFontSize(v.Layout(), std::string("100")), 20.0f);
+    const auto grown = layout::FitFontSize(v.Layout(), std::string("150"));
     ASSERT_TRUE(grown);
     EXPECT_LE(v.form.Fonts().TextWidth("0", *grown), 1.5 * zero);
     EXPECT_GT(v.form.Fonts().TextWidth("0", *grown + 1), 1.5 * zero);
-    const auto shrunk = layout::FitFontSize(v, std::string("99"));
+    const auto shrunk = layout::FitFontSize(v.Layout(), std::string("99"));
     ASSERT_TRUE(shrunk);
     EXPECT_LE(*shrunk, 19.0f);
     EXPECT_EQ(v.form.FontSize(), 20.0f) << "the window's size is put back";
-    EXPECT_FALSE(layout::FitFontSize(v, std::string("abc")));
+    EXPECT_FALSE(layout::FitFontSize(v.Layout(), std::string("abc")));
     // Unreachable percentages end at the font's bounds.
-    EXPECT_EQ(layout::FitFontSize(v, std::string("0")), toolkit::FontEngine::kMinSize);
-    EXPECT_EQ(layout::FitFontSize(v, std::string("-50")), toolkit::FontEngine::kMinSize);
-    EXPECT_EQ(layout::FitFontSize(v, std::string("100000")), toolkit::FontEngine::kMaxSize);
+    EXPECT_EQ(layout::FitFontSize(v.Layout(), std::string("0")), toolkit::FontEngine::kMinSize);
+    EXPECT_EQ(layout::FitFontSize(v.Layout(), std::string("-50")), toolkit::FontEngine::kMinSize);
+    EXPECT_EQ(layout::FitFontSize(v.Layout(), std::string("100000")),
+              toolkit::FontEngine::kMaxSize);
     EXPECT_EQ(v.form.FontSize(), 20.0f);
 }
 

@@ -8,7 +8,7 @@ namespace kavro::testing {
 namespace {
 
 class LoadTest : public ViewerTest {
-protected:
+  protected:
     // The screen as the headless renderer draws it, as 0xRRGGBB pixels.
     struct Shot {
         int w = 0, h = 0;
@@ -37,7 +37,8 @@ protected:
         SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
         for (int y = 0; y < h; ++y) {
             SDL_Rect row{0, y, w, 1};
-            SDL_FillRect(s, &row, 0xFF000000u | static_cast<Uint32>((y * 25) << 16 | (255 - y * 25)));
+            SDL_FillRect(s, &row,
+                         0xFF000000u | static_cast<Uint32>((y * 25) << 16 | (255 - y * 25)));
         }
         const auto path = Home() / relative;
         std::filesystem::create_directories(path.parent_path());
@@ -94,21 +95,21 @@ TEST_F(LoadTest, ReloadGivesTheSameScreen) {
     auto& v = Load(Head("<bgmacro name=\"c\" style=\"2\" color=\"0,0,0\" src=\"p.png\"/>") +
                    "<section bg=\"c\">\nA\n</section><section bg=\"c\">\nB\n</section>");
     const std::string first = app::DumpState(v);
-    document::cmdLoad_Click(v);
+    app::cmdLoad_Click(v);
     EXPECT_EQ(app::DumpState(v), first);
 }
 
 TEST_F(LoadTest, FailedLoadsNameTheFile) {
     auto& v = Start("mk nosuch");
     try {
-        document::cmdLoad_Click(v);
+        app::cmdLoad_Click(v);
         FAIL() << "a missing document must fail the load";
     } catch (const document::LoadError& e) {
         EXPECT_NE(std::string(e.what()).find("nosuch.xml"), std::string::npos);
     }
     Write("metadata/mk/bad.xml", "<d><section>\n</d>");
     auto& w = Start("mk bad");
-    EXPECT_THROW(document::cmdLoad_Click(w), document::LoadError);
+    EXPECT_THROW(app::cmdLoad_Click(w), document::LoadError);
 }
 
 TEST_F(LoadTest, ContinuousBandsHaveNoSeamBetweenSurfaces) {
@@ -135,10 +136,11 @@ TEST_F(LoadTest, ContinuousBandsHaveNoSeamBetweenSurfaces) {
 
 TEST_F(LoadTest, FullWidthSurfaceSpansTheWindow) {
     WritePicture("metadata/default/images/wide.png", 40, 10, 0xFF20A020);
-    auto& v = Load(Head("<bgmacro name=\"w\" style=\"3\" color=\"0,0,0\" src=\"wide.png\"/>"
-                        "<bgmacro name=\"fit\" style=\"1\" color=\"0,0,0\"/>") +
-                       "<section bg=\"fit\">\nnarrow\n</section><section bg=\"w\">\nwide\n</section>",
-                   "mk command", 1600, 900);
+    auto& v =
+        Load(Head("<bgmacro name=\"w\" style=\"3\" color=\"0,0,0\" src=\"wide.png\"/>"
+                  "<bgmacro name=\"fit\" style=\"1\" color=\"0,0,0\"/>") +
+                 "<section bg=\"fit\">\nnarrow\n</section><section bg=\"w\">\nwide\n</section>",
+             "mk command", 1600, 900);
     const auto& wide = v.form.picSection[1];
     EXPECT_EQ(wide.Left, 0);
     EXPECT_EQ(wide.Width, v.form.Width);

@@ -9,7 +9,7 @@ namespace {
 // PaintSection on a prepared state: a 12000 x 9000 screen area, surfaces stacked, and the
 // content bottom set through the last label.
 class PaintTest : public ViewerTest {
-protected:
+  protected:
     app::Viewer& Prepare() {
         auto& v = Start();
         v.form.fraScreenArea.Width = 12000;
@@ -43,14 +43,14 @@ TEST_F(PaintTest, StyleZeroGrowsByScreens) {
     Surface(v, 0, 9000);
     ContentBottom(v, 20000);
     Region(v, "0");
-    layout::PaintSection(v, 1);
+    layout::PaintSection(v.Layout(), 1);
     EXPECT_EQ(v.form.picSection[0].Height, 27000);
     EXPECT_EQ(v.form.picSection[0].BackColor, 0x112233);
 
     Surface(v, 1, 9000);
     ContentBottom(v, 18000);
     Region(v, "0");
-    layout::PaintSection(v, 2);
+    layout::PaintSection(v.Layout(), 2);
     EXPECT_EQ(v.form.picSection[1].Height, 18000) << "stops at exactly the content bottom";
 }
 
@@ -61,7 +61,7 @@ TEST_F(PaintTest, StyleOneFitsContent) {
     Surface(v, 0, 9000);
     ContentBottom(v, 4000);
     Region(v, "1", "band.png");
-    layout::PaintSection(v, 1);
+    layout::PaintSection(v.Layout(), 1);
     EXPECT_EQ(v.form.picSection[0].Height, 6000) << "the strict test grows once more at 4000";
     EXPECT_EQ(v.form.picSection[0].Bands().size(), 4u) << "floor(6000 / 2000) + 1 bands";
     EXPECT_EQ(v.form.picSection[0].Bands()[0].h, 2000);
@@ -69,7 +69,7 @@ TEST_F(PaintTest, StyleOneFitsContent) {
     Surface(v, 1, 9000);
     ContentBottom(v, 5000);
     Region(v, "1");
-    layout::PaintSection(v, 2);
+    layout::PaintSection(v.Layout(), 2);
     EXPECT_EQ(v.form.picSection[1].Height, 5225);
 }
 
@@ -80,7 +80,7 @@ TEST_F(PaintTest, StyleTwoBandsContinueAcrossSurfaces) {
     Surface(v, 0, 9000);
     ContentBottom(v, 10000 - 225);
     Region(v, "2", "wave.png");
-    layout::PaintSection(v, 1);
+    layout::PaintSection(v.Layout(), 1);
     const auto& first = v.form.picSection[0];
     EXPECT_FLOAT_EQ(first.Height, 10000);
     ASSERT_EQ(first.Bands().size(), 4u);
@@ -89,12 +89,12 @@ TEST_F(PaintTest, StyleTwoBandsContinueAcrossSurfaces) {
 
     Surface(v, 1, 9000);
     Region(v, "2", "wave.png");
-    layout::PaintSection(v, 2);
+    layout::PaintSection(v.Layout(), 2);
     EXPECT_FLOAT_EQ(v.form.picSection[1].Bands().front().y, -1000);
 
     Surface(v, 2, 9000);
     Region(v, "2", "other.png");
-    layout::PaintSection(v, 3);
+    layout::PaintSection(v.Layout(), 3);
     EXPECT_FLOAT_EQ(v.form.picSection[2].Bands().front().y, 0) << "another picture starts afresh";
 }
 
@@ -104,7 +104,7 @@ TEST_F(PaintTest, StyleThreeIsFullWidthButOnlyForTheExactText) {
     Surface(v, 0, 9000);
     ContentBottom(v, 100);
     Region(v, "3", "wide.png");
-    layout::PaintSection(v, 1);
+    layout::PaintSection(v.Layout(), 1);
     const auto& surface = v.form.picSection[0];
     EXPECT_EQ(surface.Left, 0);
     EXPECT_EQ(surface.Width, 20000);
@@ -114,7 +114,7 @@ TEST_F(PaintTest, StyleThreeIsFullWidthButOnlyForTheExactText) {
 
     Surface(v, 1, 9000);
     Region(v, "03", "wide.png");
-    layout::PaintSection(v, 2);
+    layout::PaintSection(v.Layout(), 2);
     EXPECT_EQ(v.form.picSection[1].Width, 20000) << "03 is 3 as a number";
     EXPECT_FLOAT_EQ(v.CenterOffset, 0) << "but not the text 3";
     EXPECT_FLOAT_EQ(v.form.picSection[1].Bands()[0].w, 12000);
@@ -127,14 +127,14 @@ TEST_F(PaintTest, PictureLookupAndNoFormatting) {
     Surface(v, 0, 9000);
     ContentBottom(v, 100);
     Region(v, "0", "both.png");
-    layout::PaintSection(v, 1);
+    layout::PaintSection(v.Layout(), 1);
     ASSERT_FALSE(v.form.picSection[0].Bands().empty());
     EXPECT_FLOAT_EQ(v.form.picSection[0].Bands()[0].h, 3000) << "the default folder wins";
 
     v.NoFormatting = true;
     Surface(v, 1, 9000);
     Region(v, "0", "both.png", 0x445566);
-    layout::PaintSection(v, 2);
+    layout::PaintSection(v.Layout(), 2);
     EXPECT_TRUE(v.form.picSection[1].Bands().empty());
     EXPECT_EQ(v.form.picSection[1].BackColor, 0x445566);
 }
@@ -146,13 +146,13 @@ TEST_F(PaintTest, BrokenPicturesAndStylesFallBackToTheColour) {
     Surface(v, 0, 9000);
     ContentBottom(v, 100);
     Region(v, "1", "broken.png", 0x010203);
-    layout::PaintSection(v, 1);
+    layout::PaintSection(v.Layout(), 1);
     EXPECT_EQ(v.form.picSection[0].BackColor, 0x010203);
     EXPECT_TRUE(v.form.picSection[0].Bands().empty());
 
     Surface(v, 1, 9000);
     Region(v, "fancy", "ok.png", 0x040506);
-    layout::PaintSection(v, 2);
+    layout::PaintSection(v.Layout(), 2);
     EXPECT_EQ(v.form.picSection[1].Height, 9000) << "a style that is no number keeps the size";
     EXPECT_EQ(v.form.picSection[1].BackColor, 0x040506);
 }

@@ -1,14 +1,20 @@
-#include "document/LoadDriver.h"
+#include "app/LoadDriver.h"
 
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/Viewer.h"
+#include "document/SaxReader.h"
 #include "layout/LayoutSection.h"
 #include "layout/PaintSection.h"
 
-namespace kavro::document {
+namespace kavro::app {
+
+using document::ContentHandler;
+using document::ConvertedDocument;
+using document::LoadError;
+using document::SaxReader;
 
 namespace {
 
@@ -33,7 +39,7 @@ void EmptyMacroTables(ConvertedDocument& doc) {
 
 // The largest size, in 1-point steps from the current one, at which LineChars hyphens take
 // no more than 90 % of the screen area's width. Stops at the font's smallest and largest size.
-void FitTextSize(app::Viewer& v) {
+void FitTextSize(Viewer& v) {
     auto& form = v.form;
     const std::string hyphens(static_cast<std::size_t>(v.doc.LineChars), '-');
     const double target = 0.9 * v.form.fraScreenArea.Width;
@@ -61,9 +67,9 @@ void ForEachIndex(Array& array, F&& f) {
 
 }  // namespace
 
-void ClearSection(app::Viewer& v) {
+void ClearSection(Viewer& v) {
     auto& f = v.form;
-    v.BackgroundRegions.assign(1, app::BackgroundRegion{});
+    v.BackgroundRegions.assign(1, BackgroundRegion{});
 
     f.lblText[0].Visible = false;
     for (int i = 1, upper = f.lblText.UBound(); i <= upper; ++i)
@@ -90,7 +96,7 @@ void ClearSection(app::Viewer& v) {
     v.LastIconIndex = -1;
 }
 
-void cmdLoad_Click(app::Viewer& v) {
+void cmdLoad_Click(Viewer& v) {
     if (v.RomName.empty()) v.RomName = "mk";
     if (v.DocName.empty()) v.DocName = "command";
 
@@ -137,8 +143,8 @@ void cmdLoad_Click(app::Viewer& v) {
         v.form.fraScreenArea.FontSize = v.form.FontSize();
 
         for (int k = first_new_section; k <= v.doc.SectionCount(); ++k) {
-            layout::LayoutSection(v, k - 1);
-            layout::PaintSection(v, k);
+            layout::LayoutSection(v.Layout(), k - 1);
+            layout::PaintSection(v.Layout(), k);
             if (k > 1) {
                 auto* surface = v.form.picSection.At(k - 1);
                 const auto* above = v.form.picSection.At(k - 2);
@@ -167,4 +173,4 @@ void cmdLoad_Click(app::Viewer& v) {
     v.Loaded = true;
 }
 
-}  // namespace kavro::document
+}  // namespace kavro::app

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+
+#include "toolkit/Form.h"
+
+namespace kavro::layout {
+
+// The frame whose geometry is the screen area.
+struct Frame : toolkit::Control {
+    float FontSize = 12.0f;
+};
+
+// The part of the window that a load lays out on: the screen area, the section surfaces and
+// the control arrays of text runs, icons, images and their placeholders, as designed.
+class SectionForm : public toolkit::Form {
+  public:
+    explicit SectionForm(std::unique_ptr<toolkit::FontEngine> fonts);
+
+    Frame fraScreenArea;
+    toolkit::PictureBox picSwatch;
+    toolkit::ControlArray<toolkit::PictureBox> picSection;
+    toolkit::ControlArray<toolkit::Label> lblText;
+    toolkit::ControlArray<toolkit::Image> imgIco;
+    toolkit::ControlArray<toolkit::Image> imgImage;
+    toolkit::ControlArray<toolkit::Image> imgPH;
+};
+
+}  // namespace kavro::layout

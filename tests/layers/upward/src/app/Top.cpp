@@ -1,0 +1,2 @@
+#include "layout/Load.h"
+#include "toolkit/Form.h"
