@@ -142,11 +142,13 @@ ProcessResult RenderProcess(const std::string& kavro, const fs::path& home, cons
     ProcessResult result;
     std::vector<double> samples, cpu;
     for (int i = 0; i < runs; ++i) {
+        std::fflush(nullptr);  // or the child writes this program's buffered output again
         const auto start = Clock::now();
         const pid_t child = ::fork();
         if (child == 0) {
-            std::freopen("/dev/null", "w", stderr);
-            std::freopen("/dev/null", "w", stdout);
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
             ::execl(kavro.c_str(), kavro.c_str(), "--home", home.c_str(), "--render", png.c_str(),
                     "mk", doc.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
