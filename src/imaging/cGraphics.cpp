@@ -3,7 +3,9 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstddef>
 #include <numbers>
 #include <optional>
 #include <vector>
@@ -136,6 +138,39 @@ long cGraphics::DrawImageI(const cBitmap& image, long x, long y) {
     return DrawImageRectI(image, x, y, src->w, src->h);
 }
 
+namespace {
+
+// Nearest-pixel sampling by hand, for scaled and turned pictures, where SDL's own would pick
+// other pixels: its stretch (nearest pixel; its other modes blend neighbours) steps in 16.16
+// fixed point with the step cut short, so a pixel centre falling exactly between two source
+// pixels takes the one before, and it steps afresh from rounded rectangles when clipped; its
+// renderer turns pictures in two passes (scaled, then turned) and rounds a turned rectangle's
+// corners its own way, which moves quarter-turned pictures of odd width minus height by a
+// pixel. Here each layer pixel whose centre the transform takes back into the destination
+// rectangle gets the source pixel there.
+void SampleInto(std::vector<std::uint32_t>& layer, int box_x, int box_y, int box_w, int box_h,
+                const WorldMatrix& m, const std::vector<std::uint32_t>& pixels, int sw, int sh,
+                double x0, double y0, double width, double height) {
+    const double det = m.m11 * m.m22 - m.m12 * m.m21;
+    const double i11 = m.m22 / det, i12 = -m.m12 / det, i21 = -m.m21 / det, i22 = m.m11 / det;
+    const double scale_x = sw / width, scale_y = sh / height;
+    for (int ly = 0; ly < box_h; ++ly) {
+        for (int lx = 0; lx < box_w; ++lx) {
+            const double wx = box_x + lx + 0.5 - m.dx, wy = box_y + ly + 0.5 - m.dy;
+            const double u = wx * i11 + wy * i21 - x0, v = wx * i12 + wy * i22 - y0;
+            if (u < 0 || u >= width || v < 0 || v >= height) continue;
+            const int sx = std::clamp(static_cast<int>(u * scale_x), 0, sw - 1);
+            const int sy = std::clamp(static_cast<int>(v * scale_y), 0, sh - 1);
+            layer[static_cast<std::size_t>(ly) * static_cast<std::size_t>(box_w) +
+                  static_cast<std::size_t>(lx)] =
+                pixels[static_cast<std::size_t>(sy) * static_cast<std::size_t>(sw) +
+                       static_cast<std::size_t>(sx)];
+        }
+    }
+}
+
+}  // namespace
+
 long cGraphics::DrawImageRectI(const cBitmap& image, long x, long y, long lWidth, long lHeight) {
     const std::shared_ptr<SDL_Surface> src = image.Surface();
     if (!target_ || !src || lWidth <= 0 || lHeight <= 0) return CheckStatus(InvalidParameter);
@@ -168,38 +203,55 @@ long cGraphics::DrawImageRectI(const cBitmap& image, long x, long y, long lWidth
     const int to_x = static_cast<int>(std::clamp(std::ceil(max_x), 0.0, double(dst.w)));
     const int from_y = static_cast<int>(std::clamp(std::floor(min_y), 0.0, double(dst.h)));
     const int to_y = static_cast<int>(std::clamp(std::ceil(max_y), 0.0, double(dst.h)));
+    if (from_x >= to_x || from_y >= to_y) return CheckStatus(Ok);
+    const int box_w = to_x - from_x, box_h = to_y - from_y;
 
-    // The inverse transform takes each target pixel centre back to world coordinates.
-    const double i11 = m.m22 / det, i12 = -m.m12 / det, i21 = -m.m21 / det, i22 = m.m11 / det;
-    const double scale_x = sw / static_cast<double>(lWidth);
-    const double scale_y = sh / static_cast<double>(lHeight);
+    // The picture as it lands on the visited pixels, transparent around it.
+    std::vector<std::uint32_t> layer(static_cast<std::size_t>(box_w) *
+                                     static_cast<std::size_t>(box_h));
+    const bool turned = m.m11 != 1 || m.m22 != 1 || m.m12 != 0 || m.m21 != 0;
+    // A moved picture covers the pixels whose centres lie in it: from the first position at or
+    // past its edge less half a pixel.
+    const double left = std::ceil(x0 + m.dx - 0.5) - from_x;
+    const double top = std::ceil(y0 + m.dy - 0.5) - from_y;
+    if (turned || lWidth != sw || lHeight != sh || std::fabs(left) > INT_MAX / 2 ||
+        std::fabs(top) > INT_MAX / 2) {
+        SampleInto(layer, from_x, from_y, box_w, box_h, m, *pixels, sw, sh, x0, y0,
+                   static_cast<double>(lWidth), static_cast<double>(lHeight));
+    } else {
+        // At its own size, SDL's blit without blending: the layer takes the picture's pixels
+        // as they are, clipped to the visited pixels.
+        UniqueSurface from(SDL_CreateRGBSurfaceWithFormatFrom(pixels->data(), sw, sh, 32, sw * 4,
+                                                              SDL_PIXELFORMAT_ARGB8888));
+        UniqueSurface to(SDL_CreateRGBSurfaceWithFormatFrom(layer.data(), box_w, box_h, 32,
+                                                            box_w * 4, SDL_PIXELFORMAT_ARGB8888));
+        if (!from || !to) return CheckStatus(OutOfMemory);
+        SDL_SetSurfaceBlendMode(from.get(), SDL_BLENDMODE_NONE);
+        SDL_Rect at{static_cast<int>(left), static_cast<int>(top), sw, sh};
+        if (SDL_BlitSurface(from.get(), nullptr, to.get(), &at) != 0)
+            return CheckStatus(OutOfMemory);
+    }
 
+    // The layer goes over the target's pixels with straight-alpha "source over", computed
+    // here: SDL's blending rounds by shifts, so an opaque target comes out with alpha 253 and
+    // colours up to two steps off. The pixels are read and written in the target's own layout
+    // by SDL's conversions, which give the same values as SDL_GetRGBA and SDL_MapRGBA for the
+    // layouts a bitmap holds (unused bits within the box come out 0).
     SurfaceLock lock(&dst);
     if (!lock.Locked()) return CheckStatus(OutOfMemory);
-    const bool dst_alpha = SDL_ISPIXELFORMAT_ALPHA(dst.format->format);
-    for (int py = from_y; py < to_y; ++py) {
-        for (int px = from_x; px < to_x; ++px) {
-            const double wx = px + 0.5 - m.dx, wy = py + 0.5 - m.dy;
-            const double u = wx * i11 + wy * i21;
-            const double v = wx * i12 + wy * i22;
-            if (u < x0 || u >= x1 || v < y0 || v >= y1) continue;
-            const int sx = std::clamp(static_cast<int>((u - x0) * scale_x), 0, sw - 1);
-            const int sy = std::clamp(static_cast<int>((v - y0) * scale_y), 0, sh - 1);
-            const std::uint32_t s =
-                (*pixels)[static_cast<std::size_t>(sy) * static_cast<std::size_t>(sw) +
-                          static_cast<std::size_t>(sx)];
-            Uint8 r = 0, g = 0, b = 0, a = 255;
-            SDL_GetRGBA(ReadRaw(dst, px, py), dst.format, &r, &g, &b, &a);
-            if (!dst_alpha) a = 255;
-            const std::uint32_t d = (std::uint32_t{a} << 24) | (std::uint32_t{r} << 16) |
-                                    (std::uint32_t{g} << 8) | std::uint32_t{b};
-            const std::uint32_t o = Over(s, d);
-            WriteRaw(
-                dst, px, py,
-                SDL_MapRGBA(dst.format, static_cast<Uint8>(o >> 16), static_cast<Uint8>(o >> 8),
-                            static_cast<Uint8>(o), static_cast<Uint8>(o >> 24)));
-        }
-    }
+    auto* corner = static_cast<std::uint8_t*>(dst.pixels) +
+                   static_cast<std::ptrdiff_t>(from_y) * dst.pitch +
+                   static_cast<std::ptrdiff_t>(from_x) * dst.format->BytesPerPixel;
+    UniqueSurface view(SDL_CreateRGBSurfaceWithFormatFrom(
+        corner, box_w, box_h, dst.format->BitsPerPixel, dst.pitch, dst.format->format));
+    std::optional<std::vector<std::uint32_t>> under;
+    if (view) under = ReadArgb(*view);
+    if (!under) return CheckStatus(OutOfMemory);
+    for (std::size_t i = 0; i < under->size(); ++i)
+        (*under)[i] = Over(layer[i], (*under)[i]);
+    if (SDL_ConvertPixels(box_w, box_h, SDL_PIXELFORMAT_ARGB8888, under->data(), box_w * 4,
+                          dst.format->format, corner, dst.pitch) != 0)
+        return CheckStatus(OutOfMemory);
     return CheckStatus(Ok);
 }
 

@@ -2,8 +2,6 @@
 
 #include <SDL.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -26,17 +24,6 @@ bool SideOk(int side) {
     return side > 0 && side <= kMaxPictureSide;
 }
 
-// The file name's extension, as SDL_image takes it as a type hint for formats without magic.
-std::string TypeHint(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    const auto dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return ext;
-}
-
 }  // namespace
 
 std::optional<PicturePtr> LoadPicture(const std::string& path) {
@@ -44,7 +31,7 @@ std::optional<PicturePtr> LoadPicture(const std::string& path) {
     if (!data) return std::nullopt;
     // The whole file is at hand: only a format whose header was read, with acceptable sizes,
     // reaches its decoder.
-    const PictureHeader header = ReadPictureHeader(*data, TypeHint(path));
+    const PictureHeader header = ReadPictureHeader(*data);
     if (!header.SizesAcceptable()) return std::nullopt;
     DecodedPicture decoded = DecodePicture(*data, header);
     if (!decoded) return std::nullopt;

@@ -7,13 +7,15 @@
 
 namespace kavro::toolkit {
 
-// The toolkit's own picture loader (GIF among others, decoded with SDL2_image; transparent
-// pixels keep their alpha). nullopt when the file is missing, unreadable, not a picture, or
-// larger than kMaxPictureSide in either dimension (checked before decoding where the header
-// tells).
+// The toolkit's own picture loader (GIF among others: BMP, GIF, JPEG, PNG, TIFF, ICO/CUR and
+// WebP, decoded with SDL2_image; transparent pixels keep their alpha). nullopt when the file is
+// missing, unreadable, of another format, not decodable, or larger than kMaxPictureSide in
+// either dimension (checked before decoding).
 std::optional<PicturePtr> LoadPicture(const std::string& path);
 // With no file: an empty picture.
-inline PicturePtr LoadPicture() { return MakeEmptyPicture(); }
+inline PicturePtr LoadPicture() {
+    return MakeEmptyPicture();
+}
 
 inline constexpr int kMaxPictureSide = 16384;
 

@@ -4,46 +4,27 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 struct SDL_Surface;
 
 namespace kavro::toolkit {
 
-// What a picture file's first bytes say about it, before any decoder sees them, so that a
-// hostile size is refused before a decoder allocates for it. Only the formats listed here are
-// ever decoded; SVG (rasterised at whatever size its text asks for) and anything else stay
-// Unknown and are refused.
+// What a picture file's first bytes say about it, before any decoder sees them: the format,
+// which picks the one decoder the bytes go to, and the sizes, so that a hostile size is
+// refused before that decoder allocates for it. Only the formats documents are made with are
+// read (BMP, GIF, JPEG, PNG, TIFF, ICO/CUR, WebP); anything else stays Unknown and is refused.
+// Whether the rest of the file is sound is the decoder's business.
 struct PictureHeader {
-    enum class Format {
-        Unknown,
-        Png,
-        Gif,
-        Bmp,
-        Jpeg,
-        Xcf,
-        Tga,
-        Tiff,
-        Webp,
-        Pcx,
-        Pnm,
-        Qoi,
-        Ico,
-        Cur,
-        Lbm,
-        Xpm,
-        Xv
-    };
+    enum class Format { Unknown, Png, Gif, Bmp, Jpeg, Tiff, Webp, Ico, Cur };
     Format format = Format::Unknown;
-    bool malformed = false;    // a known format whose header is broken
+    bool malformed = false;    // a known format whose sizes cannot be found
     bool sizes_known = false;  // width and height were read
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     bool oversized_frame = false;  // a GIF frame larger than the largest picture taken
-    // A PNG whose chunks run past the bytes at hand or that has no end chunk (some decoders
-    // do not notice a short read and loop for ever on such a file), or a file too short for
-    // the pixel data its header declares (its decoder would allocate the whole picture first).
+    // A PNG whose chunks run past the bytes at hand or that has no end chunk: libpng does not
+    // notice every short read and loops for ever on some such files.
     bool truncated = false;
     int png_bit_depth = 0;
     int png_colour_type = -1;
@@ -57,10 +38,8 @@ struct PictureHeader {
 std::optional<std::vector<unsigned char>> ReadPictureFile(const std::string& path);
 
 // Reads the header from the bytes at hand (the whole file, or its first bytes: what lies
-// beyond them is not judged). TGA has no magic: as with SDL_image, a type hint of "TGA" (the
-// file name's extension, any case) makes the bytes a TGA picture whatever they hold.
-PictureHeader ReadPictureHeader(const std::vector<unsigned char>& bytes,
-                                std::string_view type_hint = {});
+// beyond them is not judged).
+PictureHeader ReadPictureHeader(const std::vector<unsigned char>& bytes);
 
 struct DecodedPictureDeleter {
     void operator()(SDL_Surface* surface) const;

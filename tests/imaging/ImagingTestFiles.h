@@ -97,8 +97,8 @@ inline std::vector<std::uint8_t> PngHeaderOnly(std::uint32_t width, std::uint32_
     return b;
 }
 
-// Small pictures in every other format the header reader checks, built byte by byte. They are
-// 16 x 2 pixels (a whole IFF row word) and their sizes sit where the Put* helpers can patch them.
+// Small pictures built byte by byte, 16 x 2 pixels (a whole IFF row word): TIFF and ICO/CUR,
+// whose sizes sit where the Put* helpers can patch them, and formats the loaders refuse.
 inline constexpr int kSampleWidth = 16;
 inline constexpr int kSampleHeight = 2;
 

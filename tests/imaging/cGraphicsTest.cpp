@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "imaging/cBitmap.h"
@@ -110,6 +111,47 @@ TEST(GraphicsDraw, HalfTransparentPixelsBlend) {
     EXPECT_EQ(mixed & 0xFF, 0xFFu);
     EXPECT_NEAR(static_cast<int>((mixed >> 16) & 0xFF), 127, 1);
     EXPECT_EQ(scene.At(0, 0), 0xFFFFFFFFu);
+}
+
+// A picture covers the pixels whose centres it covers: moved by half a pixel or less it stays,
+// by more it moves on.
+TEST(GraphicsDraw, FractionalMovesCoverPixelCentres) {
+    for (const auto& [dx, first] : {std::pair{0.4f, 0}, {0.5f, 0}, {0.6f, 1}, {-0.5f, -1}}) {
+        Scene scene(4);
+        ASSERT_EQ(scene.graphics.TranslateTransform(dx, 0, MatrixOrderPrepend), Ok);
+        ASSERT_EQ(scene.graphics.DrawImageI(scene.brush, 1, 1), Ok);
+        EXPECT_EQ(scene.At(1 + first, 1), kRed) << dx;
+        EXPECT_EQ(scene.At(2 + first, 1), kGreen) << dx;
+        EXPECT_EQ(scene.Painted(), 2) << dx;
+    }
+}
+
+// A target without alpha and with five or six bits a channel: the mix is computed in full
+// colour and then reduced as SDL_MapRGB reduces it; pixels the picture does not reach keep
+// their value.
+TEST(GraphicsDraw, SixteenBitTargetsTakeTheMixedColour) {
+    const std::vector<std::uint16_t> white(4 * 2, 0xFFFF);
+    cBitmap canvas;
+    ASSERT_EQ(canvas.CreateFromScan0(4, 2, 8, PixelFormat16bppRGB565, white.data()), Ok);
+    cGraphics graphics;
+    ASSERT_EQ(graphics.CreateFromImage(canvas), Ok);
+    const std::vector<std::uint32_t> veil = {0x800000FFu};
+    cBitmap blue;
+    ASSERT_EQ(blue.CreateFromScan0(1, 1, 4, PixelFormat32bppARGB, veil.data()), Ok);
+    ASSERT_EQ(graphics.DrawImageRectI(blue, 1, 0, 2, 1), Ok);
+
+    const SDL_Surface* s = canvas.Surface().get();
+    auto at = [&](int x, int y) {
+        std::uint16_t v = 0;
+        SDL_memcpy(&v, static_cast<const std::uint8_t*>(s->pixels) + y * s->pitch + x * 2, 2);
+        return v;
+    };
+    // Half of 255 red and green is 127; blue stays 255.
+    const auto mixed = static_cast<std::uint16_t>(SDL_MapRGB(s->format, 127, 127, 255));
+    EXPECT_EQ(at(1, 0), mixed);
+    EXPECT_EQ(at(2, 0), mixed);
+    for (const auto& [x, y] : {std::pair{0, 0}, {3, 0}, {1, 1}, {2, 1}})
+        EXPECT_EQ(at(x, y), 0xFFFF) << x << "," << y;
 }
 
 TEST(GraphicsState, UnsupportedCreatorsAndBadArgumentsReportErrors) {

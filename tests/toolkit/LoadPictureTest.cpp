@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <fstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ToolkitTestSupport.h"
@@ -168,25 +167,11 @@ std::vector<unsigned char> Tga(std::uint16_t width, std::uint16_t height) {
     return tga;
 }
 
-// TGA has no magic: like SDL_image, the loader takes it from the file name alone, and checks
-// its header like any other.
-TEST(LoadPictureTest, TgaIsKnownByItsNameAndCheckedBeforeDecoding) {
+// TGA is not a format documents use: a true-colour picture is refused whatever its name.
+TEST(LoadPictureTest, TgaIsRefusedWhateverItsName) {
     TempDir dir;
-    const std::vector<unsigned char> tga = Tga(2, 1);
-    for (const char* name : {"pic.tga", "PIC.Tga"}) {
-        Write(dir.File(name), tga);
-        auto pic = LoadPicture(dir.File(name));
-        ASSERT_TRUE(pic.has_value()) << name;
-        ASSERT_EQ((*pic)->Width(), 2);
-        EXPECT_EQ((*pic)->Pixels(), (std::vector<std::uint32_t>{0xFF0000FFu, 0xFFFF0000u}));
-    }
-    const std::pair<const char*, std::vector<unsigned char>> refused[] = {
-        {"pic.bin", tga},                 // no name, no decoder
-        {"huge.tga", Tga(60000, 60000)},  // too large
-        {"cut.tga", std::vector<unsigned char>(tga.begin(), tga.begin() + 12)},
-    };
-    for (const auto& [name, bytes] : refused) {
-        Write(dir.File(name), bytes);
+    for (const char* name : {"pic.tga", "PIC.Tga", "pic.png"}) {
+        Write(dir.File(name), Tga(2, 1));
         EXPECT_FALSE(LoadPicture(dir.File(name)).has_value()) << name;
     }
 }
