@@ -6,12 +6,15 @@ if(CMAKE_SCRIPT_MODE_FILE)
     cmake_minimum_required(VERSION 3.25)
 endif()
 
-set(KAVRO_LAYERS toolkit imaging document layout app)
+set(KAVRO_LAYERS toolkit imaging encoding document import layout app)
 set(KAVRO_LAYER_DEPS_toolkit "")
 set(KAVRO_LAYER_DEPS_imaging toolkit)
-set(KAVRO_LAYER_DEPS_document "")
+set(KAVRO_LAYER_DEPS_encoding "")
+set(KAVRO_LAYER_DEPS_document encoding)
+# Move-list and history files: reads them and writes documents; needs nothing else.
+set(KAVRO_LAYER_DEPS_import "")
 set(KAVRO_LAYER_DEPS_layout document imaging toolkit)
-set(KAVRO_LAYER_DEPS_app layout document imaging toolkit)
+set(KAVRO_LAYER_DEPS_app layout document import imaging toolkit)
 
 # Fails with one line per include of a layer that is neither the file's own nor below it.
 function(kavro_check_layers root)

@@ -127,6 +127,8 @@ ControllerMap DefaultControllerMap() {
     map[static_cast<std::size_t>(Action::Zoom)] = {Button("a")};
     map[static_cast<std::size_t>(Action::RemoveImages)] = {Button("x")};
     map[static_cast<std::size_t>(Action::RemoveFormatting)] = {Button("y")};
+    map[static_cast<std::size_t>(Action::PageUp)] = {Button("leftshoulder")};
+    map[static_cast<std::size_t>(Action::PageDown)] = {Button("rightshoulder")};
     return map;
 }
 

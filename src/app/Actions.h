@@ -21,19 +21,26 @@ enum class Action {
     Zoom,
     RemoveImages,
     RemoveFormatting,
+    // Paging, after the eight so that those win where codes collide.
+    PageUp,
+    PageDown,
+    FirstSection,
+    LastSection,
 };
-inline constexpr std::size_t kActionCount = 8;
+inline constexpr std::size_t kActionCount = 12;
 
 // The settings-file key of each action, by Action.
 inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "ScrollUp", "ScrollDown", "PrevSection",  "NextSection",
-    "Exit",     "Zoom",       "RemoveImages", "RemoveFormatting"};
+    "Exit",     "Zoom",       "RemoveImages", "RemoveFormatting",
+    "PageUp",   "PageDown",   "FirstSection", "LastSection"};
 
 // The controller inputs of each action, by Action.
 using ControllerMap = std::array<std::vector<toolkit::ControllerInput>, kActionCount>;
 
 // Controllers with a known layout scroll and switch sections with the d-pad and the left stick
-// and leave with "back"; plain joysticks do the same with hat 0 and axes 0 and 1.
+// and leave with "back", and page with the shoulder buttons; plain joysticks scroll and switch
+// with hat 0 and axes 0 and 1.
 ControllerMap DefaultControllerMap();
 
 // Inputs as a settings file writes them, comma-separated: "button 3", "hat 0 up",

@@ -8,7 +8,9 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json FieldJson(const document::Field& field) { return field ? Json(*field) : Json(nullptr); }
+Json FieldJson(const document::Field& field) {
+    return field ? Json(*field) : Json(nullptr);
+}
 
 template <class T>
 Json Optional(const std::optional<T>& value) {
@@ -19,7 +21,8 @@ Json Macros(const document::MacroTable& table) {
     Json columns = Json::array();
     for (const auto& column : table.Columns()) {
         Json fields = Json::array();
-        for (const auto& field : column) fields.push_back(FieldJson(field));
+        for (const auto& field : column)
+            fields.push_back(FieldJson(field));
         columns.push_back(std::move(fields));
     }
     return columns;
@@ -105,15 +108,22 @@ std::string DumpState(const Viewer& v) {
                          {"ScrollDownKey", v.ScrollDownKey},
                          {"PrevSectionKey", v.PrevSectionKey},
                          {"NextSectionKey", v.NextSectionKey},
+                         {"PageUpKey", v.PageUpKey},
+                         {"PageDownKey", v.PageDownKey},
+                         {"FirstSectionKey", v.FirstSectionKey},
+                         {"LastSectionKey", v.LastSectionKey},
                          {"BordersKey", Optional(v.BordersKey)},
                          {"Zoomed", v.Zoomed},
                          {"NoImages", v.NoImages},
                          {"NoFormatting", v.NoFormatting},
                          {"Rotate", v.Rotate}};
     j["screen"] = Json{{"Width", v.sys.ScreenWidth()}, {"Height", v.sys.ScreenHeight()}};
-    j["Form1"] = Json{{"Left", f.Left},         {"Top", f.Top},
-                      {"Width", f.Width},       {"Height", f.Height},
-                      {"Caption", f.Caption},   {"FontSize", f.FontSize()},
+    j["Form1"] = Json{{"Left", f.Left},
+                      {"Top", f.Top},
+                      {"Width", f.Width},
+                      {"Height", f.Height},
+                      {"Caption", f.Caption},
+                      {"FontSize", f.FontSize()},
                       {"FontFile", f.Fonts().FontFile()}};
     j["fraScreenArea"] = Geometry(f.fraScreenArea);
     j["fraScreenArea"]["FontSize"] = f.fraScreenArea.FontSize;
@@ -124,9 +134,9 @@ std::string DumpState(const Viewer& v) {
     j["InfoText"] = v.doc.InfoText;
     Json regions = Json::array();
     for (const auto& row : v.BackgroundRegions)
-        regions.push_back(Json::array({Optional(row.Colour), Optional(row.FirstLabel),
-                                       Optional(row.LastLabel), FieldJson(row.Source),
-                                       FieldJson(row.Style)}));
+        regions.push_back(
+            Json::array({Optional(row.Colour), Optional(row.FirstLabel), Optional(row.LastLabel),
+                         FieldJson(row.Source), FieldJson(row.Style)}));
     j["BackgroundRegions"] = std::move(regions);
     j["CurrentSection"] = v.CurrentSection;
     j["CenterPending"] = v.CenterPending;

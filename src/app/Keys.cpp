@@ -48,6 +48,18 @@ void RunAction(Viewer& v, Action action) {
         case Action::RemoveFormatting:
             ToggleAndReload(v, v.NoFormatting);
             break;
+        case Action::PageUp:
+            PageUp(v);
+            break;
+        case Action::PageDown:
+            PageDown(v);
+            break;
+        case Action::FirstSection:
+            GoToSection(v, 1);
+            break;
+        case Action::LastSection:
+            GoToSection(v, v.doc.SectionCount());
+            break;
     }
 }
 
@@ -55,7 +67,8 @@ void Form_KeyDown(Viewer& v, int KeyCode, int /*Shift*/) {
     // By Action, so the first setting in the order of precedence wins.
     const std::int16_t codes[kActionCount] = {
         v.ScrollUpKey, v.ScrollDownKey, v.PrevSectionKey,  v.NextSectionKey,
-        v.ExitKey,     v.ZoomKey,       v.RemoveImagesKey, v.RemoveFormattingKey};
+        v.ExitKey,     v.ZoomKey,       v.RemoveImagesKey, v.RemoveFormattingKey,
+        v.PageUpKey,   v.PageDownKey,   v.FirstSectionKey, v.LastSectionKey};
     for (std::size_t i = 0; i < kActionCount; ++i) {
         if (KeyCode == codes[i]) {
             RunAction(v, static_cast<Action>(i));
@@ -68,6 +81,15 @@ void Form_KeyDown(Viewer& v, int KeyCode, int /*Shift*/) {
     } else if (KeyCode == 0) {
         SetBorders(v, 1);
     }
+}
+
+void Form_MouseWheel(Viewer& v, int notches) {
+    // A fast spin delivers many notches at once: a bound keeps one event short.
+    constexpr int kMaxNotches = 100;
+    const Action action = notches > 0 ? Action::ScrollUp : Action::ScrollDown;
+    const long count = notches > 0 ? notches : -static_cast<long>(notches);
+    for (long n = std::min<long>(count, kMaxNotches); n > 0; --n)
+        RunAction(v, action);
 }
 
 void Form_ControllerDown(Viewer& v, const toolkit::ControllerInput& input) {

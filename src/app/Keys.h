@@ -14,6 +14,9 @@ void RunAction(Viewer& v, Action action);
 // The exit key saves the view flags and ends the program (throws toolkit::ProgramEnd).
 void Form_KeyDown(Viewer& v, int KeyCode, int Shift);
 
+// Scrolls one step per notch of the mouse wheel, up for positive notches, as the scroll keys do.
+void Form_MouseWheel(Viewer& v, int notches);
+
 // Runs the action of the first [Joystick] setting that lists the input.
 void Form_ControllerDown(Viewer& v, const toolkit::ControllerInput& input);
 

@@ -58,11 +58,20 @@ void FitTextSize(Viewer& v) {
     }
 }
 
-template <class Array, class F>
-void ForEachIndex(Array& array, F&& f) {
-    const int upper = array.UBound();
-    for (int i = 0; i <= upper; ++i)
-        if (auto* control = array.At(i)) f(*control);
+// The item's document when there is one, else the rom's entry of metadata/<name>.dat
+// converted in memory.
+void ParseDocument(Viewer& v, const std::string& metadata, const std::string& name,
+                   const std::string& document_path) {
+    if (!v.FindFile(document_path).empty()) {
+        v.SaxReader->parseURL(document_path);
+        return;
+    }
+    const auto source = import::ResolveDocument(v.dataFiles, {metadata}, v.RomName, name);
+    if (!source.failure.empty()) throw LoadError(document_path, 0, 0, source.failure);
+    if (source.text)
+        v.SaxReader->parseText(*source.text, source.name);
+    else
+        v.SaxReader->parseURL(document_path);
 }
 
 }  // namespace
@@ -94,6 +103,8 @@ void ClearSection(Viewer& v) {
     v.LastImageIndex = -1;
     v.LastLabelIndex = -1;
     v.LastIconIndex = -1;
+    // Bands continue only between surfaces of one load: a reload draws what a fresh start does.
+    v.TileCarry = 0;
 }
 
 void cmdLoad_Click(Viewer& v) {
@@ -116,19 +127,23 @@ void cmdLoad_Click(Viewer& v) {
     ClearSection(v);
     v.pictures.NewLoad();
     v.fileLookups.clear();
+    v.folderListings.Forget();
 
     const std::string metadata = v.sys.AppPath() + "/metadata/";
     for (const std::string& name : names) {
-        const std::string document_path = metadata + v.RomName + "/" + name + ".xml";
+        std::string document_path = metadata + v.RomName + "/" + name + ".xml";
+        // A document named in another case is read; a missing one fails under its own name.
+        if (const std::string& found = v.FindFile(document_path); !found.empty())
+            document_path = found;
         v.doc.InfoText.clear();
         EmptyMacroTables(v.doc);
-        v.SaxReader->parseURL(document_path);
+        ParseDocument(v, metadata, name, document_path);
 
         if (!v.StyleName.empty()) {
-            std::string style_path = metadata + "default/" + v.StyleName + ".sxml";
-            if (!toolkit::Services::FileExists(style_path))
-                style_path = metadata + v.RomName + "/" + v.StyleName + ".sxml";
-            if (toolkit::Services::FileExists(style_path)) {
+            std::string style_path = v.FindFile(metadata + "default/" + v.StyleName + ".sxml");
+            if (style_path.empty())
+                style_path = v.FindFile(metadata + v.RomName + "/" + v.StyleName + ".sxml");
+            if (!style_path.empty()) {
                 EmptyMacroTables(v.doc);
                 v.SaxReader->parseURL(style_path);
             }
@@ -163,12 +178,6 @@ void cmdLoad_Click(Viewer& v) {
         std::cerr << "kavro: the documents need more than " << kLimit
                   << " text runs, icons, images or sections; the rest is not shown\n";
 
-    if (v.CenterPending) {
-        const float offset = v.CenterOffset;
-        ForEachIndex(v.form.lblText, [offset](toolkit::Label& c) { c.Left += offset; });
-        ForEachIndex(v.form.imgIco, [offset](toolkit::Image& c) { c.Left += offset; });
-        ForEachIndex(v.form.imgImage, [offset](toolkit::Image& c) { c.Left += offset; });
-    }
     v.CurrentSection = 1;
     v.Loaded = true;
 }

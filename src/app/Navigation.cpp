@@ -1,5 +1,7 @@
 #include "app/Navigation.h"
 
+#include <algorithm>
+
 namespace kavro::app {
 
 namespace {
@@ -30,14 +32,19 @@ void FindCurrentSection(Viewer& v) {
         const auto* surface = sections.At(i);
         if (!surface) continue;
         const float bottom = surface->Top + surface->Height;
-        if (bottom <= area_bottom && bottom >= area.Top)
-            v.CurrentSection = static_cast<std::int16_t>(i + 1);
+        if (bottom <= area_bottom && bottom >= area.Top) v.CurrentSection = i + 1;
     }
 }
 
 toolkit::PictureBox* Anchor(Viewer& v) {
     if (!v.Loaded) return nullptr;
     return v.form.picSection.At(v.CurrentSection - 1);
+}
+
+// The sections that can be shown: a document past the control limit has more sections than
+// surfaces, and only those with a surface can be gone to.
+int SectionsShown(const Viewer& v) {
+    return std::min(v.doc.SectionCount(), v.form.picSection.UBound() + 1);
 }
 
 void Reanchor(Viewer& v) {
@@ -73,11 +80,11 @@ void cmdDown_Click(Viewer& v) {
 }
 
 void cmdLastSect_Click(Viewer& v) {
-    const int sections = v.doc.SectionCount();
+    const int sections = SectionsShown(v);
     // Without sections there is no section to go back to.
     if (!v.Loaded || sections == 0) return;
     if (v.CurrentSection <= 1)
-        v.CurrentSection = static_cast<std::int16_t>(sections);
+        v.CurrentSection = sections;
     else
         --v.CurrentSection;
     Reanchor(v);
@@ -85,11 +92,36 @@ void cmdLastSect_Click(Viewer& v) {
 
 void cmdNextSect_Click(Viewer& v) {
     if (!v.Loaded) return;
-    const int sections = v.doc.SectionCount();
+    const int sections = SectionsShown(v);
     if (v.CurrentSection < sections)
         ++v.CurrentSection;
     else
         v.CurrentSection = 1;
+    Reanchor(v);
+}
+
+int StepsPerPage(float area_height, float step) {
+    if (!(step > 0) || !(area_height > 0)) return 1;
+    const float steps = (area_height - step) / step;
+    // The bound keeps a degenerate font from turning one key into millions of steps.
+    constexpr float kMaxSteps = 10000;
+    if (!(steps >= 1)) return 1;
+    return static_cast<int>(std::min(steps, kMaxSteps));
+}
+
+void PageUp(Viewer& v) {
+    for (int n = StepsPerPage(v.form.fraScreenArea.Height, v.form.TextHeight("0")); n > 0; --n)
+        cmdUp_Click(v);
+}
+
+void PageDown(Viewer& v) {
+    for (int n = StepsPerPage(v.form.fraScreenArea.Height, v.form.TextHeight("0")); n > 0; --n)
+        cmdDown_Click(v);
+}
+
+void GoToSection(Viewer& v, int k) {
+    if (!v.Loaded || k < 1 || k > v.doc.SectionCount()) return;
+    v.CurrentSection = static_cast<std::int16_t>(k);
     Reanchor(v);
 }
 

@@ -13,6 +13,7 @@
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "app/WindowGeometry.h"
+#include "import/DatImport.h"
 #include "toolkit/DesktopServices.h"
 #include "toolkit/KeyCodes.h"
 #include "toolkit/Screen.h"
@@ -39,8 +40,16 @@ const char* HelpText() {
            "                   (Down,Right,Esc,Space,Ctrl,Alt,A,40,...)\n"
            "  --dump FILE      write the viewer's state as JSON to FILE (- for standard output)\n"
            "                   after the load and the keys (in a window: after every key)\n"
-           "  --help           this text\n"
+           "  --import FILE    write metadata/<rom>/<name>.xml for every game of a move-list\n"
+           "                   or history file (<name>: the file's name without .dat), then end\n"
+           "  --into DIR       with --import: write below DIR instead of metadata/\n"
+           "  --force          with --import: also replace documents the import did not write\n"
+           "  -h, --help       this text\n"
            "  --version        the version\n"
+           "  --               the end of the options: every argument after it is a word\n"
+           "\n"
+           "Each argument is one word, blanks included; a single argument holding blanks is a\n"
+           "whole command line and is split at every blank.\n"
            "\n"
            "Exit status: 0 ended normally, 1 bad command line, 2 bad settings file,\n"
            "3 document could not be loaded, 4 no font or no way to show or write the screen.\n";
@@ -85,15 +94,6 @@ std::string ProgramFolder(const char* argv0) {
     return exe.parent_path().string();
 }
 
-std::string JoinWords(const std::vector<std::string>& words) {
-    std::string line;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        if (i > 0) line += ' ';
-        line += words[i];
-    }
-    return line;
-}
-
 bool WriteDump(const Viewer& v, const std::string& target) {
     const std::string text = DumpState(v) + "\n";
     if (target == "-") {
@@ -120,14 +120,35 @@ FontResult FindFont() {
     return result;
 }
 
+// kavro --import FILE.dat: the summary on standard output, problems included.
+int RunImport(const std::string& file, const std::string& into, bool force) {
+    try {
+        const auto summary = import::ImportDat(file, into, force);
+        std::cout << import::FormatSummary(file, into, summary);
+        return kExitOk;
+    } catch (const import::DatError& e) {
+        std::cerr << "kavro: cannot import: " << e.what() << "\n";
+        return kExitLoad;
+    }
+}
+
 }  // namespace
 
 Options ParseOptions(const std::vector<std::string>& args) {
     Options o;
+    bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0) {
-            o.words.push_back(arg);
+        // After "--" everything is a word: a document may be named "--x".
+        if (options_ended || arg.rfind("--", 0) != 0) {
+            if (!options_ended && arg == "-h")
+                o.help = true;
+            else
+                o.words.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options_ended = true;
             continue;
         }
         std::string name = arg;
@@ -155,10 +176,18 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.keys = ParseKeys(take());
         } else if (name == "--dump") {
             o.dump = take();
+        } else if (name == "--import") {
+            o.import = take();
+        } else if (name == "--into") {
+            o.into = take();
+        } else if (name == "--force") {
+            o.force = true;
         } else {
             throw std::invalid_argument("unknown option " + name + " (see kavro --help)");
         }
     }
+    if ((o.into || o.force) && !o.import)
+        throw std::invalid_argument("--into and --force go with --import FILE.dat");
     return o;
 }
 
@@ -180,6 +209,8 @@ int RunProgram(int argc, char** argv) {
     }
 
     const std::string home = options.home ? *options.home : ProgramFolder(argv[0]);
+    if (options.import)
+        return RunImport(*options.import, options.into.value_or(home + "/metadata"), options.force);
     std::optional<std::string> render = options.render;
     bool fell_back = false;
     std::pair<int, int> screen{1920, 1080};
@@ -202,13 +233,12 @@ int RunProgram(int argc, char** argv) {
 
     const float width_twips = static_cast<float>(screen.first * kTwipsPerPixel);
     const float height_twips = static_cast<float>(screen.second * kTwipsPerPixel);
-    const std::string command_line = JoinWords(options.words);
     std::unique_ptr<toolkit::HeadlessServices> services;
     if (render)
-        services = std::make_unique<toolkit::HeadlessServices>(home, command_line, width_twips,
+        services = std::make_unique<toolkit::HeadlessServices>(home, options.words, width_twips,
                                                                height_twips);
     else
-        services = std::make_unique<toolkit::DesktopServices>(home, command_line, width_twips,
+        services = std::make_unique<toolkit::DesktopServices>(home, options.words, width_twips,
                                                               height_twips);
 
     FontResult font = font_search.get();
@@ -224,6 +254,10 @@ int RunProgram(int argc, char** argv) {
         Form_KeyDown(v, key, shift);
         if (options.dump) WriteDump(v, *options.dump);
     };
+    v.form.MouseWheel = [&v, &options](int notches) {
+        Form_MouseWheel(v, notches);
+        if (options.dump) WriteDump(v, *options.dump);
+    };
     v.form.ControllerDown = [&v, &options](const toolkit::ControllerInput& input) {
         Form_ControllerDown(v, input);
         if (options.dump) WriteDump(v, *options.dump);
@@ -232,15 +266,28 @@ int RunProgram(int argc, char** argv) {
     v.form.AddTimer(&v.form.timLoad, [&v, &options, &loaded] {
         timLoad_Timer(v);
         loaded = true;
-        for (int key : options.keys)
-            Form_KeyDown(v, key, 0);
+        try {
+            for (int key : options.keys)
+                Form_KeyDown(v, key, 0);
+        } catch (const toolkit::ProgramEnd&) {
+            // The exit key among the keys: the state as it stood when it was pressed.
+            if (options.dump) WriteDump(v, *options.dump);
+            throw;
+        }
         if (options.dump) WriteDump(v, *options.dump);
     });
 
     try {
         if (!Main(v)) return kExitUsage;
         if (render) {
-            v.form.Timers().front().tick();
+            // The exit key among --keys ends the run with its status, after the picture of the
+            // screen as it stood when the key was pressed.
+            int status = kExitOk;
+            try {
+                v.form.Timers().front().tick();
+            } catch (const toolkit::ProgramEnd& end) {
+                status = end.status;
+            }
             std::string error;
             if (!toolkit::RenderFormToPng(v.form, *render, &error)) {
                 services->MsgBox("Kavro cannot write the screen to \"" + *render + "\": " + error);
@@ -248,7 +295,7 @@ int RunProgram(int argc, char** argv) {
             }
             if (fell_back)
                 std::cout << "No display available: the screen was rendered to " << *render << "\n";
-            return kExitOk;
+            return status;
         }
         std::string error;
         auto window = toolkit::Window::Create(v.form, &error);

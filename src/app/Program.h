@@ -16,6 +16,11 @@ struct Options {
     bool help = false;
     bool version = false;
     std::vector<std::string> words;     // everything that is not an option
+
+    // kavro --import FILE.dat [--into DIR] [--force]
+    std::optional<std::string> import;  // a move-list or history file
+    std::optional<std::string> into;    // the folder it is imported into
+    bool force = false;                 // replace documents that an import did not write
 };
 
 // Takes the options out of the arguments. Throws std::invalid_argument with a message.

@@ -7,6 +7,7 @@
 #include "app/IniFile.h"
 #include "app/Viewer.h"
 #include "document/Conversions.h"
+#include "toolkit/KeyCodes.h"
 #include "toolkit/Services.h"
 
 namespace kavro::app {
@@ -58,12 +59,24 @@ std::optional<std::string> ReadText(const std::string& path, std::string_view se
                         std::string(expected));
 }
 
-constexpr std::string_view kKeyCodeExpected = "a key code (a whole number from -32768 to 32767)";
+constexpr std::string_view kKeyCodeExpected =
+    "a key code (a key name such as Q, Esc, PageDown or F1, or a whole number from -32768 to "
+    "32767)";
+
+// A number keeps its meaning as a code (rounded, range-checked); only text that is no number
+// at all is looked up as a key name. A number out of range is therefore an error, never a name.
+std::optional<std::int16_t> KeyCodeFromText(const std::string& text) {
+    if (const auto code = document::ToInteger(text)) return code;
+    if (document::ToDouble(text)) return std::nullopt;
+    if (const auto named = toolkit::VirtualKeyFromName(text))
+        return static_cast<std::int16_t>(*named);
+    return std::nullopt;
+}
 
 std::int16_t ReadKeyCode(const std::string& path, std::string_view key,
                          std::string_view default_text) {
     const std::string text = *ReadText(path, kInput, key, default_text);
-    const auto code = document::ToInteger(text);
+    const auto code = KeyCodeFromText(text);
     if (!code) ThrowBadValue(path, kInput, key, text, kKeyCodeExpected);
     return *code;
 }
@@ -119,12 +132,16 @@ SettingsValues ReadSettings(const std::string& app_path) {
     values.ScrollDownKey = ReadKeyCode(path, "ScrollDown", "40");
     values.PrevSectionKey = ReadKeyCode(path, "PrevSection", "37");
     values.NextSectionKey = ReadKeyCode(path, "NextSection", "39");
+    values.PageUpKey = ReadKeyCode(path, "PageUp", "33");
+    values.PageDownKey = ReadKeyCode(path, "PageDown", "34");
+    values.FirstSectionKey = ReadKeyCode(path, "FirstSection", "36");
+    values.LastSectionKey = ReadKeyCode(path, "LastSection", "35");
     values.Zoomed = ReadFlag(path, "Zoomed", "0");
     values.NoImages = ReadFlag(path, "NoImages", "0");
     values.NoFormatting = ReadFlag(path, "NoFormatting", "0");
     // Borders has no default: without it no key shows the control borders.
     if (const auto text = ReadText(path, kInput, "Borders", std::nullopt)) {
-        const auto code = document::ToInteger(*text);
+        const auto code = KeyCodeFromText(*text);
         if (!code) ThrowBadValue(path, kInput, "Borders", *text, kKeyCodeExpected);
         values.BordersKey = *code;
     }
@@ -159,6 +176,10 @@ void LoadSettings(Viewer& v) {
     v.ScrollDownKey = values.ScrollDownKey;
     v.PrevSectionKey = values.PrevSectionKey;
     v.NextSectionKey = values.NextSectionKey;
+    v.PageUpKey = values.PageUpKey;
+    v.PageDownKey = values.PageDownKey;
+    v.FirstSectionKey = values.FirstSectionKey;
+    v.LastSectionKey = values.LastSectionKey;
     v.BordersKey = values.BordersKey;
     v.Zoomed = values.Zoomed;
     v.NoImages = values.NoImages;

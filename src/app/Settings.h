@@ -22,6 +22,7 @@ struct SettingsError : std::runtime_error {
 struct SettingsValues {
     std::int16_t ZoomKey = 17, ExitKey = 27, RemoveImagesKey = 18, RemoveFormattingKey = 32;
     std::int16_t ScrollUpKey = 38, ScrollDownKey = 40, PrevSectionKey = 37, NextSectionKey = 39;
+    std::int16_t PageUpKey = 33, PageDownKey = 34, FirstSectionKey = 36, LastSectionKey = 35;
     std::optional<std::int16_t> BordersKey;
     bool Zoomed = false, NoImages = false, NoFormatting = false;
     ControllerMap ControllerInputs = DefaultControllerMap();

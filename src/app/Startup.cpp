@@ -1,5 +1,8 @@
 #include "app/Startup.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/LoadDriver.h"
 #include "app/Settings.h"
 #include "app/WindowGeometry.h"
@@ -32,14 +35,29 @@ std::vector<std::string> SplitWords(const std::string& command_line) {
     }
 }
 
-std::string RomNameFromWord(const std::string& word) {
+std::vector<std::string> CommandWords(const std::vector<std::string>& arguments) {
+    if (arguments.size() == 1) return SplitWords(arguments.front());
+    return arguments;
+}
+
+std::string RomNameFromWord(const std::string& word,
+                            const std::function<bool(const std::string&)>& folder_exists) {
+    if (folder_exists(word)) return word;
     const std::size_t slash = word.find_last_of("/\\");
-    if (slash == std::string::npos) return word;
-    std::string name = word.substr(slash + 1);
-    // A frontend passes the game's file: the item is its name without the extension.
+    std::string name = slash == std::string::npos ? word : word.substr(slash + 1);
+    // A frontend passes the game's file: the item is its name without the extension. A name
+    // that only begins with a dot has no extension.
     if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
         name.resize(dot);
     return name;
+}
+
+bool ItemFolderExists(const Viewer& v, const std::string& name) {
+    if (name.empty()) return false;
+    // Joined as text, the way the load driver builds the item's path: a word that is an
+    // absolute path must not replace the program folder.
+    std::error_code ec;
+    return std::filesystem::is_directory(v.sys.AppPath() + "/metadata/" + name, ec);
 }
 
 bool Main(Viewer& v) {
@@ -49,13 +67,14 @@ bool Main(Viewer& v) {
         v.sys.MsgBox(UsageMessage());
         return false;
     }
-    const std::vector<std::string> words = SplitWords(command_line);
+    const std::vector<std::string> words = CommandWords(v.sys.Arguments());
     // A single word (or only blanks) names no document: going on would load something the
     // user did not ask for.
     if (words.size() < 2 || words[0].empty())
         throw CommandLineError("The command line \"" + command_line +
                                "\" names no document.\n\nUSAGE:  kavro rom docname [stylename]");
-    v.RomName = RomNameFromWord(words[0]);
+    v.RomName = RomNameFromWord(
+        words[0], [&v](const std::string& name) { return ItemFolderExists(v, name); });
     if (v.RomName.empty())
         throw CommandLineError("The command line \"" + command_line + "\" names no item: \"" +
                                words[0] + "\" ends in a separator.");

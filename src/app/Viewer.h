@@ -13,6 +13,7 @@
 #include "document/ContentHandler.h"
 #include "document/ConvertedDocument.h"
 #include "document/SaxReader.h"
+#include "import/DatImport.h"
 #include "layout/LayoutState.h"
 #include "layout/Load.h"
 #include "toolkit/Services.h"
@@ -37,6 +38,8 @@ struct Viewer : layout::LayoutState {
     // Settings file.
     std::int16_t ZoomKey = 17, ExitKey = 27, RemoveImagesKey = 18, RemoveFormattingKey = 32;
     std::int16_t ScrollUpKey = 38, ScrollDownKey = 40, PrevSectionKey = 37, NextSectionKey = 39;
+    // Paging keys: PageUp, PageDown, Home and End.
+    std::int16_t PageUpKey = 33, PageDownKey = 34, FirstSectionKey = 36, LastSectionKey = 35;
     std::optional<std::int16_t> BordersKey;  // optional key that toggles control borders
     bool Zoomed = false, NoImages = false, NoFormatting = false;
     bool BordersShown = false;
@@ -48,12 +51,15 @@ struct Viewer : layout::LayoutState {
     document::HandlerContext handlerContext;
     std::unique_ptr<document::SaxReader> SaxReader;
     std::unique_ptr<document::ContentHandler> DocHandler;
+    // Indexes of the move-list and history files that documents were converted from.
+    import::DatLibrary dataFiles;
 
     // What layout and painting work with, for the current view.
     layout::Load Layout() { return {form, doc, *this, sys, RomName, NoImages, NoFormatting}; }
 
     // Viewing.
-    std::int16_t CurrentSection = 0;
+    // Wider than the control indices: a load can show 32768 surfaces (indices 0 to 32767).
+    int CurrentSection = 0;
     bool Loaded = false;  // a load has finished
 };
 

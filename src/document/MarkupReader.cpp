@@ -1,5 +1,7 @@
 #include "document/MarkupReader.h"
 
+#include "document/CaseFold.h"
+
 namespace kavro::document {
 
 namespace {
@@ -33,7 +35,14 @@ std::string PrepareLine(std::string_view line) {
     return std::string(line);
 }
 
-std::vector<std::string> SplitFields(std::string_view line) { return Split(line, '|'); }
+std::vector<std::string> SplitFields(std::string_view line) {
+    return Split(line, '|');
+}
+
+bool IsLongField(std::string_view field) {
+    // Most fields are long in bytes already; only short ones need counting.
+    return field.size() > 8 || CharacterCount(field) > 2;
+}
 
 FieldCode Classify(std::string_view field) {
     if (field.size() < 3) return FieldCode::Text;
@@ -57,7 +66,7 @@ std::string CodeValue(std::string_view field) {
 bool IsShownShortField(const std::vector<std::string>& fields, std::size_t j) {
     if (j >= fields.size()) return false;
     const std::string& field = fields[j];
-    if (field.size() > 2) return true;
+    if (IsLongField(field)) return true;
     if (j + 1 == fields.size()) return true;
     return !field.empty() && field != "~";
 }
@@ -70,9 +79,9 @@ std::string ShortRunText(std::string_view field) {
 }
 
 int FindMacro(const MacroTable& table, std::string_view name) {
-    const std::string wanted = ToLower(name);
+    const std::string wanted = FoldCase(name);
     for (int i = 1; i <= table.UBound(); ++i)
-        if (ToLower(FieldText(table.Get(0, i))) == wanted) return i;
+        if (FoldCase(FieldText(table.Get(0, i))) == wanted) return i;
     return 1;
 }
 

@@ -19,6 +19,8 @@ std::vector<std::string> SplitLines(std::string_view markup);
 std::string PrepareLine(std::string_view line);
 // Fields split at every "|".
 std::vector<std::string> SplitFields(std::string_view line);
+// Whether a field has three or more characters (code points, not bytes).
+bool IsLongField(std::string_view field);
 // A field of three or more characters whose first three, ignoring case, are "fs=", "ic=",
 // "im=", "fed", "bg=" or "bge" (tested in that order) is a code; anything else is text.
 FieldCode Classify(std::string_view field);
@@ -29,7 +31,8 @@ std::string CodeValue(std::string_view field);
 bool IsShownShortField(const std::vector<std::string>& fields, std::size_t j);
 // The text of a short run: every "~" removed.
 std::string ShortRunText(std::string_view field);
-// Column of the first macro whose name (field 0) matches ignoring case, else 1.
+// Column of the first macro whose name (field 0) matches ignoring case (in any script),
+// else 1.
 int FindMacro(const MacroTable& table, std::string_view name);
 
 // The four values of an image code ("src,width,height,stretch"); missing ones are empty.

@@ -18,6 +18,9 @@
 #include <string_view>
 #include <system_error>
 
+#include "encoding/Transcoder.h"
+#include "encoding/XmlEncoding.h"
+
 namespace kavro::document {
 
 namespace {
@@ -92,10 +95,11 @@ struct Position {
 // No exception ever crosses expat: a failure stops the parser and is rethrown by Feed.
 class ParseRun {
   public:
+    // utf8: the bytes are UTF-8 whatever the declaration says (they were converted).
     ParseRun(ContentHandler* handler, const ReaderLimits& limits, bool prohibit_dtd,
-             std::string name)
+             std::string name, bool utf8)
         : handler_(handler), limits_(limits), prohibit_dtd_(prohibit_dtd), name_(std::move(name)) {
-        parser_.reset(XML_ParserCreate(nullptr));
+        parser_.reset(XML_ParserCreate(utf8 ? "UTF-8" : nullptr));
         if (!parser_) throw LoadError(name_, 0, 0, "cannot create the XML parser");
         XML_Parser p = parser_.get();
         XML_SetUserData(p, this);
@@ -315,13 +319,99 @@ void SaxReader::putFeature(const std::string& name, bool value) {
     prohibit_dtd_ = value;
 }
 
-void SaxReader::parseURL(const std::string& path) {
+namespace {
+
+// Bytes read before the parse starts, to find the encoding: enough for any declaration that
+// is not padded with kilobytes of blanks.
+constexpr std::size_t kHeadBytes = 4096;
+
+// Reads a whole file or text through one parse. read(buffer, size) fills up to size bytes and
+// returns how many; 0 ends the input.
+//
+// Encodings: the parser reads UTF-8, UTF-16, ISO-8859-1 and US-ASCII itself (and windows-1252
+// through its byte map). Every other encoding the C library's iconv knows is converted to UTF-8
+// in front of the parser, which is told the bytes are UTF-8. The parser's own hook for unknown
+// encodings cannot take them: it needs every character's length from its first byte, no more
+// than four bytes and nothing beyond U+FFFF, which rules out stateful encodings (ISO-2022-JP,
+// UTF-7), GB18030, UTF-32 and EBCDIC. Line feeds survive conversion and the parser counts
+// columns in characters, so its positions stay those of the original text.
+template <typename Read>
+void ParseBytes(ContentHandler* handler, const ReaderLimits& limits, bool prohibit_dtd,
+                const std::string& name, std::size_t chunk_bytes, Read&& read) {
     const std::string too_large = "document is larger than " + Mebibytes(limits.maxDocumentBytes);
+    std::uint64_t total = 0;
+    const auto count = [&](std::size_t got) {
+        total += got;
+        if (total > limits.maxDocumentBytes) throw LoadError(name, 0, 0, too_large);
+    };
+    std::string head(kHeadBytes, '\0');
+    std::size_t head_size = 0;
+    while (head_size < head.size()) {
+        const std::size_t got = read(head.data() + head_size, head.size() - head_size);
+        if (got == 0) break;
+        head_size += got;
+    }
+    head.resize(head_size);
+    count(head_size);
+
+    const encoding::EncodingChoice choice = encoding::ChooseEncoding(head);
+    std::unique_ptr<encoding::Transcoder> transcoder;
+    if (!choice.convertFrom.empty()) {
+        transcoder = encoding::Transcoder::Open(choice.convertFrom);
+        if (!transcoder && !choice.parserReadsDeclaration)
+            throw LoadError(name, choice.namePosition.line, choice.namePosition.column,
+                            "unknown encoding");
+        // Otherwise the parser reports the name it does not know, at its place.
+    }
+
+    ParseRun run(handler, limits, prohibit_dtd, name, transcoder != nullptr);
+    if (!transcoder) {
+        for (std::size_t at = 0; at < head.size(); at += chunk_bytes) {
+            const std::size_t size = std::min(chunk_bytes, head.size() - at);
+            std::memcpy(run.Buffer(size), head.data() + at, size);
+            run.FeedBuffer(size, false);
+        }
+        for (;;) {
+            const std::size_t got = read(run.Buffer(chunk_bytes), chunk_bytes);
+            count(got);
+            run.FeedBuffer(got, got == 0);
+            if (got == 0) return;
+        }
+    }
+
+    std::string converted;
+    const auto convert = [&](std::string_view bytes, bool final) {
+        converted.clear();
+        const auto failure = transcoder->Convert(bytes, final, &converted);
+        // What converted before a failure goes to the parser first: an earlier error in the
+        // markup is reported before the bytes that do not convert.
+        for (std::size_t at = 0; at < converted.size(); at += chunk_bytes)
+            run.Feed(converted.data() + at, std::min(chunk_bytes, converted.size() - at), false);
+        if (failure)
+            throw LoadError(name, failure->where.line, failure->where.column, failure->reason);
+        if (final) run.Feed(nullptr, 0, true);
+    };
+    convert(head, head_size < kHeadBytes);
+    if (head_size < kHeadBytes) return;
+    std::string buffer(chunk_bytes, '\0');
+    for (;;) {
+        const std::size_t got = read(buffer.data(), chunk_bytes);
+        count(got);
+        convert(std::string_view(buffer.data(), got), got == 0);
+        if (got == 0) return;
+    }
+}
+
+}  // namespace
+
+void SaxReader::parseURL(const std::string& path) {
     std::error_code ignored;
     const std::filesystem::path file_path(path);
     if (std::filesystem::is_regular_file(file_path, ignored)) {
         const std::uintmax_t size = std::filesystem::file_size(file_path, ignored);
-        if (!ignored && size > limits.maxDocumentBytes) throw LoadError(path, 0, 0, too_large);
+        if (!ignored && size > limits.maxDocumentBytes)
+            throw LoadError(path, 0, 0,
+                            "document is larger than " + Mebibytes(limits.maxDocumentBytes));
     }
 
     errno = 0;
@@ -332,38 +422,32 @@ void SaxReader::parseURL(const std::string& path) {
             path, 0, 0,
             "cannot open file" + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
     }
-
-    ParseRun run(contentHandler, limits, prohibit_dtd_, path);
-    std::uint64_t total = 0;
-    for (;;) {
-        char* buffer = run.Buffer(chunk_bytes_);
-        const std::size_t got = std::fread(buffer, 1, chunk_bytes_, file.get());
-        if (got < chunk_bytes_ && std::ferror(file.get())) {
-            const int error = errno;
-            throw LoadError(
-                path, 0, 0,
-                "cannot read file" + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
-        }
-        total += got;
-        if (total > limits.maxDocumentBytes) throw LoadError(path, 0, 0, too_large);
-        const bool final = got == 0;
-        run.FeedBuffer(got, final);
-        if (final) return;
-    }
+    ParseBytes(contentHandler, limits, prohibit_dtd_, path, chunk_bytes_,
+               [&](char* buffer, std::size_t size) {
+                   const std::size_t got = std::fread(buffer, 1, size, file.get());
+                   if (got < size && std::ferror(file.get())) {
+                       const int error = errno;
+                       throw LoadError(
+                           path, 0, 0,
+                           "cannot read file" +
+                               (error != 0 ? std::string(": ") + std::strerror(error) : ""));
+                   }
+                   return got;
+               });
 }
 
 void SaxReader::parseText(const std::string& text, const std::string& name) {
     if (text.size() > limits.maxDocumentBytes)
         throw LoadError(name, 0, 0,
                         "document is larger than " + Mebibytes(limits.maxDocumentBytes));
-    ParseRun run(contentHandler, limits, prohibit_dtd_, name);
     std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t size = std::min(chunk_bytes_, text.size() - at);
-        run.Feed(text.data() + at, size, false);
-        at += size;
-    }
-    run.Feed(nullptr, 0, true);
+    ParseBytes(contentHandler, limits, prohibit_dtd_, name, chunk_bytes_,
+               [&](char* buffer, std::size_t size) {
+                   const std::size_t got = std::min(size, text.size() - at);
+                   std::memcpy(buffer, text.data() + at, got);
+                   at += got;
+                   return got;
+               });
 }
 
 }  // namespace kavro::document

@@ -9,11 +9,10 @@ namespace {
 // The item's own folder first, then the default folder; empty when neither has the file.
 std::string FindItemFile(const Load& v, const char* folder, const std::string& name) {
     const std::string metadata = v.sys.AppPath() + "/metadata/";
-    const std::string own = metadata + v.RomName + "/" + folder + "/" + name;
-    if (v.state.FileExists(own)) return own;
-    const std::string fallback = metadata + "default/" + folder + "/" + name;
-    if (v.state.FileExists(fallback)) return fallback;
-    return std::string();
+    if (const std::string& own = v.state.FindFile(metadata + v.RomName + "/" + folder + "/" + name);
+        !own.empty())
+        return own;
+    return v.state.FindFile(metadata + "default/" + folder + "/" + name);
 }
 
 void HideNextField(std::vector<std::string>& fields, std::size_t j) {

@@ -18,6 +18,8 @@ struct LayoutContext {
     // Per line.
     int line_first_label = -1, line_first_icon = -1, line_first_image = -1;
     double line_bottom = -1;
+    // What this section placed: first indices and the lowest line bottom.
+    LayoutState::PlacedContent placed{};
 
     void RaiseLineBottom(double bottom) {
         if (bottom > line_bottom) line_bottom = bottom;

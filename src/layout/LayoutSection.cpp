@@ -29,7 +29,12 @@ double BottomOfLastPlaced(const LayoutContext& c) {
 
 void EndLine(LayoutContext& c) {
     auto& f = c.v.form;
-    if (c.line_bottom == -1) c.line_bottom = BottomOfLastPlaced(c);
+    // Every item of a line ends on the line bottom, so the content ends on the last line
+    // that placed something.
+    if (c.line_bottom == -1)
+        c.line_bottom = BottomOfLastPlaced(c);
+    else if (c.line_bottom > c.placed.Bottom)
+        c.placed.Bottom = c.line_bottom;
     const auto bottom = static_cast<float>(c.line_bottom);
 
     if (c.line_first_icon >= 0) {
@@ -57,7 +62,7 @@ void EndLine(LayoutContext& c) {
 
 void HandleField(LayoutContext& c, std::vector<std::string>& fields, std::size_t j) {
     const std::string field = fields[j];
-    if (field.size() > 2) {
+    if (document::IsLongField(field)) {
         switch (document::Classify(field)) {
             case FieldCode::FontStart:
                 c.font_macro = FindFontMacro(c.v, document::CodeValue(field));
@@ -94,6 +99,7 @@ void LayoutSection(const Load& v, int s) {
 
     auto& f = v.form;
     v.state.LastPlacedKind.clear();
+    v.state.SectionContent = {};
     if (s > 0) f.picSection.Load(s);
     toolkit::PictureBox* surface = f.picSection.At(s);
     // Past the control limit there is no surface to lay anything out on.
@@ -108,7 +114,9 @@ void LayoutSection(const Load& v, int s) {
     surface->Width = area.Width;
     surface->Height = area.Height;
 
-    if (v.state.LastLabelIndex == 0) {
+    // Element 0 gets the base size only while it holds no run of this load: a first section
+    // of a single run has put its own size on it.
+    if (v.state.LastLabelIndex == 0 && !f.lblText[0].Visible) {
         f.lblText[0].SetFontSize(f.FontSize());
         f.lblText[0].SetAutoSize(true);
     }
@@ -116,6 +124,7 @@ void LayoutSection(const Load& v, int s) {
     LayoutContext c{v, surface};
     c.y = 0.025 * surface->Height;
     c.x0 = c.x = 0.05 * surface->Width;
+    c.placed.Bottom = c.y;
 
     for (const std::string& raw : lines) {
         std::vector<std::string> fields = document::SplitFields(document::PrepareLine(raw));
@@ -127,6 +136,7 @@ void LayoutSection(const Load& v, int s) {
     }
 
     surface->Visible = true;
+    v.state.SectionContent = c.placed;
     v.state.LastLabelIndex = static_cast<std::int16_t>(f.lblText.UBound());
     v.state.LastIconIndex = static_cast<std::int16_t>(f.imgIco.UBound());
     v.state.LastImageIndex = static_cast<std::int16_t>(f.imgImage.UBound());

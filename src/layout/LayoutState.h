@@ -10,6 +10,7 @@
 
 #include "document/ConvertedDocument.h"
 #include "imaging/PictureFiles.h"
+#include "layout/FolderListings.h"
 #include "toolkit/Services.h"
 
 namespace kavro::layout {
@@ -28,6 +29,13 @@ struct LayoutState {
     std::vector<BackgroundRegion> BackgroundRegions{BackgroundRegion{}};
     std::int16_t LastLabelIndex = -1, LastIconIndex = -1, LastImageIndex = -1;
     std::string LastPlacedKind;
+    // What the latest LayoutSection placed on its surface, for PaintSection: the first index
+    // of each kind it used (-1: none) and the bottom of its content (its top margin when it
+    // placed nothing).
+    struct PlacedContent {
+        int FirstLabel = -1, FirstIcon = -1, FirstImage = -1;
+        double Bottom = 0;
+    } SectionContent;
     bool CenterPending = false;
     float CenterOffset = 0;
     float TileCarry = 0;
@@ -35,11 +43,15 @@ struct LayoutState {
     // Fitted sizes by (base size, percentage): a section of many runs in one font costs one
     // search.
     std::map<std::pair<float, double>, float> fittedSizes;
-    // Normal-file lookups of the current load: a file named many times is looked up once.
-    std::unordered_map<std::string, bool> fileLookups;
-    bool FileExists(const std::string& path) {
-        auto [it, added] = fileLookups.try_emplace(path, false);
-        if (added) it->second = toolkit::Services::FileExists(path);
+    // Normal-file lookups of the current load: a file named many times is looked up once, and
+    // a folder is listed at most once to match names written in another case.
+    std::unordered_map<std::string, std::string> fileLookups;
+    FolderListings folderListings;
+    // The path of the normal file named by path, ignoring the case of its file name; empty
+    // when there is none.
+    const std::string& FindFile(const std::string& path) {
+        auto [it, added] = fileLookups.try_emplace(path);
+        if (added) it->second = folderListings.Find(path);
         return it->second;
     }
 };

@@ -16,7 +16,7 @@ struct Load {
     SectionForm& form;
     const document::ConvertedDocument& doc;
     LayoutState& state;
-    toolkit::Services& sys;      // the program folder, and the beep of a short background
+    toolkit::Services& sys;      // the program folder
     const std::string& RomName;  // the item whose folders are searched before the default one
     bool NoImages = false;
     bool NoFormatting = false;

@@ -21,15 +21,26 @@ double BottomOfLast(const toolkit::ControlArray<T>& array) {
     return last ? static_cast<double>(last->Top + last->Height) : 0;
 }
 
-// The content bottom: the lowest bottom edge among the last label, icon and placeholder.
+// The content bottom: the lowest bottom edge of what the section placed on its own surface
+// (items of other sections, and the hidden design-time elements, are not its content).
 double ContentBottom(const Load& v) {
-    const auto& f = v.form;
-    double bottom = BottomOfLast(f.lblText);
-    const double icon = BottomOfLast(f.imgIco);
-    if (icon > bottom) bottom = icon;
-    const double holder = BottomOfLast(f.imgPH);
-    if (holder > bottom) bottom = holder;
-    return bottom;
+    return v.state.SectionContent.Bottom;
+}
+
+// Moves what the section placed by dx, so that it keeps its screen column when its surface
+// moves the other way.
+void ShiftContent(const Load& v, float dx) {
+    auto& f = v.form;
+    const auto& placed = v.state.SectionContent;
+    auto shift = [dx](auto& array, int first) {
+        if (first < 0) return;
+        for (int i = first; i <= array.UBound(); ++i)
+            if (auto* control = array.At(i)) control->Left += dx;
+    };
+    shift(f.lblText, placed.FirstLabel);
+    shift(f.imgIco, placed.FirstIcon);
+    shift(f.imgImage, placed.FirstImage);
+    shift(f.imgPH, placed.FirstImage);
 }
 
 // Adds step to height until done(height); bounded.
@@ -42,11 +53,10 @@ void Grow(float& height, double step, Done done) {
 
 std::string FindBackgroundPicture(const Load& v, const std::string& source) {
     const std::string metadata = v.sys.AppPath() + "/metadata/";
-    const std::string preferred = metadata + "default/images/" + source;
-    if (v.state.FileExists(preferred)) return preferred;
-    const std::string own = metadata + v.RomName + "/images/" + source;
-    if (v.state.FileExists(own)) return own;
-    return std::string();
+    if (const std::string& preferred = v.state.FindFile(metadata + "default/images/" + source);
+        !preferred.empty())
+        return preferred;
+    return v.state.FindFile(metadata + v.RomName + "/images/" + source);
 }
 
 }  // namespace
@@ -62,10 +72,7 @@ void PaintSection(const Load& v, int n) {
 
     double band_width = area.Width;
     v.state.CenterOffset = 0;
-    if (row.Style && *row.Style == "3") {
-        band_width = f.Width;
-        v.state.CenterOffset = (f.Width - area.Width) / 2;
-    }
+    if (row.Style && *row.Style == "3") band_width = f.Width;
 
     // The picture, when it can be shown: an undecodable or empty one counts as none.
     toolkit::PicturePtr picture;
@@ -119,8 +126,12 @@ void PaintSection(const Load& v, int n) {
             known = false;
         if (known) height = static_cast<float>(content + 0.025 * area.Height);
     } else if (*style == 3) {
+        // The surface spans the window; its content stays in the column of every other
+        // section's, so it moves right by as much as the surface's left edge moved left.
+        v.state.CenterOffset = surface->Left;
         surface->Left = 0;
         surface->Width = f.Width;
+        ShiftContent(v, v.state.CenterOffset);
         v.state.CenterPending = true;
         const double content = ContentBottom(v);
         Grow(height, area.Height, [&](float h) { return !(h < content); });
@@ -142,7 +153,6 @@ void PaintSection(const Load& v, int n) {
     }
 
     // Continuous: the bands go on from the surface above when it shows the same picture.
-    const double count = (surface_height + v.state.TileCarry) / band_height;
     const BackgroundRegion previous =
         n - 1 < static_cast<int>(v.state.BackgroundRegions.size())
             ? v.state.BackgroundRegions[static_cast<std::size_t>(n - 1)]
@@ -160,16 +170,19 @@ void PaintSection(const Load& v, int n) {
         y = band_height;
         v.state.TileCarry = 0;
     }
-    for (int i = 0; i <= count - 1 && i < kMaxBands; ++i, y += band_height)
+    // Counted with the carry this surface actually continues (none when it starts afresh), so
+    // that the bands reach the bottom edge and no further than into one last band.
+    const double count = (surface_height + v.state.TileCarry) / band_height;
+    int drawn = 0;
+    for (int i = 0; i <= count - 1 && drawn < kMaxBands; ++i, ++drawn, y += band_height)
         draw(y);
-    if (y > surface_height) {
-        v.state.TileCarry = static_cast<float>(band_height - (y - surface_height));
-    } else if (y < surface_height) {
-        v.sys.Beep();
-    } else {
-        // The last band ended exactly at the bottom edge: the next surface starts afresh.
-        v.state.TileCarry = 0;
-    }
+    // Rounding may leave a sliver uncovered: close it rather than leave it black.
+    for (; y < surface_height && drawn < kMaxBands; ++drawn, y += band_height)
+        draw(y);
+    // The part of the last band on this surface, in [0, T): the next surface shows the rest.
+    // A last band that ends exactly at the bottom edge leaves nothing to continue.
+    const double carry = y > surface_height ? band_height - (y - surface_height) : 0;
+    v.state.TileCarry = carry > 0 && carry < band_height ? static_cast<float>(carry) : 0;
 }
 
 }  // namespace kavro::layout

@@ -27,15 +27,20 @@ int Allocate(Array& array, bool& first, std::int16_t last_index) {
 }  // namespace
 
 int AllocateLabel(LayoutContext& c) {
-    return Allocate(c.v.form.lblText, c.first_label, c.v.state.LastLabelIndex);
+    const int index = Allocate(c.v.form.lblText, c.first_label, c.v.state.LastLabelIndex);
+    if (c.placed.FirstLabel == -1) c.placed.FirstLabel = index;
+    return index;
 }
 int AllocateIcon(LayoutContext& c) {
-    return Allocate(c.v.form.imgIco, c.first_icon, c.v.state.LastIconIndex);
+    const int index = Allocate(c.v.form.imgIco, c.first_icon, c.v.state.LastIconIndex);
+    if (c.placed.FirstIcon == -1) c.placed.FirstIcon = index;
+    return index;
 }
 int AllocateImage(LayoutContext& c) {
     auto& f = c.v.form;
     const int index = Allocate(f.imgImage, c.first_image, c.v.state.LastImageIndex);
     if (index > 0) f.imgPH.Load(index);
+    if (c.placed.FirstImage == -1) c.placed.FirstImage = index;
     return index;
 }
 

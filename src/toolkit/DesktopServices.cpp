@@ -3,13 +3,19 @@
 #include <SDL.h>
 #include <unistd.h>
 
+#include <iostream>
+
 namespace kavro::toolkit {
 
 void DesktopServices::MsgBox(const std::string& text) {
     HeadlessServices::MsgBox(text);
     // A dialog needs a running video subsystem; without one the stderr copy is all there is.
-    if (SDL_WasInit(SDL_INIT_VIDEO) != 0)
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Kavro", text.c_str(), nullptr);
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
+    // The box can fail where the desktop lacks what SDL shows it with (on Wayland the zenity
+    // helper): the text is on stderr already, so say only why no box appeared.
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Kavro", text.c_str(), nullptr) != 0)
+        std::cerr << "kavro: the message box could not be shown: " << SDL_GetError() << "\n"
+                  << std::flush;
 }
 
 void DesktopServices::Beep() {

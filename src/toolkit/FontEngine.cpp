@@ -209,7 +209,9 @@ CharFacts FactsOf(char32_t c) {
     CharFacts facts;
     // Joiners are formatting characters, but they only mean something with their neighbour.
     facts.mark = IsMarkCategory(category) || c == 0x200C || c == 0x200D;
-    const hb_script_t script = hb_unicode_script(data, c);
+    hb_script_t script = hb_unicode_script(data, c);
+    // Japanese writes kana and kanji in one phrase, and the three are shaped alike: one piece.
+    if (script == HB_SCRIPT_HIRAGANA || script == HB_SCRIPT_KATAKANA) script = HB_SCRIPT_HAN;
     if (script != HB_SCRIPT_COMMON && script != HB_SCRIPT_INHERITED) facts.script = script;
     const FriBidiCharType type = fribidi_get_bidi_type(static_cast<FriBidiChar>(c));
     facts.right_to_left = FRIBIDI_IS_RTL(type) || type == FRIBIDI_TYPE_AN;
@@ -228,6 +230,26 @@ bool IsCjk(char32_t c) {
     const hb_script_t script = hb_unicode_script(UnicodeData(), c);
     return script == HB_SCRIPT_HAN || script == HB_SCRIPT_HIRAGANA ||
            script == HB_SCRIPT_KATAKANA || InRange(c, 0x3000, 0x303F) || InRange(c, 0xFF00, 0xFFEF);
+}
+
+// Latin-1 numbers and signs (fractions, superscripts, currency, degree, ...): neutral in
+// direction, but glyphs of their own, which a fallback face draws at its own narrow advance
+// and crams between its wide characters.
+bool IsLatinSign(char32_t c) {
+    switch (c) {
+        case 0xA0:
+        case 0xA1:
+        case 0xA7:
+        case 0xAB:
+        case 0xAD:
+        case 0xB6:
+        case 0xB7:
+        case 0xBB:
+        case 0xBF:
+            return false;  // no-break space, soft hyphen and punctuation
+        default:
+            return InRange(c, 0x00A0, 0x00BF);
+    }
 }
 
 struct Extent {
@@ -529,16 +551,19 @@ struct FontEngine::Impl {
         }
         // Spaces and punctuation inside fallback text keep its face where it has them, so
         // a phrase is shaped as one piece. Symbols (arrows, +) go to the first face that has
-        // them, as everywhere else.
+        // them, as everywhere else; Latin-1 signs the main face has stay in it, measured and
+        // drawn at its advance.
         for (std::size_t i = 1; i < chars.size(); ++i) {
             CharInfo& c = chars[i];
             const CharInfo& prev = chars[i - 1];
             if (c.kind != CharInfo::kNeutral || c.symbol || prev.face == kMainFace ||
                 c.face == prev.face || c.right_to_left != prev.right_to_left)
                 continue;
-            TTF_Font* font = FaceFont(prev.face, points);
             std::size_t at = c.begin;
-            if (font && TTF_GlyphIsProvided32(font, NextCodePoint(line, &at))) c.face = prev.face;
+            const char32_t cp = NextCodePoint(line, &at);
+            if (c.face == kMainFace && IsLatinSign(cp)) continue;
+            TTF_Font* font = FaceFont(prev.face, points);
+            if (font && TTF_GlyphIsProvided32(font, cp)) c.face = prev.face;
         }
         return chars;
     }

@@ -74,6 +74,9 @@ class Form {
     std::function<void(int key_code, int shift)> KeyDown;
     // A controller press, and its repeats while it is held.
     std::function<void(const ControllerInput&)> ControllerDown;
+    // The mouse wheel turned by whole notches: positive away from the user (up), negative
+    // towards the user (down).
+    std::function<void(int notches)> MouseWheel;
     std::function<void()> Resize;
     void AddTimer(Timer* timer, std::function<void()> tick);
     struct TimerSlot {

@@ -51,6 +51,21 @@ constexpr std::array<KeyPair, 6> kOemTable{{
     {SDLK_QUOTE, 222},
 }};
 
+// The keypad with NumLock off.
+constexpr std::array<KeyPair, 11> kKeypadWithoutNumLock{{
+    {SDLK_KP_0, 45},
+    {SDLK_KP_1, 35},
+    {SDLK_KP_2, 40},
+    {SDLK_KP_3, 34},
+    {SDLK_KP_4, 37},
+    {SDLK_KP_5, 12},
+    {SDLK_KP_6, 39},
+    {SDLK_KP_7, 36},
+    {SDLK_KP_8, 38},
+    {SDLK_KP_9, 33},
+    {SDLK_KP_PERIOD, 46},
+}};
+
 constexpr std::array<SDL_Keycode, 24> kFunctionKeys{
     SDLK_F1,  SDLK_F2,  SDLK_F3,  SDLK_F4,  SDLK_F5,  SDLK_F6,  SDLK_F7,  SDLK_F8,
     SDLK_F9,  SDLK_F10, SDLK_F11, SDLK_F12, SDLK_F13, SDLK_F14, SDLK_F15, SDLK_F16,
@@ -95,8 +110,12 @@ std::optional<int> ParseNumber(std::string_view s, int lo, int hi) {
 
 }  // namespace
 
-int VirtualKeyFromSdl(int sdl_keycode) {
+int VirtualKeyFromSdl(int sdl_keycode, bool num_lock) {
     const SDL_Keycode key = sdl_keycode;
+    if (!num_lock) {
+        for (const KeyPair& p : kKeypadWithoutNumLock)
+            if (p.sdl == key) return p.vk;
+    }
     if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
     if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
     for (std::size_t i = 0; i < kFunctionKeys.size(); ++i)

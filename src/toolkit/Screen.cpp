@@ -659,11 +659,18 @@ struct Window::Impl {
                 return false;
             case SDL_KEYDOWN: {
                 if (!held_keys.Accept(ev.key.keysym.scancode)) return false;
-                const int vk = VirtualKeyFromSdl(ev.key.keysym.sym);
                 const Uint16 mod = ev.key.keysym.mod;
+                const int vk = VirtualKeyFromSdl(ev.key.keysym.sym, (mod & KMOD_NUM) != 0);
                 const int shift = ((mod & KMOD_SHIFT) ? 1 : 0) | ((mod & KMOD_CTRL) ? 2 : 0) |
                                   ((mod & KMOD_ALT) ? 4 : 0);
                 if (vk != 0 && form.KeyDown) form.KeyDown(vk, shift);
+                return true;
+            }
+            case SDL_MOUSEWHEEL: {
+                int notches = ev.wheel.y;
+                if (ev.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+                if (notches == 0 || !form.MouseWheel) return false;
+                form.MouseWheel(notches);
                 return true;
             }
             case SDL_WINDOWEVENT:

@@ -46,7 +46,8 @@ class VideoSession {
 
 // The window backend: one borderless window at the form's position and size. Run() handles
 // events until the program ends: key-downs (with auto-repeat) go to Form::KeyDown as virtual-key
-// codes (keys held as the window appeared are ignored until released), due timers tick, and the
+// codes (keys held as the window appeared are ignored until released), wheel notches go to
+// Form::MouseWheel, due timers tick, and the
 // screen is drawn again only after something was handled, so an idle viewer waits without using the
 // processor.
 class Window {

@@ -17,6 +17,19 @@ bool Services::FileExists(const std::string& path) {
     return !ec && std::filesystem::is_regular_file(status);
 }
 
+HeadlessServices::HeadlessServices(std::string app_path, std::vector<std::string> arguments,
+                                   float screen_width_twips, float screen_height_twips)
+    : app_path_(std::move(app_path)),
+      arguments_(std::move(arguments)),
+      width_(screen_width_twips),
+      height_(screen_height_twips) {
+    // The text that messages show: the words joined by blanks.
+    for (std::size_t i = 0; i < arguments_.size(); ++i) {
+        if (i > 0) command_line_ += ' ';
+        command_line_ += arguments_[i];
+    }
+}
+
 void HeadlessServices::MsgBox(const std::string& text) {
     std::cerr << text << "\n" << std::flush;
     last_message_ = text;

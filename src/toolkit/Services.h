@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace kavro::toolkit {
 
@@ -12,12 +13,15 @@ struct ProgramEnd {
 
 // The process services the viewer needs from its platform.
 class Services {
-public:
+  public:
     virtual ~Services() = default;
     // The program's folder, without a trailing separator.
     virtual std::string AppPath() const = 0;
     // Everything after the program name, as one string.
     virtual std::string CommandLine() const = 0;
+    // The words after the program name as the platform handed them over. A platform (or a
+    // launcher) that passes the whole command line as one text gives one word.
+    virtual std::vector<std::string> Arguments() const = 0;
     // The whole screen, in twips.
     virtual float ScreenWidth() const = 0;
     virtual float ScreenHeight() const = 0;
@@ -48,16 +52,22 @@ public:
 // Services of a run without a display (tests and --render): messages go to stderr only,
 // beeps are counted.
 class HeadlessServices : public Services {
-public:
+  public:
     HeadlessServices(std::string app_path, std::string command_line, float screen_width_twips,
                      float screen_height_twips)
         : app_path_(std::move(app_path)),
           command_line_(std::move(command_line)),
           width_(screen_width_twips),
-          height_(screen_height_twips) {}
+          height_(screen_height_twips) {
+        if (!command_line_.empty()) arguments_.push_back(command_line_);
+    }
+    // The words one by one, as a process's argument vector holds them.
+    HeadlessServices(std::string app_path, std::vector<std::string> arguments,
+                     float screen_width_twips, float screen_height_twips);
 
     std::string AppPath() const override { return app_path_; }
     std::string CommandLine() const override { return command_line_; }
+    std::vector<std::string> Arguments() const override { return arguments_; }
     float ScreenWidth() const override { return Sideways() ? height_ : width_; }
     float ScreenHeight() const override { return Sideways() ? width_ : height_; }
     void MsgBox(const std::string& text) override;
@@ -67,9 +77,10 @@ public:
     const std::string& LastMessage() const { return last_message_; }
     void SetScreen(float w, float h) { width_ = w, height_ = h; }
 
-private:
+  private:
     std::string app_path_;
     std::string command_line_;
+    std::vector<std::string> arguments_;
     float width_;
     float height_;
     int beeps_ = 0;

@@ -144,16 +144,5 @@ TEST_F(CabinetTest, RotatedScreenIsPortraitAndSavingKeepsRotate) {
               "[Settings]\nRotate=90\nZoomed=False\nNoImages=False\nNoFormatting=False\n");
 }
 
-TEST_F(CabinetTest, RomWordMayBeAFrontendsPath) {
-    EXPECT_EQ(app::RomNameFromWord("/roms/mame/mk.zip"), "mk");
-    EXPECT_EQ(app::RomNameFromWord("C:\\roms\\mk.7z"), "mk");
-    EXPECT_EQ(app::RomNameFromWord("roms/mk"), "mk");
-    EXPECT_EQ(app::RomNameFromWord("mk.zip"), "mk.zip") << "a plain word stands as it is";
-    EXPECT_EQ(app::RomNameFromWord("/roms/.mk"), ".mk");
-    auto& v = LoadThree("/roms/mame/mk.zip command");
-    EXPECT_EQ(v.RomName, "mk");
-    EXPECT_TRUE(v.Loaded);
-}
-
 }  // namespace
 }  // namespace kavro::testing

@@ -401,16 +401,49 @@ TEST_F(SettingsTest, KeyCodesRoundHalfToEven) {
     EXPECT_EQ(Read("[Input]\nZoom=32767\n").ZoomKey, 32767);
 }
 
+TEST_F(SettingsTest, KeyNamesAndNumbersSideBySide) {
+    const SettingsValues v = Read(
+        "[Input]\nExit=Q\nZoom=esc\nScrollDown=PageDown\nScrollUp=F1\nPrevSection=81\n"
+        "NextSection= 27 \nPageUp=Home\nPageDown=num8\nFirstSection=5\nLastSection=&H51\n"
+        "Borders=b\n");
+    EXPECT_EQ(v.ExitKey, 81);
+    EXPECT_EQ(v.PrevSectionKey, 81) << "the name and the number give the same code";
+    EXPECT_EQ(v.ZoomKey, 27);
+    EXPECT_EQ(v.NextSectionKey, 27);
+    EXPECT_EQ(v.ScrollDownKey, 34);
+    EXPECT_EQ(v.ScrollUpKey, 112);
+    EXPECT_EQ(v.PageUpKey, 36);
+    EXPECT_EQ(v.PageDownKey, 104);
+    EXPECT_EQ(v.FirstSectionKey, 5) << "a digit is a number, not the digit key";
+    EXPECT_EQ(v.LastSectionKey, 81);
+    EXPECT_EQ(v.BordersKey, 66);
+    // Numbers keep their rounding and range.
+    EXPECT_EQ(Read("[Input]\nExit=2.5\n").ExitKey, 2);
+    EXPECT_NE(ErrorOf("[Input]\nExit=99999\n").find("[Input] Exit = \"99999\""), std::string::npos);
+    EXPECT_NE(ErrorOf("[Input]\nExit=Quit\n").find("[Input] Exit = \"Quit\" is not a key code"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf("[Input]\nPageUp=F25\n").find("[Input] PageUp"), std::string::npos);
+}
+
+TEST_F(SettingsTest, PagingKeysDefaultToPageUpPageDownHomeAndEnd) {
+    const SettingsValues v = Read("[Input]\nExit=27\n");
+    EXPECT_EQ(v.PageUpKey, 33);
+    EXPECT_EQ(v.PageDownKey, 34);
+    EXPECT_EQ(v.FirstSectionKey, 36);
+    EXPECT_EQ(v.LastSectionKey, 35);
+}
+
 TEST_F(SettingsTest, BadValuesNameFileSectionKeyAndValue) {
     const std::string path = folder_.Ini();
     EXPECT_EQ(ErrorOf("[Input]\nZoom=abc\n"),
               "Settings file \"" + path +
-                  "\": [Input] Zoom = \"abc\" is not a key code (a whole number from -32768 to "
-                  "32767)");
+                  "\": [Input] Zoom = \"abc\" is not a key code (a key name such as Q, Esc, "
+                  "PageDown or F1, or a whole number from -32768 to 32767)");
     EXPECT_NE(ErrorOf("[Input]\nNextSection=70000\n").find("[Input] NextSection = \"70000\""),
               std::string::npos);
     EXPECT_NE(ErrorOf("[Input]\nExit=\n").find("[Input] Exit = \"\""), std::string::npos);
-    EXPECT_NE(ErrorOf("[Input]\nBorders=x\n").find("[Input] Borders = \"x\""), std::string::npos);
+    EXPECT_NE(ErrorOf("[Input]\nBorders=xyz\n").find("[Input] Borders = \"xyz\""),
+              std::string::npos);
     EXPECT_NE(ErrorOf("[Settings]\nNoImages=yes\n").find("[Settings] NoImages = \"yes\""),
               std::string::npos);
     EXPECT_NE(ErrorOf("[Settings]\nZoomed=\n").find("[Settings] Zoomed"), std::string::npos);

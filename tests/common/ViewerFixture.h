@@ -10,12 +10,14 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Keys.h"
 #include "app/LoadDriver.h"
 #include "app/Startup.h"
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
+#include "toolkit/Screen.h"
 #include "toolkit/Services.h"
 
 namespace kavro::testing {
@@ -82,6 +84,43 @@ class ViewerTest : public ::testing::Test {
     }
 
     void Key(int code) { app::Form_KeyDown(*viewer_, code, 0); }
+
+    // The screen as the headless renderer draws it, as 0xRRGGBB pixels.
+    struct Shot {
+        int w = 0, h = 0;
+        std::vector<Uint32> px;
+        Uint32 At(int x, int y) const { return px[static_cast<std::size_t>(y * w + x)] & 0xFFFFFF; }
+    };
+    Shot Render(const app::Viewer& v) {
+        const std::string path = (Home() / "shot.png").string();
+        std::string error;
+        EXPECT_TRUE(toolkit::RenderFormToPng(v.form, path, &error)) << error;
+        Shot shot;
+        SDL_Surface* raw = IMG_Load(path.c_str());
+        if (!raw) return shot;
+        SDL_Surface* argb = SDL_ConvertSurfaceFormat(raw, SDL_PIXELFORMAT_ARGB8888, 0);
+        SDL_FreeSurface(raw);
+        shot.w = argb->w;
+        shot.h = argb->h;
+        for (int y = 0; y < shot.h; ++y)
+            for (int x = 0; x < shot.w; ++x)
+                shot.px.push_back(static_cast<Uint32*>(argb->pixels)[y * argb->pitch / 4 + x]);
+        SDL_FreeSurface(argb);
+        return shot;
+    }
+    // A picture of horizontal stripes, each row its own colour.
+    void StripedPicture(const std::string& relative, int w, int h) {
+        SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
+        for (int y = 0; y < h; ++y) {
+            SDL_Rect row{0, y, w, 1};
+            SDL_FillRect(s, &row,
+                         0xFF000000u | static_cast<Uint32>((y * 25) << 16 | (255 - y * 25)));
+        }
+        const auto path = Home() / relative;
+        std::filesystem::create_directories(path.parent_path());
+        IMG_SavePNG(s, path.string().c_str());
+        SDL_FreeSurface(s);
+    }
 
     toolkit::HeadlessServices& Services() { return *services_; }
 

@@ -11,6 +11,8 @@ done
 # Under the sanitizers, the X server's graphics driver (loaded by the window's renderer) keeps
 # allocations for the life of the process; the unit tests check our own code for leaks.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
+# The viewer must talk to the X server started here, whatever video driver the caller chose.
+unset SDL_VIDEODRIVER
 
 work=$(mktemp -d)
 xvfb_pid=""
@@ -26,15 +28,18 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 start_x() {  # start_x WIDTHxHEIGHT
     [ -n "$xvfb_pid" ] && { kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; }
-    for n in $(seq 91 160); do
-        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-            export DISPLAY=":$n"
-            break
-        fi
-    done
-    Xvfb "$DISPLAY" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
+    # The server picks a free display itself and writes its number: choosing one by looking for
+    # lock files races with other X servers started at the same time.
+    rm -f "$work/display"
+    Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
     xvfb_pid=$!
-    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.05; done
+    for _ in $(seq 100); do
+        if [ -s "$work/display" ]; then
+            export DISPLAY=":$(head -1 "$work/display")"
+            xdpyinfo >/dev/null 2>&1 && return 0
+        fi
+        sleep 0.05
+    done
     fail "Xvfb did not start"
 }
 
@@ -114,6 +119,21 @@ key Control_L
 state "not s['settings']['Zoomed'] and s['fraScreenArea']['Height'] == 18000"
 key Alt_L
 state "s['settings']['NoImages']"
+# The mouse wheel scrolls one step per notch (the step measured with the Down key): three
+# notches down, then one up.
+top_of() { python3 -c "import json;print(json.load(open('$work/state.json'))['picSection'][0]['Top'])"; }
+top0=$(top_of)
+key Down
+state "s['picSection'][0]['Top'] < $top0"
+step=$(python3 -c "print($top0 - $(top_of))")
+key Up
+state "s['picSection'][0]['Top'] == $top0"
+rm -f "$work/state.json"
+xdotool mousemove --window "$window" 400 400 click --repeat 3 --delay 50 5
+state "abs(s['picSection'][0]['Top'] - ($top0 - 3 * $step)) < 0.1"
+rm -f "$work/state.json"
+xdotool click 4
+state "abs(s['picSection'][0]['Top'] - ($top0 - 2 * $step)) < 0.1"
 key_exit
 status=0
 wait "$kavro_pid" || status=$?
@@ -129,11 +149,20 @@ head = before.split(b'[Settings]')[0]
 sys.exit(0 if after.startswith(head) else 1)
 PY
 
-# Portrait: the other geometry.
+# Portrait: the other geometry. The frontend's launch key (Down here) is still held as the
+# viewer starts: it is ignored, auto-repeat included, until it is released.
 sed -i 's/^NoImages=True/NoImages=False/' "$work/home/kavro.ini"
 start_x 1080x1920
+xdotool keydown Down
 start_viewer
 state "s['fraScreenArea']['Width'] == 16200 and s['fraScreenArea']['Height'] == 21600 and s['fraScreenArea']['Top'] == 3600"
+sleep 1
+state "s['picSection'][0]['Top'] == s['fraScreenArea']['Top']"
+xdotool keyup Down
+sleep 0.2
+state "s['picSection'][0]['Top'] == s['fraScreenArea']['Top']"
+key Down
+state "s['picSection'][0]['Top'] < s['fraScreenArea']['Top']"
 key_exit
 wait "$kavro_pid" || fail "exit status after Esc in portrait"
 kavro_pid=""

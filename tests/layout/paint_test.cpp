@@ -17,16 +17,22 @@ class PaintTest : public ViewerTest {
         v.form.Width = 20000;
         return v;
     }
+    // A surface as LayoutSection sets it up: in the screen area, centred in the 20000 window.
     void Surface(app::Viewer& v, int index, float height) {
         if (index > 0) v.form.picSection.Load(index);
         auto& s = v.form.picSection[index];
         s.Height = height;
         s.Width = 12000;
+        s.Left = 4000;
     }
+    // As LayoutSection leaves it: the section's own content ends at bottom, with a label last.
     void ContentBottom(app::Viewer& v, float bottom) {
         auto& l = v.form.lblText[0];
         l.Top = bottom - l.Height;
         v.LastPlacedKind = "text";
+        v.SectionContent = {};
+        v.SectionContent.FirstLabel = 0;
+        v.SectionContent.Bottom = bottom;
     }
     void Region(app::Viewer& v, const char* style, const char* source = nullptr,
                 long colour = 0x112233) {
@@ -103,6 +109,7 @@ TEST_F(PaintTest, StyleThreeIsFullWidthButOnlyForTheExactText) {
     WritePicture("metadata/default/images/wide.png", 40, 10);
     Surface(v, 0, 9000);
     ContentBottom(v, 100);
+    v.form.lblText[0].Left = 300;
     Region(v, "3", "wide.png");
     layout::PaintSection(v.Layout(), 1);
     const auto& surface = v.form.picSection[0];
@@ -110,14 +117,18 @@ TEST_F(PaintTest, StyleThreeIsFullWidthButOnlyForTheExactText) {
     EXPECT_EQ(surface.Width, 20000);
     EXPECT_TRUE(v.CenterPending);
     EXPECT_FLOAT_EQ(v.CenterOffset, 4000);
+    EXPECT_FLOAT_EQ(v.form.lblText[0].Left, 4300) << "the content keeps its screen column";
     EXPECT_FLOAT_EQ(surface.Bands()[0].w, 20000);
 
     Surface(v, 1, 9000);
+    ContentBottom(v, 100);
+    v.form.lblText[0].Left = 600;
     Region(v, "03", "wide.png");
     layout::PaintSection(v.Layout(), 2);
     EXPECT_EQ(v.form.picSection[1].Width, 20000) << "03 is 3 as a number";
-    EXPECT_FLOAT_EQ(v.CenterOffset, 0) << "but not the text 3";
-    EXPECT_FLOAT_EQ(v.form.picSection[1].Bands()[0].w, 12000);
+    EXPECT_FLOAT_EQ(v.CenterOffset, 4000) << "its content moves as far as its surface did";
+    EXPECT_FLOAT_EQ(v.form.lblText[0].Left, 4600);
+    EXPECT_FLOAT_EQ(v.form.picSection[1].Bands()[0].w, 12000) << "but not the text 3";
 }
 
 TEST_F(PaintTest, PictureLookupAndNoFormatting) {

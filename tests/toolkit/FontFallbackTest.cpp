@@ -145,5 +145,31 @@ TEST(FontFallbackTest, JapaneseIsDrawnWithRealGlyphsInsideTheMeasuredWidth) {
     EXPECT_GT(right, 10);
 }
 
+// A sign the main face has, between kana, is measured and drawn at the main face's advance,
+// as in any other line, and no segment's glyphs reach into its neighbours'.
+TEST(FontFallbackTest, SignsBetweenKanaKeepTheMainFaceAdvance) {
+    auto fonts = MakeFonts();
+    ASSERT_NE(KanaFont(*fonts, 24), nullptr) << "no Japanese font installed (scripts/setup)";
+    const std::string text = "ゲージ½以上";
+    const auto segments = fonts->Segments(text, 24);
+    ASSERT_EQ(segments.size(), 3u);
+    EXPECT_EQ(text.substr(segments[1].begin, segments[1].length), "½");
+    EXPECT_EQ(segments[1].font, fonts->TtfFont(24));
+    EXPECT_EQ(segments[1].width, fonts->WidthPixels("½", 24));
+    EXPECT_EQ(segments[1].width, fonts->WidthPixels("0", 24)) << "one cell of the main face";
+    SDL_Color white{255, 255, 255, 255};
+    for (const auto& s : segments) {
+        const FontEngine::ShapingScope shaping(s);
+        SDL_Surface* part = TTF_RenderUTF8_Blended(static_cast<TTF_Font*>(s.font),
+                                                   text.substr(s.begin, s.length).c_str(), white);
+        ASSERT_NE(part, nullptr);
+        EXPECT_LE(part->w, s.width) << "drawn wider than measured";
+        SDL_FreeSurface(part);
+    }
+    // Punctuation and spaces still join the kana's face.
+    const auto phrase = fonts->Segments("ゲージ、 以上", 24);
+    EXPECT_EQ(phrase.size(), 1u);
+}
+
 }  // namespace
 }  // namespace kavro::toolkit

@@ -2,6 +2,8 @@
 
 #include <SDL_keycode.h>
 
+#include <utility>
+
 #include "toolkit/KeyCodes.h"
 
 namespace kavro::toolkit {
@@ -67,6 +69,20 @@ TEST(KeyCodesTest, NumpadAndPunctuation) {
     EXPECT_EQ(VirtualKeyFromSdl(SDLK_QUOTE), 222);
     EXPECT_EQ(VirtualKeyFromSdl(SDLK_UNKNOWN), 0);
     EXPECT_EQ(VirtualKeyFromSdl(SDLK_AUDIOPLAY), 0);
+}
+
+TEST(KeyCodesTest, KeypadWithoutNumLockGivesTheKeysBelowTheDigits) {
+    const std::pair<SDL_Keycode, int> keys[] = {
+        {SDLK_KP_8, 38}, {SDLK_KP_2, 40}, {SDLK_KP_4, 37},     {SDLK_KP_6, 39},
+        {SDLK_KP_7, 36}, {SDLK_KP_1, 35}, {SDLK_KP_9, 33},     {SDLK_KP_3, 34},
+        {SDLK_KP_0, 45}, {SDLK_KP_5, 12}, {SDLK_KP_PERIOD, 46}};
+    for (const auto& [sym, vk] : keys) {
+        EXPECT_EQ(VirtualKeyFromSdl(sym, false), vk) << sym;
+        EXPECT_NE(VirtualKeyFromSdl(sym, true), vk) << sym;
+    }
+    // Keys outside the digit block do not change with NumLock.
+    for (const SDL_Keycode sym : {SDLK_KP_ENTER, SDLK_KP_PLUS, SDLK_UP, SDLK_8})
+        EXPECT_EQ(VirtualKeyFromSdl(sym, false), VirtualKeyFromSdl(sym, true)) << sym;
 }
 
 TEST(KeyCodesTest, NamesIgnoreCaseAndBlanks) {

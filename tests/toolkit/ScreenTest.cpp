@@ -328,6 +328,47 @@ TEST_F(WindowTest, OneShotTimerTicksAndKeysArriveAsVirtualKeys) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(15));
 }
 
+// The keypad's digits are arrows with NumLock off and digits with it on; the wheel arrives as
+// notches, turned the same way whatever the desktop's scrolling direction.
+TEST_F(WindowTest, KeypadAndWheelArriveThroughTheEventPath) {
+    auto window = Open();
+    ASSERT_NE(window, nullptr);
+    std::vector<int> keys, notches;
+    form.KeyDown = [&](int vk, int) { keys.push_back(vk); };
+    form.MouseWheel = [&](int n) { notches.push_back(n); };
+    Timer once;
+    once.Interval = 1;
+    once.Enabled = true;
+    form.AddTimer(&once, [&] {
+        once.Enabled = false;
+        const std::pair<SDL_Keycode, Uint16> presses[] = {
+            {SDLK_KP_8, KMOD_NONE}, {SDLK_KP_2, KMOD_NONE}, {SDLK_KP_4, KMOD_NONE},
+            {SDLK_KP_6, KMOD_NONE}, {SDLK_KP_3, KMOD_NONE}, {SDLK_KP_8, KMOD_NUM}};
+        for (const auto& [sym, mod] : presses) {
+            SDL_Event key{};
+            key.type = SDL_KEYDOWN;
+            key.key.keysym.sym = sym;
+            key.key.keysym.mod = mod;
+            SDL_PushEvent(&key);
+        }
+        const std::pair<int, Uint32> wheels[] = {{-2, SDL_MOUSEWHEEL_NORMAL},
+                                                 {1, SDL_MOUSEWHEEL_NORMAL},
+                                                 {1, SDL_MOUSEWHEEL_FLIPPED},
+                                                 {0, SDL_MOUSEWHEEL_NORMAL}};
+        for (const auto& [y, direction] : wheels) {
+            SDL_Event wheel{};
+            wheel.type = SDL_MOUSEWHEEL;
+            wheel.wheel.y = y;
+            wheel.wheel.direction = direction;
+            SDL_PushEvent(&wheel);
+        }
+        PushQuit();
+    });
+    EXPECT_EQ(window->Run(), 0);
+    EXPECT_EQ(keys, (std::vector<int>{38, 40, 37, 39, 34, 104}));
+    EXPECT_EQ(notches, (std::vector<int>{-2, 1, -1})) << "a sideways turn is no notch";
+}
+
 // A timer enabled when the window is made counts from then, so setting up the window runs
 // while it waits; it still ticks only after the first frame is shown.
 TEST_F(WindowTest, TimersCountFromTheWindowsCreationAndTickAfterTheFirstFrame) {

@@ -1,0 +1,513 @@
+#include "import/DatConverter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <optional>
+
+#include "import/GlyphTable.h"
+
+namespace kavro::import {
+
+namespace {
+
+constexpr int kMinTextWidth = 40;
+constexpr int kMaxTextWidth = 120;
+constexpr int kHistoryWidth = 60;
+constexpr int kTitlePercent = 120;
+constexpr int kTabStop = 8;
+// An icon is drawn as a square of the text's height: about two characters of the monospace
+// font, which is also what the code takes in the file.
+constexpr int kIconColumns = 2;
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The code point at the start of s and its length in bytes; nothing for bytes that are not
+// UTF-8 (overlong forms, surrogates and values past U+10FFFF included).
+std::optional<std::pair<char32_t, std::size_t>> DecodeUtf8(std::string_view s) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return std::pair{char32_t(lead), std::size_t{1}};
+    std::size_t length;
+    char32_t c;
+    char32_t min;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, c = lead & 0x1F, min = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, c = lead & 0x0F, min = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, c = lead & 0x07, min = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    if (s.size() < length) return std::nullopt;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return std::nullopt;
+        c = (c << 6) | (byte(i) & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    return std::pair{c, length};
+}
+
+bool IsWide(char32_t c) {
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
+           (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+           (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+// Columns the text takes in a monospace font.
+int Columns(std::string_view text) {
+    int columns = 0;
+    while (!text.empty()) {
+        const auto decoded = DecodeUtf8(text);
+        const std::size_t length = decoded ? decoded->second : 1;
+        columns += decoded && IsWide(decoded->first) ? 2 : 1;
+        text.remove_prefix(length);
+    }
+    return columns;
+}
+
+// A line as valid UTF-8 that XML accepts: bytes that are not UTF-8 and characters XML does
+// not allow become U+FFFD, tabs become blanks up to the next tab stop (the reader drops tab
+// characters, and columns must stay), carriage returns are dropped. Sets repaired when a
+// character had to be replaced.
+std::string CleanLine(std::string_view raw, bool& repaired) {
+    std::string out;
+    out.reserve(raw.size());
+    int column = 0;
+    while (!raw.empty()) {
+        const auto decoded = DecodeUtf8(raw);
+        if (!decoded) {
+            out += kReplacement;
+            repaired = true;
+            raw.remove_prefix(1);
+            ++column;
+            continue;
+        }
+        const auto [c, length] = *decoded;
+        raw.remove_prefix(length);
+        if (c == '\t') {
+            do {
+                out += ' ';
+            } while (++column % kTabStop != 0);
+        } else if (c == '\r') {
+            continue;
+        } else if (c < 0x20 || c == 0xFFFE || c == 0xFFFF) {
+            out += kReplacement;
+            repaired = true;
+            ++column;
+        } else {
+            AppendUtf8(out, c);
+            column += IsWide(c) ? 2 : 1;
+        }
+    }
+    return out;
+}
+
+void AppendEscaped(std::string& out, std::string_view text, bool attribute = false) {
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                if (attribute) {
+                    out += "&quot;";
+                    break;
+                }
+                [[fallthrough]];
+            default:
+                out += c;
+        }
+    }
+}
+
+// Text as the section markup must receive it. The markup separates fields with "|", reads a
+// field that begins like a code ("fs=", "fed", ...) as that code, and drops "~" from fields of
+// one or two characters; so "|" becomes the broken bar, such a field start gets a zero-width
+// space in front, and "~" in a short field becomes the tilde operator.
+void AppendRun(std::string& out, std::string_view text) {
+    if (text.empty()) return;
+    std::string run(text);
+    if (run.size() <= 2)
+        for (std::size_t at; (at = run.find('~')) != std::string::npos;)
+            run.replace(at, 1, "∼");
+    if (run.size() >= 3) {
+        std::string start = run.substr(0, 3);
+        std::transform(start.begin(), start.end(), start.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (start == "fs=" || start == "ic=" || start == "im=" || start == "fed" ||
+            start == "bge" || start.starts_with("bg="))
+            out += "\u200B";
+    }
+    for (std::size_t at; (at = run.find('|')) != std::string::npos;)
+        run.replace(at, 1, "¦");
+    AppendEscaped(out, run);
+}
+
+struct Segment {
+    std::string_view text;  // plain text, when glyph is empty
+    std::optional<Glyph> glyph;
+};
+
+// A cleaned move-list line cut into text and glyph codes.
+std::vector<Segment> SplitGlyphs(std::string_view line) {
+    std::vector<Segment> segments;
+    std::size_t text_start = 0;
+    std::size_t i = 0;
+    const auto flush = [&](std::size_t end) {
+        if (end > text_start) segments.push_back({line.substr(text_start, end - text_start), {}});
+    };
+    while (i < line.size()) {
+        const char marker = line[i];
+        std::optional<Glyph> glyph;
+        std::size_t length = 0;
+        if ((marker == '_' || marker == '^') && i + 1 < line.size()) {
+            glyph = FindGlyph(marker, line[i + 1]);
+            length = 2;
+        } else if (marker == '@') {
+            const std::size_t end = std::min(line.find(' ', i + 1), line.size());
+            glyph = FindWordGlyph(line.substr(i + 1, end - i - 1));
+            length = end - i;
+        }
+        if (!glyph) {
+            ++i;
+            continue;
+        }
+        flush(i);
+        segments.push_back({line.substr(i, length), glyph});
+        i += length;
+        text_start = i;
+    }
+    flush(line.size());
+    return segments;
+}
+
+int Columns(const std::vector<Segment>& segments) {
+    int columns = 0;
+    for (const Segment& s : segments)
+        columns += s.glyph ? kIconColumns : Columns(s.text);
+    return columns;
+}
+
+void AppendSegments(std::string& out, const std::vector<Segment>& segments) {
+    for (const Segment& s : segments) {
+        if (!s.glyph) {
+            AppendRun(out, s.text);
+            continue;
+        }
+        out += "<icon name=\"";
+        out += s.glyph->icon;
+        out += "\">";
+        AppendEscaped(out, s.glyph->fallback);
+        out += "</icon>";
+    }
+}
+
+struct Line {
+    std::string text;  // cleaned
+    long number = 0;
+};
+
+struct Page {
+    std::vector<Line> lines;
+    long first_line = 0;
+};
+
+bool IsDashes(std::string_view text) {
+    text = TrimBlanks(text);
+    return text.size() >= 3 && text.find_first_not_of('-') == std::string_view::npos;
+}
+
+// The title of a page whose first line is "[Title]" or "«Title»"; nothing for other lines.
+std::optional<std::string_view> BracketTitle(std::string_view line) {
+    line = TrimBlanks(line);
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']')
+        return TrimBlanks(line.substr(1, line.size() - 2));
+    constexpr std::string_view kOpen = "«", kClose = "»";
+    if (line.size() >= kOpen.size() + kClose.size() && line.starts_with(kOpen) &&
+        line.ends_with(kClose))
+        return TrimBlanks(line.substr(kOpen.size(), line.size() - kOpen.size() - kClose.size()));
+    return std::nullopt;
+}
+
+void DropEmptyEdges(std::vector<Line>& lines) {
+    const auto blank = [](const Line& l) { return TrimBlanks(l.text).empty(); };
+    while (!lines.empty() && blank(lines.back()))
+        lines.pop_back();
+    const auto first = std::find_if_not(lines.begin(), lines.end(), blank);
+    lines.erase(lines.begin(), first);
+}
+
+// Cuts a history line into lines of at most width columns, at blanks where there are any.
+std::vector<std::string_view> Wrap(std::string_view text, int width) {
+    std::vector<std::string_view> pieces;
+    while (Columns(text) > width) {
+        std::size_t cut = 0, last_blank = std::string_view::npos;
+        int columns = 0;
+        while (cut < text.size()) {
+            const auto decoded = DecodeUtf8(text.substr(cut));
+            const std::size_t length = decoded ? decoded->second : 1;
+            const int w = decoded && IsWide(decoded->first) ? 2 : 1;
+            if (columns + w > width) break;
+            if (text[cut] == ' ') last_blank = cut;
+            columns += w;
+            cut += length;
+        }
+        if (last_blank != std::string_view::npos && last_blank > 0) cut = last_blank;
+        if (cut == 0) cut = DecodeUtf8(text) ? DecodeUtf8(text)->second : 1;
+        pieces.push_back(text.substr(0, cut));
+        text.remove_prefix(cut);
+        while (!text.empty() && text.front() == ' ')
+            text.remove_prefix(1);
+    }
+    pieces.push_back(text);
+    return pieces;
+}
+
+bool IsHistoryHeading(std::string_view line) {
+    line = TrimBlanks(line);
+    return line.size() >= 5 && line.starts_with("- ") && line.ends_with(" -") &&
+           !TrimBlanks(line.substr(2, line.size() - 4)).empty();
+}
+
+class Writer {
+  public:
+    Writer(DatKind kind, std::string_view item_name, std::string_view source_name, long line)
+        : kind_(kind), item_(item_name), source_(source_name), line_(line) {}
+
+    void MoveListPage(Page& page) {
+        DropEmptyEdges(page.lines);
+        auto& lines = page.lines;
+        std::string& out = body_;
+        out += "<section bg=\"page\">\n";
+        std::size_t first = 0;
+        std::optional<std::string_view> title;
+        if (!lines.empty()) {
+            title = BracketTitle(lines[0].text);
+            if (!title && lines.size() > 1 && IsDashes(lines[1].text)) title = lines[0].text;
+        }
+        if (title) {
+            const auto segments = SplitGlyphs(*title);
+            Widen((Columns(segments) * kTitlePercent + 99) / 100);
+            out += "<font name=\"title\">";
+            AppendSegments(out, segments);
+            out += "</font>\n";
+            first = 1;
+        }
+        for (std::size_t i = first; i < lines.size(); ++i) {
+            const std::string& text = lines[i].text;
+            if (IsDashes(text)) {
+                Widen(Columns(text));
+                out += "<font name=\"rule\">";
+                AppendRun(out, text);
+                out += "</font>\n";
+                continue;
+            }
+            const auto segments = SplitGlyphs(text);
+            Widen(Columns(segments));
+            AppendSegments(out, segments);
+            out += '\n';
+        }
+        if (lines.empty()) out += "<font name=\"rule\">(empty page)</font>\n";
+        out += "</section>\n";
+        ++sections_;
+    }
+
+    void History(std::vector<Line>& lines) {
+        DropEmptyEdges(lines);
+        std::string& out = body_;
+        out += "<section bg=\"page\">\n";
+        for (const Line& line : lines) {
+            if (IsHistoryHeading(line.text)) {
+                out += "<font name=\"heading\">";
+                AppendRun(out, TrimBlanks(line.text));
+                out += "</font>\n";
+                continue;
+            }
+            for (std::string_view piece : Wrap(line.text, kHistoryWidth)) {
+                AppendRun(out, piece);
+                out += '\n';
+            }
+        }
+        out += "</section>\n";
+        ++sections_;
+        width_ = kHistoryWidth;
+    }
+
+    void Nothing() {
+        body_ += "<section bg=\"page\">\n<font name=\"rule\">";
+        AppendRun(body_, "No " + std::string(kind_ == DatKind::MoveList ? "move list" : "history") +
+                             " for " + item_ + ".");
+        body_ += "</font>\n</section>\n";
+        ++sections_;
+    }
+
+    int Sections() const { return sections_; }
+
+    std::string Document() const {
+        std::string source(source_);
+        for (std::size_t at; (at = source.find("--")) != std::string::npos;)
+            source.replace(at, 2, "-");
+        std::string xml(kConvertedMark);
+        AppendEscaped(xml, source);
+        xml += ", line " + std::to_string(line_) + "; a new import replaces this file. -->\n";
+        xml += "<document>\n<info caption=\"";
+        AppendEscaped(xml, item_ + (kind_ == DatKind::MoveList ? " - move list" : " - history"),
+                      true);
+        xml += "\"/>\n<head>\n<textwidth>" +
+               std::to_string(std::clamp(width_, kMinTextWidth, kMaxTextWidth)) +
+               "</textwidth>\n"
+               "<fontmacro size=\"100\" color=\"230,230,230\">text</fontmacro>\n"
+               "<fontmacro size=\"" +
+               std::to_string(kTitlePercent) +
+               "\" color=\"255,210,80\">title</fontmacro>\n"
+               "<fontmacro size=\"100\" color=\"120,200,255\">heading</fontmacro>\n"
+               "<fontmacro size=\"100\" color=\"110,120,140\">rule</fontmacro>\n"
+               "<bgmacro name=\"page\" style=\"0\" color=\"16,20,48\"/>\n</head>\n";
+        xml += body_;
+        xml += "</document>\n";
+        return xml;
+    }
+
+  private:
+    void Widen(int columns) { width_ = std::max(width_, columns); }
+
+    DatKind kind_;
+    std::string item_;
+    std::string_view source_;
+    long line_;
+    std::string body_;
+    int width_ = 0;
+    int sections_ = 0;
+};
+
+}  // namespace
+
+ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, DatKind kind,
+                            std::string_view item_name, std::string_view source_name) {
+    ConvertedEntry result;
+    bool clean_name_repaired = false;
+    Writer writer(kind, CleanLine(item_name, clean_name_repaired), source_name, first_line);
+
+    enum class State { Outside, Inside, Skipping };
+    State state = State::Outside;
+    Page page;
+    std::vector<Line> history;
+    long number = first_line - 1;
+    bool first = true;
+
+    const auto end_page = [&] {
+        writer.MoveListPage(page);
+        page = Page{};
+        state = State::Outside;
+    };
+
+    ForEachLine(entry_text, [&](std::string_view raw, std::uint64_t) {
+        ++number;
+        if (first) {  // the $info line
+            first = false;
+            return;
+        }
+        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+        if (raw.starts_with('#')) return;
+        const std::string_view word = TrimBlanks(raw);
+        if (kind == DatKind::MoveList) {
+            if (word == "$cmd") {
+                if (state == State::Inside) {
+                    result.problems.push_back(
+                        {page.first_line, "the page has no $end (a new $cmd starts at line " +
+                                              std::to_string(number) + ")"});
+                    end_page();
+                }
+                state = State::Inside;
+                page.first_line = number;
+                return;
+            }
+            if (state != State::Inside) return;  // text between pages
+            if (word == "$end") {
+                end_page();
+                return;
+            }
+        } else {
+            if (word == "$end") {
+                state = State::Outside;
+                return;
+            }
+            if (word == "$bio") {
+                state = State::Inside;
+                return;
+            }
+            if (word.starts_with('$') && state == State::Outside) {
+                state = State::Skipping;  // $mame, $story and the like are not history
+                return;
+            }
+            if (state == State::Skipping) return;
+            if (state == State::Outside) {
+                if (word.empty()) return;
+                state = State::Inside;  // the text may follow $info directly
+            }
+        }
+        bool repaired = false;
+        Line line{CleanLine(raw, repaired), number};
+        if (repaired)
+            result.problems.push_back(
+                {number, "bytes that are not UTF-8 text were replaced by U+FFFD"});
+        (kind == DatKind::MoveList ? page.lines : history).push_back(std::move(line));
+    });
+
+    if (kind == DatKind::MoveList && state == State::Inside) {
+        result.problems.push_back({page.first_line, "the page has no $end (the entry ends)"});
+        end_page();
+    }
+    if (kind == DatKind::History && !history.empty()) writer.History(history);
+    if (writer.Sections() == 0) {
+        result.problems.push_back({first_line, kind == DatKind::MoveList
+                                                   ? "the entry has no pages"
+                                                   : "the entry has no text"});
+        writer.Nothing();
+    }
+    result.sections = writer.Sections();
+    result.xml = writer.Document();
+    return result;
+}
+
+ConvertedEntry ConvertEntry(const std::string& path, const DatIndex& index, const DatEntry& entry,
+                            std::string_view item_name) {
+    return ConvertEntry(ReadEntry(path, entry), entry.line, index.Kind(), item_name,
+                        std::filesystem::path(path).filename().string());
+}
+
+}  // namespace kavro::import

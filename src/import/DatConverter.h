@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "import/DatIndex.h"
+
+namespace kavro::import {
+
+// The first characters of every document the converter writes; an import replaces a file
+// that starts with them, and leaves any other file alone unless told to overwrite.
+inline constexpr std::string_view kConvertedMark =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- Converted by kavro from ";
+
+struct ConvertedEntry {
+    std::string xml;                   // always well-formed, UTF-8
+    std::vector<DatProblem> problems;  // repaired bytes, pages without $end, empty entries
+    int sections = 0;
+};
+
+// Turns one entry (its bytes from the $info line on; first_line is that line's number) into a
+// document for the item: one section per page of a move list, one section for a history.
+// source_name is the data file's name as the document's comment gives it.
+ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, DatKind kind,
+                            std::string_view item_name, std::string_view source_name);
+
+// The same, from an index entry of a file (reads only that entry).
+ConvertedEntry ConvertEntry(const std::string& path, const DatIndex& index, const DatEntry& entry,
+                            std::string_view item_name);
+
+}  // namespace kavro::import

@@ -1,0 +1,90 @@
+// The whole program as a frontend runs it: options, the exit key among --keys, and messages
+// that cannot be shown in a box.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "app/Program.h"
+#include "common/ViewerFixture.h"
+
+namespace kavro::testing {
+namespace {
+
+class ProgramTest : public ViewerTest {
+  protected:
+    int Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"kavro", "--home", Home().string()});
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        return app::RunProgram(static_cast<int>(argv.size()), argv.data());
+    }
+    std::string ReadBack(const std::string& name) {
+        std::ifstream in(Home() / name, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+};
+
+TEST_F(ProgramTest, RenderWithTheExitKeyWritesThePictureAndTheDumpThenSaves) {
+    std::string lines;
+    for (int i = 0; i < 100; ++i)
+        lines += "line " + std::to_string(i) + "\n";
+    Write("metadata/mk/command.xml", "<d>" + Head() + "<section>\n" + lines + "</section></d>");
+    Write("kavro.ini", "[Input]\r\nExit=Esc\r\n");
+    const std::string png = (Home() / "with-esc.png").string();
+    const std::string dump = (Home() / "with-esc.json").string();
+    EXPECT_EQ(Run({"--screen", "320x240", "--render", png, "--dump", dump, "--keys",
+                   "Space,Down,Esc", "mk", "command"}),
+              0);
+    const auto state = nlohmann::json::parse(ReadBack("with-esc.json"));
+    EXPECT_TRUE(state["settings"]["NoFormatting"].get<bool>());
+    EXPECT_LT(state["picSection"][0]["Top"].get<double>(),
+              state["fraScreenArea"]["Top"].get<double>())
+        << "the Down before Esc is in the dump";
+    const std::string ini = ReadBack("kavro.ini");
+    EXPECT_EQ(ini.rfind("[Input]\r\nExit=Esc\r\n", 0), 0u) << ini;
+    EXPECT_NE(ini.find("NoFormatting=True"), std::string::npos) << ini;
+
+    // The same keys without Esc draw the same picture.
+    Write("kavro.ini", "");
+    const std::string without = (Home() / "without-esc.png").string();
+    EXPECT_EQ(
+        Run({"--screen", "320x240", "--render", without, "--keys", "Space,Down", "mk", "command"}),
+        0);
+    const std::string picture = ReadBack("with-esc.png");
+    EXPECT_GT(picture.size(), 100u);
+    EXPECT_EQ(picture, ReadBack("without-esc.png"));
+}
+
+TEST_F(ProgramTest, DocumentNamedLikeAnOptionAfterTheEndOfOptions) {
+    Write("metadata/mk/--x.xml", "<d><section>\nx\n</section></d>");
+    const std::string png = (Home() / "x.png").string();
+    EXPECT_EQ(Run({"--render", png, "--screen", "64x48", "--", "mk", "--x"}), 0);
+    EXPECT_EQ(Run({"--render", png, "--screen", "64x48", "mk", "--x"}), app::kExitUsage);
+}
+
+// Where the desktop cannot show a box (here: no display server at all for SDL's dialogs), the
+// message still reaches stderr and the exit status is the error's.
+TEST_F(ProgramTest, MessageBoxThatCannotBeShownKeepsStderrAndTheStatus) {
+    const char* display = std::getenv("DISPLAY");
+    const std::string saved = display ? display : "";
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    Write("kavro.ini", "[Input]\nExit=Quit\n");
+    ::testing::internal::CaptureStderr();
+    const int status = Run({"mk", "command"});
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    if (display) ::setenv("DISPLAY", saved.c_str(), 1);
+    EXPECT_EQ(status, app::kExitSettings);
+    EXPECT_NE(err.find("[Input] Exit = \"Quit\" is not a key code"), std::string::npos) << err;
+    EXPECT_NE(err.find("kavro: the message box could not be shown: "), std::string::npos) << err;
+}
+
+}  // namespace
+}  // namespace kavro::testing

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "import/DatImport.h"
+#include "import/DatIndex.h"
+
+namespace kavro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using import::DatIndex;
+using import::DatKind;
+
+class DatIndexTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "kavro-dat-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        // The user's cache folder must not be the caller's.
+        if (const char* old = std::getenv("XDG_CACHE_HOME")) old_cache_ = old;
+        ::setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
+    }
+    void TearDown() override {
+        if (old_cache_)
+            ::setenv("XDG_CACHE_HOME", old_cache_->c_str(), 1);
+        else
+            ::unsetenv("XDG_CACHE_HOME");
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    std::string Write(const std::string& name, const std::string& text) {
+        const fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+    fs::path Dir() const { return dir_; }
+
+  private:
+    fs::path dir_;
+    std::optional<std::string> old_cache_;
+};
+
+const std::string kSample =
+    "# comment\n"
+    "$info= ryu , ken,\n"  // line 2
+    "$cmd\n[Ryu]\n$end\n"
+    "$info=guile\r\n"  // line 6
+    "$cmd\n[Guile]\n$end\n"
+    "$info=ken,blanka\n"  // line 10: ken again
+    "$cmd\n[Ken]\n$end\n"
+    "$info=\n";  // line 14: no names
+
+TEST(DatIndexText, NamesOffsetsAndFirstEntryWins) {
+    const DatIndex index = DatIndex::BuildFromText(kSample);
+    EXPECT_EQ(index.Kind(), DatKind::MoveList);
+    ASSERT_EQ(index.Entries().size(), 4u);
+    EXPECT_EQ(index.Entries()[0].names, (std::vector<std::string>{"ryu", "ken"}));
+    EXPECT_EQ(index.Entries()[0].offset, 10u);
+    EXPECT_EQ(index.Entries()[0].line, 2);
+    EXPECT_EQ(index.Entries()[1].names, (std::vector<std::string>{"guile"}));
+    EXPECT_EQ(index.Find("ken"), &index.Entries()[0]);
+    EXPECT_EQ(index.Find("blanka"), &index.Entries()[2]);
+    EXPECT_EQ(index.Find("guile")->line, 6);
+    EXPECT_EQ(index.Find("Ryu"), nullptr);
+    EXPECT_EQ(index.Find(""), nullptr);
+    // Entries cover the file from their $info line to the next one.
+    const auto& e = index.Entries();
+    for (std::size_t i = 0; i + 1 < e.size(); ++i)
+        EXPECT_EQ(e[i].offset + e[i].length, e[i + 1].offset);
+    EXPECT_EQ(e.back().offset + e.back().length, kSample.size());
+    ASSERT_EQ(index.Problems().size(), 2u);
+    EXPECT_EQ(index.Problems()[0].line, 10);
+    EXPECT_EQ(index.Problems()[0].text,
+              "\"ken\" is listed again (first at line 2); the first entry is used");
+    EXPECT_EQ(index.Problems()[1].line, 14);
+}
+
+TEST(DatIndexText, HistoryFilesHaveNoPages) {
+    EXPECT_EQ(DatIndex::BuildFromText("$info=a\n$bio\nx\n$end\n").Kind(), DatKind::History);
+    EXPECT_EQ(DatIndex::BuildFromText("").Entries().size(), 0u);
+    // A byte-order mark does not hide the first $info line.
+    EXPECT_NE(DatIndex::BuildFromText("\xEF\xBB\xBF$info=a\n").Find("a"), nullptr);
+}
+
+TEST_F(DatIndexTest, FileAndTextGiveTheSameIndexAcrossReadBlocks) {
+    // Lines cross the reader's blocks of 256 KiB; the last line has no line feed.
+    std::string text;
+    for (int i = 0; text.size() < 700 * 1024; ++i)
+        text +=
+            "$info=game" + std::to_string(i) + "\n$cmd\n" + std::string(i % 300, 'x') + "\n$end\n";
+    text += "$info=last";
+    const std::string path = Write("command.dat", text);
+    const DatIndex from_file = DatIndex::Build(path);
+    EXPECT_EQ(from_file.Serialize().substr(from_file.Serialize().find('\n', 18)),
+              DatIndex::BuildFromText(text).Serialize().substr(
+                  DatIndex::BuildFromText(text).Serialize().find('\n', 18)));
+    const auto* last = from_file.Find("last");
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(import::ReadEntry(path, *last), "$info=last");
+    EXPECT_EQ(import::ReadEntry(path, *from_file.Find("game7")),
+              "$info=game7\n$cmd\nxxxxxxx\n$end\n");
+}
+
+TEST_F(DatIndexTest, CacheIsWrittenBesideTheFileAndUsedWhileTheFileIsUnchanged) {
+    const std::string path = Write("command.dat", kSample);
+    const DatIndex built = DatIndex::Open(path);
+    const std::string cache = import::IndexCachePath(path);
+    ASSERT_TRUE(fs::exists(cache));
+    // A cache that says something else, with the right size and time, is believed: it is read,
+    // not rebuilt.
+    std::string text = built.Serialize();
+    text.replace(text.find("guile"), 5, "GUILE");
+    std::ofstream(cache, std::ios::binary) << text;
+    EXPECT_NE(DatIndex::Open(path).Find("GUILE"), nullptr);
+    // The file changes (size and time): the index is rebuilt and cached again.
+    Write("command.dat", kSample + "$info=dhalsim\n");
+    const DatIndex rebuilt = DatIndex::Open(path);
+    EXPECT_NE(rebuilt.Find("dhalsim"), nullptr);
+    EXPECT_NE(rebuilt.Find("guile"), nullptr);
+    std::ifstream in(cache);
+    std::stringstream again;
+    again << in.rdbuf();
+    EXPECT_EQ(again.str(), rebuilt.Serialize());
+}
+
+TEST_F(DatIndexTest, BrokenCachesAreRebuilt) {
+    const std::string path = Write("command.dat", kSample);
+    const DatIndex good = DatIndex::Open(path);
+    const std::string text = good.Serialize();
+    const std::string cache = import::IndexCachePath(path);
+    const auto size = good.FileSize();
+    const auto time = good.FileTime();
+    EXPECT_TRUE(DatIndex::Deserialize(text, size, time));
+    EXPECT_FALSE(DatIndex::Deserialize(text, size + 1, time));
+    EXPECT_FALSE(DatIndex::Deserialize(text, size, time + 1));
+    EXPECT_FALSE(DatIndex::Deserialize(text.substr(0, text.size() - 3), size, time));
+    EXPECT_FALSE(DatIndex::Deserialize(text + "1 1 1 x\n", size, time));
+    EXPECT_FALSE(
+        DatIndex::Deserialize(text.substr(0, text.size() - 4) + "1 1 1 x\nend\n", size, time));
+    EXPECT_FALSE(DatIndex::Deserialize("kavro-dat-index 2\n" + text.substr(18), size, time));
+    // An entry that would end past the file.
+    std::string past = text;
+    past.replace(past.find("\n10 ") + 1, 2, "99");
+    EXPECT_FALSE(DatIndex::Deserialize(past, size, time));
+    std::ofstream(cache, std::ios::binary) << "garbage";
+    EXPECT_NE(DatIndex::Open(path).Find("guile"), nullptr);
+}
+
+TEST_F(DatIndexTest, CacheGoesToTheUserCacheFolderWhenTheDataFolderRefusesIt) {
+    const std::string path = Write("command.dat", kSample);
+    // A folder where the cache file would go: the write fails whoever runs the test.
+    fs::create_directories(import::IndexCachePath(path));
+    EXPECT_NE(DatIndex::Open(path).Find("guile"), nullptr);
+    ASSERT_TRUE(fs::exists(Dir() / "cache" / "kavro"));
+    int caches = 0;
+    for (const auto& entry : fs::directory_iterator(Dir() / "cache" / "kavro")) {
+        ++caches;
+        EXPECT_EQ(entry.path().extension(), ".kavro-index");
+    }
+    EXPECT_EQ(caches, 1);
+    EXPECT_NE(DatIndex::Open(path).Find("guile"), nullptr);
+}
+
+TEST_F(DatIndexTest, MissingFileIsAnError) {
+    EXPECT_THROW(DatIndex::Open((Dir() / "none.dat").string()), import::DatError);
+    EXPECT_THROW(DatIndex::Build((Dir() / "none.dat").string()), import::DatError);
+}
+
+TEST_F(DatIndexTest, LibraryKeepsTheIndexUntilTheFileChanges) {
+    const std::string path = Write("command.dat", kSample);
+    import::DatLibrary library;
+    const DatIndex* first = &library.Open(path);
+    EXPECT_EQ(&library.Open(path), first);
+    Write("command.dat", kSample + "$info=dhalsim\n");
+    EXPECT_NE(library.Open(path).Find("dhalsim"), nullptr);
+}
+
+TEST_F(DatIndexTest, DocumentsOfEveryRootComeBeforeDataFilesInRootOrder) {
+    const std::string user = (Dir() / "user").string() + "/";
+    const std::string installed = (Dir() / "installed").string() + "/";
+    fs::create_directories(Dir() / "user");
+    fs::create_directories(Dir() / "installed" / "ryu");
+    Write("installed/ryu/command.xml", "<document/>");
+    Write("user/command.dat", "$info=ryu,ken\n$cmd\n[Ken]\n$end\n");
+    Write("installed/command.dat", "$info=guile\n$cmd\n[Guile]\n$end\n");
+    import::DatLibrary library;
+    const std::vector<std::string> roots{user, installed};
+
+    const auto own = import::ResolveDocument(library, roots, "ryu", "command");
+    EXPECT_EQ(own.path, installed + "ryu/command.xml");
+    EXPECT_FALSE(own.text);
+    EXPECT_EQ(own.failure, "");
+
+    const auto ken = import::ResolveDocument(library, roots, "ken", "command");
+    ASSERT_TRUE(ken.text);
+    EXPECT_NE(ken.text->find("<font name=\"title\">Ken</font>"), std::string::npos);
+    EXPECT_EQ(ken.name, user + "command.dat (entry \"ken\", line 1)");
+    const auto guile = import::ResolveDocument(library, roots, "guile", "command");
+    ASSERT_TRUE(guile.text);
+    EXPECT_EQ(guile.name, installed + "command.dat (entry \"guile\", line 1)");
+
+    const auto none = import::ResolveDocument(library, roots, "zangief", "command");
+    EXPECT_EQ(none.path, user + "zangief/command.xml");
+    EXPECT_FALSE(none.text);
+    EXPECT_EQ(none.failure, "no such document, and \"" + user +
+                                "command.dat\" has no entry for \"zangief\"; \"" + installed +
+                                "command.dat\" has no entry for \"zangief\"");
+    // Without any data file the document's own path is left to fail as usual.
+    const auto plain = import::ResolveDocument(library, roots, "ryu", "history");
+    EXPECT_EQ(plain.path, user + "ryu/history.xml");
+    EXPECT_EQ(plain.failure, "");
+    EXPECT_FALSE(plain.text);
+}
+
+}  // namespace
+}  // namespace kavro::testing

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "document/ContentHandler.h"
+#include "document/ConvertedDocument.h"
+#include "document/SaxReader.h"
+#include "import/DatConverter.h"
+
+namespace kavro::testing {
+
+// The entry of the text (which starts with its $info line) converted for the item.
+inline import::ConvertedEntry Convert(std::string_view text,
+                                      import::DatKind kind = import::DatKind::MoveList,
+                                      std::string_view name = "mkick") {
+    return import::ConvertEntry(text, 1, kind, name, "command.dat");
+}
+
+// A converted document read by the viewer's own reader; fails the test when it does not load.
+inline document::ConvertedDocument Read(const std::string& xml) {
+    document::ConvertedDocument doc;
+    document::HandlerContext context;
+    document::ContentHandler handler(doc, context, [](const std::string&) {});
+    document::SaxReader reader;
+    reader.contentHandler = &handler;
+    reader.putFeature("prohibit-dtd", false);
+    try {
+        reader.parseText(xml, "converted.xml");
+    } catch (const document::LoadError& e) {
+        ADD_FAILURE() << e.what() << "\n" << xml;
+    }
+    return doc;
+}
+
+// The markup of section k (from 1) of the converted entry.
+inline std::string Section(std::string_view text, int k,
+                           import::DatKind kind = import::DatKind::MoveList) {
+    const auto doc = Read(Convert(text, kind).xml);
+    if (k > doc.SectionCount()) {
+        ADD_FAILURE() << "no section " << k << " in\n" << Convert(text, kind).xml;
+        return {};
+    }
+    return doc.SectionMarkup[static_cast<std::size_t>(k)];
+}
+
+}  // namespace kavro::testing
