@@ -53,6 +53,21 @@ void BM_TextWidthMixedUncached(benchmark::State& state) {
     Measure(state, kMixed, false);
 }
 
+// Distinct runs at ten sizes in turn, as a move list with ten font macros is measured: each
+// size keeps its own font, so its hinted glyphs stay cached between runs.
+void BM_TextWidthTenSizesInTurn(benchmark::State& state) {
+    auto fonts = Engine(state);
+    if (!fonts) return;
+    std::string varied;
+    int n = 0;
+    for (auto _ : state) {
+        varied = kAscii;
+        varied += std::to_string(n);
+        benchmark::DoNotOptimize(fonts->TextWidth(varied, static_cast<float>(31 + 4 * (n % 10))));
+        n = (n + 1) % kDistinct;
+    }
+}
+
 // A new engine's first mixed run: fontconfig ranks the fallback faces and the files are read.
 void BM_TextWidthMixedFirstUse(benchmark::State& state) {
     for (auto _ : state) {
@@ -71,6 +86,7 @@ BENCHMARK(BM_TextWidthAsciiCached);
 BENCHMARK(BM_TextWidthMixedCached);
 BENCHMARK(BM_TextWidthAsciiUncached);
 BENCHMARK(BM_TextWidthMixedUncached);
+BENCHMARK(BM_TextWidthTenSizesInTurn);
 BENCHMARK(BM_TextWidthMixedFirstUse)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "BenchSupport.h"
 #include "app/Keys.h"
 #include "app/LoadDriver.h"
 #include "app/Startup.h"
@@ -22,29 +23,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using kavro::app::Viewer;
-
-// A program folder with a generated document; removed at exit.
-class BenchHome {
-  public:
-    BenchHome() {
-        std::string pattern = (fs::temp_directory_path() / "kavro-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
-        fs::create_directories(path_ / "metadata" / "mk");
-        fs::create_directory_symlink(fs::path(KAVRO_SOURCE_DIR) / "metadata" / "default",
-                                     path_ / "metadata" / "default");
-    }
-    ~BenchHome() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& Path() const { return path_; }
-    void Write(const std::string& name, const std::string& text) const {
-        std::ofstream(path_ / "metadata" / "mk" / name, std::ios::binary) << text;
-    }
-
-  private:
-    fs::path path_;
-};
+using kavro::bench::BenchHome;
+using kavro::bench::Session;
+using kavro::bench::Start;
 
 // lines lines of mixed fonts (20 macros) in sections of 50 lines with backgrounds of every
 // style; with_icons puts inline icons on every line.
@@ -91,24 +72,6 @@ std::string LinesDocument(int lines) {
     }
     doc += "</section></document>";
     return doc;
-}
-
-struct Session {
-    std::unique_ptr<kavro::toolkit::HeadlessServices> services;
-    std::unique_ptr<Viewer> viewer;
-};
-
-Session Start(const fs::path& home, const std::string& command_line) {
-    Session s;
-    s.services = std::make_unique<kavro::toolkit::HeadlessServices>(home.string(), command_line,
-                                                                    1920 * 15.0f, 1080 * 15.0f);
-    std::string error;
-    s.viewer = std::make_unique<Viewer>(*s.services,
-                                        kavro::toolkit::FontEngine::Create("Consolas", &error));
-    Viewer& v = *s.viewer;
-    v.form.Resize = [&v] { kavro::app::Form_Resize(v); };
-    kavro::app::Main(v);
-    return s;
 }
 
 void ReportPeakMemory(benchmark::State& state) {
@@ -166,16 +129,8 @@ void BM_ParseOnly(benchmark::State& state) {
     BenchHome home;
     home.Write("command.xml", GeneratedDocument(static_cast<int>(state.range(0)), true));
     const std::string path = (home.Path() / "metadata" / "mk" / "command.xml").string();
-    for (auto _ : state) {
-        kavro::document::ConvertedDocument doc;
-        kavro::document::HandlerContext context;
-        kavro::document::ContentHandler handler(doc, context, [](const std::string&) {});
-        kavro::document::SaxReader reader;
-        reader.contentHandler = &handler;
-        reader.putFeature("prohibit-dtd", false);
-        reader.parseURL(path);
-        benchmark::DoNotOptimize(doc.SectionMarkup.size());
-    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kavro::bench::ParseOnly(path));
 }
 BENCHMARK(BM_ParseOnly)->Arg(10000)->Unit(benchmark::kMillisecond);
 

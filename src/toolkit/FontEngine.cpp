@@ -3,14 +3,20 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
+#include <fribidi.h>
+#include <hb.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <bitset>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -171,36 +177,59 @@ bool InRange(char32_t c, char32_t lo, char32_t hi) {
     return c >= lo && c <= hi;
 }
 
+// HarfBuzz's Unicode data, the tables the shaper itself uses, for categories and scripts;
+// FriBidi's for the bidirectional class, which HarfBuzz does not give.
+hb_unicode_funcs_t* UnicodeData() {
+    return hb_unicode_funcs_get_default();
+}
+
+bool IsMarkCategory(hb_unicode_general_category_t category) {
+    return category == HB_UNICODE_GENERAL_CATEGORY_NON_SPACING_MARK ||
+           category == HB_UNICODE_GENERAL_CATEGORY_SPACING_MARK ||
+           category == HB_UNICODE_GENERAL_CATEGORY_ENCLOSING_MARK;
+}
+
+// What splitting a line needs to know of one character.
+struct CharFacts {
+    bool mark = false;  // belongs to the character before it and is shaped with it
+    // Direction from the character's bidirectional class: strong right-to-left letters and
+    // Arabic digits read right to left; spaces, punctuation and symbols (neutral) take the
+    // direction of the text around them; the rest reads left to right.
+    bool right_to_left = false;
+    bool neutral = false;
+    bool symbol = false;  // a neutral that is not punctuation or space
+    // The script to shape with; HB_SCRIPT_UNKNOWN where the character has none of its own
+    // (Common, Inherited), which lets the shaper take the one around it.
+    hb_script_t script = HB_SCRIPT_UNKNOWN;
+};
+
+CharFacts FactsOf(char32_t c) {
+    hb_unicode_funcs_t* data = UnicodeData();
+    const hb_unicode_general_category_t category = hb_unicode_general_category(data, c);
+    CharFacts facts;
+    // Joiners are formatting characters, but they only mean something with their neighbour.
+    facts.mark = IsMarkCategory(category) || c == 0x200C || c == 0x200D;
+    hb_script_t script = hb_unicode_script(data, c);
+    // Japanese writes kana and kanji in one phrase, and the three are shaped alike: one piece.
+    if (script == HB_SCRIPT_HIRAGANA || script == HB_SCRIPT_KATAKANA) script = HB_SCRIPT_HAN;
+    if (script != HB_SCRIPT_COMMON && script != HB_SCRIPT_INHERITED) facts.script = script;
+    const FriBidiCharType type = fribidi_get_bidi_type(static_cast<FriBidiChar>(c));
+    facts.right_to_left = FRIBIDI_IS_RTL(type) || type == FRIBIDI_TYPE_AN;
+    facts.neutral = !FRIBIDI_IS_STRONG(type) && type != FRIBIDI_TYPE_AN && type != FRIBIDI_TYPE_EN;
+    facts.symbol = category == HB_UNICODE_GENERAL_CATEGORY_MATH_SYMBOL ||
+                   category == HB_UNICODE_GENERAL_CATEGORY_CURRENCY_SYMBOL ||
+                   category == HB_UNICODE_GENERAL_CATEGORY_MODIFIER_SYMBOL ||
+                   category == HB_UNICODE_GENERAL_CATEGORY_OTHER_SYMBOL;
+    return facts;
+}
+
 // Han, kana, CJK punctuation and full-width forms: fonts made for Japanese draw these first,
 // so Japanese text keeps one face rather than a mix of Chinese and Japanese glyph shapes.
+// The two blocks are shared by every East Asian script, so their characters have none.
 bool IsCjk(char32_t c) {
-    return InRange(c, 0x2E80, 0x2FDF) || InRange(c, 0x3000, 0x30FF) || InRange(c, 0x31F0, 0x31FF) ||
-           InRange(c, 0x3400, 0x4DBF) || InRange(c, 0x4E00, 0x9FFF) || InRange(c, 0xF900, 0xFAFF) ||
-           InRange(c, 0xFF00, 0xFFEF) || InRange(c, 0x20000, 0x3FFFF);
-}
-
-// Marks that belong to the character before them and are shaped with it.
-bool IsMark(char32_t c) {
-    return InRange(c, 0x0300, 0x036F) || InRange(c, 0x0483, 0x0489) || InRange(c, 0x0591, 0x05BD) ||
-           c == 0x05BF || c == 0x05C1 || c == 0x05C2 || c == 0x05C4 || c == 0x05C5 || c == 0x05C7 ||
-           InRange(c, 0x0610, 0x061A) || InRange(c, 0x064B, 0x065F) || c == 0x0670 ||
-           InRange(c, 0x06D6, 0x06DC) || InRange(c, 0x06DF, 0x06E4) || InRange(c, 0x06E7, 0x06E8) ||
-           InRange(c, 0x06EA, 0x06ED) || InRange(c, 0x0900, 0x0903) || InRange(c, 0x093A, 0x094F) ||
-           InRange(c, 0x0951, 0x0957) || InRange(c, 0x0E31, 0x0E31) || InRange(c, 0x0E34, 0x0E3A) ||
-           InRange(c, 0x0E47, 0x0E4E) || InRange(c, 0x1AB0, 0x1AFF) || InRange(c, 0x1DC0, 0x1DFF) ||
-           InRange(c, 0x200C, 0x200D) || InRange(c, 0x20D0, 0x20FF) || InRange(c, 0x3099, 0x309A) ||
-           InRange(c, 0xFE00, 0xFE0F) || InRange(c, 0xFE20, 0xFE2F) || InRange(c, 0xE0100, 0xE01EF);
-}
-
-bool IsRightToLeft(char32_t c) {
-    return InRange(c, 0x0590, 0x08FF) || InRange(c, 0xFB1D, 0xFDFF) || InRange(c, 0xFE70, 0xFEFF) ||
-           InRange(c, 0x10800, 0x10FFF) || InRange(c, 0x1E800, 0x1EFFF);
-}
-
-// Spaces and punctuation take the direction of the text around them.
-bool IsNeutral(char32_t c) {
-    if (c < 0x80) return !std::isalnum(static_cast<int>(c));
-    return InRange(c, 0x00A0, 0x00BF) || InRange(c, 0x2000, 0x206F);
+    const hb_script_t script = hb_unicode_script(UnicodeData(), c);
+    return script == HB_SCRIPT_HAN || script == HB_SCRIPT_HIRAGANA ||
+           script == HB_SCRIPT_KATAKANA || InRange(c, 0x3000, 0x303F) || InRange(c, 0xFF00, 0xFFEF);
 }
 
 // Latin-1 numbers and signs (fractions, superscripts, currency, degree, ...): neutral in
@@ -223,34 +252,68 @@ bool IsLatinSign(char32_t c) {
     }
 }
 
-// The script to shape with where the shaper cannot be left to guess.
-const char* ScriptOf(char32_t c) {
-    if (InRange(c, 0x0590, 0x05FF) || InRange(c, 0xFB1D, 0xFB4F)) return "Hebr";
-    if (InRange(c, 0x0600, 0x06FF) || InRange(c, 0x0750, 0x077F) || InRange(c, 0x08A0, 0x08FF) ||
-        InRange(c, 0xFB50, 0xFDFF) || InRange(c, 0xFE70, 0xFEFF))
-        return "Arab";
-    if (InRange(c, 0x0700, 0x074F)) return "Syrc";
-    if (InRange(c, 0x0780, 0x07BF)) return "Thaa";
-    if (InRange(c, 0x0900, 0x097F)) return "Deva";
-    if (InRange(c, 0x0E00, 0x0E7F)) return "Thai";
-    return kAnyScript;
-}
-
-struct MeasureKey {
-    int points;
-    std::string text;
-    bool operator==(const MeasureKey&) const = default;
-};
-struct MeasureKeyHash {
-    std::size_t operator()(const MeasureKey& k) const {
-        return std::hash<std::string>()(k.text) * 31u + static_cast<std::size_t>(k.points);
-    }
-};
 struct Extent {
     int width = 0;
     int lines = 1;
     int height = 0;  // of one line
     int ascent = 0;
+};
+
+// Measurements by (size, text) in a fixed table of pairs of slots: a key may sit in one
+// pair only, chosen by its hash, and a new measurement takes the slot of the pair used
+// less recently. Written by hand because an LRU map's node allocations and list updates
+// cost more than the measurements they save when most of a document's runs are distinct,
+// while this costs one look at one pair, and its memory stays what it was at the start.
+class MeasureCache {
+  public:
+    explicit MeasureCache(std::size_t slots)
+        : slots_(std::bit_ceil(std::max<std::size_t>(slots, 2))) {}
+
+    static std::size_t Hash(int points, std::string_view text) {
+        return std::hash<std::string_view>()(text) ^
+               (static_cast<std::size_t>(points) * 0x9E3779B97F4A7C15u);
+    }
+
+    const Extent* Find(std::size_t hash, int points, std::string_view text) {
+        const std::size_t pair = PairOf(hash);
+        for (std::size_t i = pair; i < pair + 2; ++i) {
+            Slot& slot = slots_[i];
+            if (slot.used && slot.hash == hash && slot.points == points && slot.text == text) {
+                slots_[pair].recent_second = i != pair;
+                return &slot.extent;
+            }
+        }
+        return nullptr;
+    }
+
+    void Put(std::size_t hash, int points, std::string_view text, const Extent& extent) {
+        const std::size_t pair = PairOf(hash);
+        // The slot not used last; an empty one first.
+        std::size_t i = slots_[pair].recent_second ? pair : pair + 1;
+        if (!slots_[pair].used)
+            i = pair;
+        else if (!slots_[pair + 1].used)
+            i = pair + 1;
+        Slot& slot = slots_[i];
+        slot.used = true;
+        slot.hash = hash;
+        slot.points = points;
+        slot.text.assign(text);  // keeps the slot's buffer when it is large enough
+        slot.extent = extent;
+        slots_[pair].recent_second = i != pair;
+    }
+
+  private:
+    struct Slot {
+        std::size_t hash = 0;
+        std::string text;
+        Extent extent;
+        int points = 0;
+        bool used = false;
+        bool recent_second = false;  // in a pair's first slot: the second was used last
+    };
+    std::size_t PairOf(std::size_t hash) const { return (hash * 2) & (slots_.size() - 1); }
+    std::vector<Slot> slots_;
 };
 
 // A face fontconfig offers for characters the main face lacks.
@@ -278,6 +341,7 @@ struct CharInfo {
     enum Kind { kLeft, kRight, kNeutral, kMark } kind = kLeft;
     const char* script = kAnyScript;
     bool right_to_left = false;
+    bool symbol = false;
 };
 
 }  // namespace
@@ -292,7 +356,9 @@ struct FontEngine::Impl {
     mutable LruCache<int, TtfFontPtr> fonts{kMaxOpenSizes};
     mutable TtfFontPtr probe;
     mutable int probe_points = 0;
-    mutable LruCache<MeasureKey, Extent, MeasureKeyHash> measures{kMaxMeasurements};
+    // The whole point sizes measured once with the probe.
+    mutable std::bitset<static_cast<std::size_t>(FontEngine::kMaxSize) + 1> probed;
+    mutable MeasureCache measures{kMaxMeasurements};
     FcConfigPtr config;
     bool shapes = false;
     // Ranked once, when the first character the main face lacks turns up.
@@ -300,6 +366,8 @@ struct FontEngine::Impl {
     mutable std::optional<std::vector<Candidate>> cjk_candidates;
     mutable std::vector<std::unique_ptr<FallbackFace>> faces;
     mutable LruCache<char32_t, int> choices{kMaxGlyphChoices};
+    // ISO 15924 names of the scripts met, for Segment::script; entries never move.
+    mutable std::unordered_map<hb_script_t, std::array<char, 5>> script_names;
 
     static TtfFontPtr Open(const std::vector<unsigned char>& bytes, int index, int points) {
         SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
@@ -314,12 +382,18 @@ struct FontEngine::Impl {
         return fonts.Put(points, std::move(font)).get();
     }
 
-    // The main face at a size that may only be measured (fitting the text size tries one size
-    // after another): one font whose size changes, because opening a font runs the face's
-    // set-up again, several times the cost of the measurement. Sizes already open are used
-    // as they are; both give the same widths.
+    // The main face for measuring. Every size text is laid out at gets a font of its own, so
+    // runs of different sizes never flush one another's glyphs (a size change empties
+    // SDL_ttf's glyph cache, and FreeType hints every glyph again). A size measured for the
+    // first time is measured with the probe, one font whose size changes: fitting the text
+    // size tries one size after another and measures a single "0" at each, which costs less
+    // than opening a font. A size measured a second time is in use and is opened. Both fonts
+    // give the same widths.
     TTF_Font* MeasuringFont(int points) const {
         if (TtfFontPtr* cached = fonts.Find(points)) return cached->get();
+        const auto size = static_cast<std::size_t>(points);
+        if (size < probed.size() && probed[size]) return Font(points);
+        if (size < probed.size()) probed[size] = true;
         if (probe && probe_points != points) {
             if (TTF_SetFontSizeDPI(probe.get(), points, kDpi, kDpi) == 0)
                 probe_points = points;
@@ -410,6 +484,13 @@ struct FontEngine::Impl {
         return kMainFace;  // nothing has it: the main face's missing-glyph box
     }
 
+    const char* ScriptName(hb_script_t script) const {
+        if (script == HB_SCRIPT_UNKNOWN) return kAnyScript;
+        auto [it, added] = script_names.try_emplace(script);
+        if (added) hb_tag_to_string(hb_script_to_iso15924_tag(script), it->second.data());
+        return it->second.data();
+    }
+
     int FaceFor(char32_t cp, TTF_Font* main) const {
         if (const int* hit = choices.Find(cp)) return *hit;
         int face = kMainFace;
@@ -425,15 +506,17 @@ struct FontEngine::Impl {
             info.begin = pos;
             const char32_t cp = NextCodePoint(line, &pos);
             info.length = pos - info.begin;
-            if (IsMark(cp) && !chars.empty()) {
+            const CharFacts facts = FactsOf(cp);
+            if (facts.mark && !chars.empty()) {
                 info.kind = CharInfo::kMark;
                 info.face = chars.back().face;
             } else {
                 info.face = FaceFor(cp, main);
-                info.kind = IsRightToLeft(cp) ? CharInfo::kRight
-                            : IsNeutral(cp)   ? CharInfo::kNeutral
-                                              : CharInfo::kLeft;
-                info.script = ScriptOf(cp);
+                info.kind = facts.right_to_left ? CharInfo::kRight
+                            : facts.neutral     ? CharInfo::kNeutral
+                                                : CharInfo::kLeft;
+                info.script = ScriptName(facts.script);
+                info.symbol = facts.symbol;
             }
             chars.push_back(info);
         }
@@ -467,13 +550,14 @@ struct FontEngine::Impl {
             if (c.kind == CharInfo::kLeft) prev_right = false;
         }
         // Spaces and punctuation inside fallback text keep its face where it has them, so
-        // a phrase is shaped as one piece. Signs the main face has stay in it, measured and
+        // a phrase is shaped as one piece. Symbols (arrows, +) go to the first face that has
+        // them, as everywhere else; Latin-1 signs the main face has stay in it, measured and
         // drawn at its advance.
         for (std::size_t i = 1; i < chars.size(); ++i) {
             CharInfo& c = chars[i];
             const CharInfo& prev = chars[i - 1];
-            if (c.kind != CharInfo::kNeutral || prev.face == kMainFace || c.face == prev.face ||
-                c.right_to_left != prev.right_to_left)
+            if (c.kind != CharInfo::kNeutral || c.symbol || prev.face == kMainFace ||
+                c.face == prev.face || c.right_to_left != prev.right_to_left)
                 continue;
             std::size_t at = c.begin;
             const char32_t cp = NextCodePoint(line, &at);
@@ -557,9 +641,9 @@ struct FontEngine::Impl {
 
     Extent Measure(std::string_view utf8, int points) const {
         const bool cacheable = utf8.size() <= kMaxCachedText;
-        MeasureKey key{points, cacheable ? std::string(utf8) : std::string()};
+        const std::size_t hash = cacheable ? MeasureCache::Hash(points, utf8) : 0;
         if (cacheable)
-            if (const Extent* hit = measures.Find(key)) return *hit;
+            if (const Extent* hit = measures.Find(hash, points, utf8)) return *hit;
         Extent e;
         // Text with other faces is split against the main face at this size.
         TTF_Font* font = IsAscii(utf8) ? MeasuringFont(points) : Font(points);
@@ -602,7 +686,7 @@ struct FontEngine::Impl {
         flush();
         // Glyphs of a taller face must not reach past the line below the common baseline.
         if (other_faces) e.height = std::max(e.height, e.ascent + descent);
-        if (cacheable) measures.Put(std::move(key), e);
+        if (cacheable) measures.Put(hash, points, utf8, e);
         return e;
     }
 };
@@ -673,6 +757,11 @@ float FontEngine::TextWidth(std::string_view utf8, float points) const {
 
 float FontEngine::TextHeight(std::string_view utf8, float points) const {
     return static_cast<float>(HeightPixels(utf8, points)) * 15.0f;
+}
+
+FontEngine::TextExtent FontEngine::TextSize(std::string_view utf8, float points) const {
+    const Extent e = impl_->Measure(utf8, WholePoints(points));
+    return {static_cast<float>(e.width) * 15.0f, static_cast<float>(e.height * e.lines) * 15.0f};
 }
 
 void* FontEngine::TtfFont(float points) const {

@@ -37,6 +37,12 @@ class FontEngine {
     // The same in twips (15 per pixel).
     float TextWidth(std::string_view utf8, float points) const;
     float TextHeight(std::string_view utf8, float points) const;
+    // Both at once, with one measurement.
+    struct TextExtent {
+        float width = 0;
+        float height = 0;
+    };
+    TextExtent TextSize(std::string_view utf8, float points) const;
 
     // For the renderer: the SDL_ttf font at this size (TTF_Font*), owned by the engine.
     void* TtfFont(float points) const;

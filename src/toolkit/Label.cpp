@@ -13,12 +13,14 @@ void Label::SetCaption(std::string caption) {
 
 bool Label::SetFontSize(float points) {
     if (!FontEngine::IsValidSize(points)) return false;
+    if (points == font_size_ && Fitted()) return true;
     font_size_ = points;
     Fit();
     return true;
 }
 
 void Label::SetAutoSize(bool on) {
+    if (on == auto_size_ && (!on || Fitted())) return;
     auto_size_ = on;
     Fit();
 }
@@ -26,8 +28,9 @@ void Label::SetAutoSize(bool on) {
 void Label::Fit() {
     if (!auto_size_ || fonts_ == nullptr) return;
     // An empty caption still measures one line high, as an auto-sized label keeps its height.
-    Width = fonts_->TextWidth(caption_, font_size_);
-    Height = fonts_->TextHeight(caption_, font_size_);
+    const FontEngine::TextExtent size = fonts_->TextSize(caption_, font_size_);
+    Width = fitted_width_ = size.width;
+    Height = fitted_height_ = size.height;
 }
 
 }  // namespace kavro::toolkit

@@ -27,11 +27,19 @@ class Label : public Control {
 
   private:
     void Fit();
+    // Whether Width and Height still hold the size the last fit gave: setting what the label
+    // already has then needs no new measurement.
+    bool Fitted() const {
+        return auto_size_ && fonts_ != nullptr && Width == fitted_width_ &&
+               Height == fitted_height_;
+    }
 
     const FontEngine* fonts_;
     std::string caption_;
     float font_size_ = 12.0f;
     bool auto_size_ = false;
+    float fitted_width_ = -1;
+    float fitted_height_ = -1;
 };
 
 }  // namespace kavro::toolkit

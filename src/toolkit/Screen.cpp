@@ -1,7 +1,6 @@
 #include "toolkit/Screen.h"
 
 #include <SDL.h>
-#include <SDL_image.h>
 #include <SDL_ttf.h>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include "toolkit/Controllers.h"
 #include "toolkit/KeyCodes.h"
 #include "toolkit/LruCache.h"
+#include "toolkit/PngWriter.h"
 #include "toolkit/Services.h"
 
 namespace kavro::toolkit {
@@ -459,9 +459,7 @@ bool PaintToPng(const Form& form, int width_px, int height_px, const std::string
         surface = Turned(surface.get(), turns);
         if (!surface) return Fail(error, std::string("cannot turn the picture: ") + SDL_GetError());
     }
-    if (IMG_SavePNG(surface.get(), png_path.c_str()) != 0)
-        return Fail(error, "cannot write " + png_path + ": " + IMG_GetError());
-    return true;
+    return WritePng(surface.get(), png_path, error);
 }
 
 struct TimerState {

@@ -118,6 +118,36 @@ TEST(LabelTest, AutoSizeFollowsCaptionAndSize) {
     EXPECT_FLOAT_EQ(label.Width, fonts->TextWidth("abcdef", 24));
 }
 
+TEST(LabelTest, SettingWhatTheLabelHasStillLeavesItFitted) {
+    auto fonts = MakeFonts();
+    Label label(fonts.get());
+    label.SetAutoSize(true);
+    label.SetCaption("abc");
+    const float w = fonts->TextWidth("abc", 12);
+    const float h = fonts->TextHeight("abc", 12);
+    // Geometry changed by hand: the same settings fit the label to its caption again.
+    label.Width = w + 15;
+    label.SetAutoSize(true);
+    EXPECT_FLOAT_EQ(label.Width, w);
+    label.Height = h - 15;
+    ASSERT_TRUE(label.SetFontSize(12));
+    EXPECT_FLOAT_EQ(label.Height, h);
+    // A copy (as a control array loads one) keeps its fit; a new size or caption refits it.
+    Label copy = label;
+    copy.SetAutoSize(true);
+    ASSERT_TRUE(copy.SetFontSize(12));
+    EXPECT_FLOAT_EQ(copy.Width, w);
+    ASSERT_TRUE(copy.SetFontSize(13));
+    EXPECT_FLOAT_EQ(copy.Width, fonts->TextWidth("abc", 13));
+    // Switched off and on: fitted again, whatever was set meanwhile.
+    copy.SetAutoSize(false);
+    copy.Width = 1;
+    copy.SetAutoSize(false);
+    EXPECT_FLOAT_EQ(copy.Width, 1);
+    copy.SetAutoSize(true);
+    EXPECT_FLOAT_EQ(copy.Width, fonts->TextWidth("abc", 13));
+}
+
 TEST(LabelTest, EmptyCaptionKeepsOneLineOfHeight) {
     auto fonts = MakeFonts();
     Label label(fonts.get());

@@ -120,5 +120,14 @@ TEST(FontEngineTest, UnknownFamilyFallsBackToMonospace) {
     EXPECT_EQ(fonts->WidthPixels("ii", 12), fonts->WidthPixels("MM", 12));
 }
 
+TEST(FontEngineTest, TextSizeIsWidthAndHeightTogether) {
+    auto fonts = MakeFonts();
+    for (const std::string text : {"", "Jab", "two\nlines", "\xE6\xB3\xA2 x"}) {
+        const FontEngine::TextExtent size = fonts->TextSize(text, 21);
+        EXPECT_EQ(size.width, fonts->TextWidth(text, 21)) << text;
+        EXPECT_EQ(size.height, fonts->TextHeight(text, 21)) << text;
+    }
+}
+
 }  // namespace
 }  // namespace kavro::toolkit

@@ -1,0 +1,130 @@
+#include "toolkit/PngWriter.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "ToolkitTestSupport.h"
+
+namespace kavro::toolkit {
+namespace {
+
+using testing::ReadPng;
+using testing::TempDir;
+
+using SurfacePtr = std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)>;
+
+// Every pixel different from its neighbours, so that no compression shortcut can hide a
+// misplaced byte; alpha is opaque unless the caller changes it.
+SurfacePtr Pattern(int w, int h, Uint32 format) {
+    SurfacePtr s(SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, format), SDL_FreeSurface);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const auto r = static_cast<Uint8>(x * 7 + y);
+            const auto g = static_cast<Uint8>(y * 13 + x * 3);
+            const auto b = static_cast<Uint8>((x ^ y) * 5);
+            static_cast<Uint32*>(s->pixels)[y * (s->pitch / 4) + x] =
+                SDL_MapRGBA(s->format, r, g, b, 0xFF);
+        }
+    return s;
+}
+
+std::uint32_t ArgbAt(SDL_Surface* s, int x, int y) {
+    Uint8 r, g, b, a;
+    SDL_GetRGBA(static_cast<Uint32*>(s->pixels)[y * (s->pitch / 4) + x], s->format, &r, &g, &b, &a);
+    return (std::uint32_t{a} << 24) | (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
+}
+
+// The colour type byte of the PNG header: 2 for RGB, 6 for RGB with alpha.
+int ColourType(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char header[26] = {};
+    in.read(header, sizeof header);
+    return in ? static_cast<unsigned char>(header[25]) : -1;
+}
+
+void ExpectSamePixels(SDL_Surface* s, const std::string& path) {
+    const testing::Bitmap decoded = ReadPng(path);
+    ASSERT_EQ(decoded.w, s->w);
+    ASSERT_EQ(decoded.h, s->h);
+    int mismatches = 0;
+    for (int y = 0; y < s->h; ++y)
+        for (int x = 0; x < s->w; ++x)
+            if (decoded.px[static_cast<std::size_t>(y * s->w + x)] != ArgbAt(s, x, y)) ++mismatches;
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(PngWriterTest, OpaquePictureDecodesToTheSamePixelsWithoutAlpha) {
+    TempDir dir;
+    const std::string path = dir.File("screen.png");
+    SurfacePtr s = Pattern(1920, 1080, SDL_PIXELFORMAT_ARGB8888);
+    std::string error;
+    ASSERT_TRUE(WritePng(s.get(), path, &error)) << error;
+    EXPECT_EQ(ColourType(path), 2);
+    ExpectSamePixels(s.get(), path);
+}
+
+TEST(PngWriterTest, AlphaIsKeptWhenAnyPixelIsNotOpaque) {
+    TempDir dir;
+    for (Uint8 alpha : {Uint8{0}, Uint8{254}}) {
+        SCOPED_TRACE(alpha);
+        const std::string path = dir.File("alpha.png");
+        SurfacePtr s = Pattern(33, 17, SDL_PIXELFORMAT_ARGB8888);
+        // One pixel, the last one, just below opaque (or clear).
+        static_cast<Uint32*>(s->pixels)[16 * (s->pitch / 4) + 32] =
+            SDL_MapRGBA(s->format, 1, 2, 3, alpha);
+        std::string error;
+        ASSERT_TRUE(WritePng(s.get(), path, &error)) << error;
+        EXPECT_EQ(ColourType(path), 6);
+        const testing::Bitmap decoded = ReadPng(path);
+        ASSERT_EQ(decoded.px.size(), std::size_t{33 * 17});
+        EXPECT_EQ(decoded.px.back() >> 24, alpha);
+        ExpectSamePixels(s.get(), path);
+    }
+}
+
+TEST(PngWriterTest, OtherPixelFormatsAndTheSmallestPicture) {
+    TempDir dir;
+    for (Uint32 format : {SDL_PIXELFORMAT_ABGR8888, SDL_PIXELFORMAT_RGBA8888}) {
+        SCOPED_TRACE(SDL_GetPixelFormatName(format));
+        const std::string path = dir.File("other.png");
+        SurfacePtr s = Pattern(64, 3, format);
+        std::string error;
+        ASSERT_TRUE(WritePng(s.get(), path, &error)) << error;
+        ExpectSamePixels(s.get(), path);
+    }
+    const std::string path = dir.File("one.png");
+    SurfacePtr one = Pattern(1, 1, SDL_PIXELFORMAT_ARGB8888);
+    std::string error;
+    ASSERT_TRUE(WritePng(one.get(), path, &error)) << error;
+    ExpectSamePixels(one.get(), path);
+}
+
+TEST(PngWriterTest, FailuresSayWhyAndLeaveNoFile) {
+    TempDir dir;
+    SurfacePtr s = Pattern(8, 8, SDL_PIXELFORMAT_ARGB8888);
+    std::string error;
+    const std::string missing_folder = dir.File("no/such/folder/out.png");
+    EXPECT_FALSE(WritePng(s.get(), missing_folder, &error));
+    EXPECT_NE(error.find(missing_folder), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(missing_folder));
+
+    error.clear();
+    EXPECT_FALSE(WritePng(nullptr, dir.File("none.png"), &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.File("none.png")));
+
+    // /dev/full takes the file and refuses its bytes, as a full disk does.
+    error.clear();
+    EXPECT_FALSE(WritePng(s.get(), "/dev/full", &error));
+    EXPECT_NE(error.find("/dev/full"), std::string::npos) << error;
+    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+}
+
+}  // namespace
+}  // namespace kavro::toolkit
