@@ -116,6 +116,18 @@ TEST_F(ImportTest, MoveListEntryLoadsOnTheFlyWithIcons) {
     EXPECT_TRUE(fs::exists(Home() / "metadata" / "command.dat.kavro-index"));
 }
 
+TEST_F(ImportTest, DataFileOfTheUserIsReadBeforeTheInstalledOne) {
+    fs::remove(Home() / "metadata" / "command.dat");
+    fs::create_directories(UserMetadata());
+    std::ofstream(UserMetadata() / "command.dat", std::ios::binary)
+        << "$info=useronly\n$cmd\n[Mine]\nonly in the user's file\n$end\n";
+    auto& v = Show("useronly command");
+    ASSERT_EQ(v.doc.SectionCount(), 1);
+    const auto captions = Captions(v);
+    EXPECT_NE(std::find(captions.begin(), captions.end(), "only in the user's file"),
+              captions.end());
+}
+
 TEST_F(ImportTest, WithIconsOffTheFallbackTextShows) {
     auto& v = Start("mkick command");
     v.NoFormatting = true;
