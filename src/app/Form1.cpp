@@ -7,12 +7,7 @@ namespace kavro::app {
 namespace {
 
 CommandButton Button(const char* caption, float left, float top, float width, float height) {
-    CommandButton button;
-    button.Left = left;
-    button.Top = top;
-    button.Width = width;
-    button.Height = height;
-    button.Visible = false;
+    auto button = layout::Placed<CommandButton>(left, top, width, height, false);
     button.Caption = caption;
     return button;
 }

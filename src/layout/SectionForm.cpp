@@ -4,17 +4,6 @@ namespace kavro::layout {
 
 namespace {
 
-template <class T>
-T Placed(float left, float top, float width, float height, bool visible) {
-    T control;
-    control.Left = left;
-    control.Top = top;
-    control.Width = width;
-    control.Height = height;
-    control.Visible = visible;
-    return control;
-}
-
 toolkit::Label DesignLabel(const toolkit::FontEngine* fonts) {
     toolkit::Label label(fonts);
     label.Left = 600;

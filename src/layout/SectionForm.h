@@ -6,6 +6,18 @@
 
 namespace kavro::layout {
 
+// A control of type T at its design-time place and visibility.
+template <class T>
+T Placed(float left, float top, float width, float height, bool visible) {
+    T control;
+    control.Left = left;
+    control.Top = top;
+    control.Width = width;
+    control.Height = height;
+    control.Visible = visible;
+    return control;
+}
+
 // The frame whose geometry is the screen area.
 struct Frame : toolkit::Control {
     float FontSize = 12.0f;
