@@ -104,9 +104,10 @@ void PlaceTextRun(LayoutContext& c, std::vector<std::string>& fields, std::size_
 
     const auto& macros = v.doc.FontMacros;
     const int size_macro = v.NoFormatting ? 1 : c.font_macro;
+    std::optional<float> points;
     if (macros.HasColumn(size_macro) && size_macro > 0)
-        if (auto points = FitFontSize(v, macros.Get(1, size_macro))) label->SetFontSize(*points);
-    label->SetCaption(fields[j]);
+        points = FitFontSize(v, macros.Get(1, size_macro));
+    label->SetCaptionAtSize(fields[j], points);
     if (c.font_macro > 0)
         if (auto colour = MacroColour(macros, c.font_macro)) label->ForeColor = *colour;
 

@@ -264,10 +264,12 @@ struct Extent {
 // less recently. Written by hand because an LRU map's node allocations and list updates
 // cost more than the measurements they save when most of a document's runs are distinct,
 // while this costs one look at one pair, and its memory stays what it was at the start.
+// The keys lie apart from the texts, 16 bytes a slot, so the look at a pair mostly stays
+// within the processor's cache; a text is compared only when hash and size match.
 class MeasureCache {
   public:
     explicit MeasureCache(std::size_t slots)
-        : slots_(std::bit_ceil(std::max<std::size_t>(slots, 2))) {}
+        : keys_(std::bit_ceil(std::max<std::size_t>(slots, 2))), entries_(keys_.size()) {}
 
     static std::size_t Hash(int points, std::string_view text) {
         return std::hash<std::string_view>()(text) ^
@@ -277,10 +279,10 @@ class MeasureCache {
     const Extent* Find(std::size_t hash, int points, std::string_view text) {
         const std::size_t pair = PairOf(hash);
         for (std::size_t i = pair; i < pair + 2; ++i) {
-            Slot& slot = slots_[i];
-            if (slot.used && slot.hash == hash && slot.points == points && slot.text == text) {
-                slots_[pair].recent_second = i != pair;
-                return &slot.extent;
+            const Key& key = keys_[i];
+            if (key.used && key.hash == hash && key.points == points && entries_[i].text == text) {
+                keys_[pair].recent_second = i != pair;
+                return &entries_[i].extent;
             }
         }
         return nullptr;
@@ -289,31 +291,34 @@ class MeasureCache {
     void Put(std::size_t hash, int points, std::string_view text, const Extent& extent) {
         const std::size_t pair = PairOf(hash);
         // The slot not used last; an empty one first.
-        std::size_t i = slots_[pair].recent_second ? pair : pair + 1;
-        if (!slots_[pair].used)
+        std::size_t i = keys_[pair].recent_second ? pair : pair + 1;
+        if (!keys_[pair].used)
             i = pair;
-        else if (!slots_[pair + 1].used)
+        else if (!keys_[pair + 1].used)
             i = pair + 1;
-        Slot& slot = slots_[i];
-        slot.used = true;
-        slot.hash = hash;
-        slot.points = points;
-        slot.text.assign(text);  // keeps the slot's buffer when it is large enough
-        slot.extent = extent;
-        slots_[pair].recent_second = i != pair;
+        Key& key = keys_[i];
+        key.used = true;
+        key.hash = hash;
+        key.points = points;
+        entries_[i].text.assign(text);  // keeps the slot's buffer when it is large enough
+        entries_[i].extent = extent;
+        keys_[pair].recent_second = i != pair;
     }
 
   private:
-    struct Slot {
+    struct Key {
         std::size_t hash = 0;
-        std::string text;
-        Extent extent;
         int points = 0;
         bool used = false;
         bool recent_second = false;  // in a pair's first slot: the second was used last
     };
-    std::size_t PairOf(std::size_t hash) const { return (hash * 2) & (slots_.size() - 1); }
-    std::vector<Slot> slots_;
+    struct Entry {
+        std::string text;
+        Extent extent;
+    };
+    std::size_t PairOf(std::size_t hash) const { return (hash * 2) & (keys_.size() - 1); }
+    std::vector<Key> keys_;
+    std::vector<Entry> entries_;
 };
 
 // A face fontconfig offers for characters the main face lacks.
