@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -45,11 +46,23 @@ constexpr std::size_t kMaxSegments = 4096;
 constexpr int kMainFace = -1;
 constexpr const char* kAnyScript = "Zzzz";
 
+// SDL_ttf opens every face in one FreeType library, which two threads must not change at
+// once: opening and closing faces, starting and ending SDL_ttf take this lock. Measuring with
+// a face no other thread uses needs none.
+std::mutex& FreeTypeLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 // SDL_ttf counts its initialisations since 2.0.18, so every engine holds one of its own.
 class TtfInitGuard {
   public:
-    TtfInitGuard() : ok_(TTF_Init() == 0) {}
+    TtfInitGuard() {
+        const std::lock_guard hold(FreeTypeLock());
+        ok_ = TTF_Init() == 0;
+    }
     ~TtfInitGuard() {
+        const std::lock_guard hold(FreeTypeLock());
         if (ok_) TTF_Quit();
     }
     TtfInitGuard(const TtfInitGuard&) = delete;
@@ -57,11 +70,14 @@ class TtfInitGuard {
     bool Ok() const { return ok_ && TTF_WasInit() > 0; }
 
   private:
-    bool ok_;
+    bool ok_ = false;
 };
 
 struct TtfFontCloser {
-    void operator()(TTF_Font* f) const { TTF_CloseFont(f); }
+    void operator()(TTF_Font* f) const {
+        const std::lock_guard hold(FreeTypeLock());
+        TTF_CloseFont(f);
+    }
 };
 using TtfFontPtr = std::unique_ptr<TTF_Font, TtfFontCloser>;
 
@@ -173,6 +189,14 @@ bool IsAscii(std::string_view s) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// Opens the face in bytes at a size; the bytes outlive the font.
+TtfFontPtr OpenFromMemory(const std::vector<unsigned char>& bytes, int index, int points) {
+    const std::lock_guard hold(FreeTypeLock());
+    SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+    if (!rw) return nullptr;
+    return TtfFontPtr(TTF_OpenFontIndexDPIRW(rw, 1, points, index, kDpi, kDpi));
+}
+
 bool InRange(char32_t c, char32_t lo, char32_t hi) {
     return c >= lo && c <= hi;
 }
@@ -258,6 +282,34 @@ struct Extent {
     int height = 0;  // of one line
     int ascent = 0;
 };
+
+// Text of ASCII characters in one font: the widest of its lines (control characters take no
+// room), the font's line height and ascent. The engine and its measurers ahead both use it.
+Extent MeasureAscii(TTF_Font* font, std::string_view utf8) {
+    Extent e;
+    if (font) {
+        e.height = TTF_FontHeight(font);
+        e.ascent = TTF_FontAscent(font);
+    }
+    std::string line;
+    auto flush = [&] {
+        int w = 0, h = 0;
+        if (font && !line.empty() && TTF_SizeUTF8(font, line.c_str(), &w, &h) == 0)
+            e.width = std::max(e.width, w);
+        line.clear();
+    };
+    for (char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            flush();
+            ++e.lines;
+        } else if (u >= 0x20 && u != 0x7F) {
+            line.push_back(c);
+        }
+    }
+    flush();
+    return e;
+}
 
 // Measurements by (size, text) in a fixed table of pairs of slots: a key may sit in one
 // pair only, chosen by its hash, and a new measurement takes the slot of the pair used
@@ -364,6 +416,10 @@ struct FontEngine::Impl {
     // The whole point sizes measured once with the probe.
     mutable std::bitset<static_cast<std::size_t>(FontEngine::kMaxSize) + 1> probed;
     mutable MeasureCache measures{kMaxMeasurements};
+    // Being measured ahead on another thread, mostly in the order asked for: the next one to
+    // ask for is looked at first, then a few after it.
+    mutable const FontEngine::MeasuredAhead* ahead = nullptr;
+    mutable std::size_t ahead_next = 0;
     FcConfigPtr config;
     bool shapes = false;
     // Ranked once, when the first character the main face lacks turns up.
@@ -375,9 +431,7 @@ struct FontEngine::Impl {
     mutable std::unordered_map<hb_script_t, std::array<char, 5>> script_names;
 
     static TtfFontPtr Open(const std::vector<unsigned char>& bytes, int index, int points) {
-        SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-        if (!rw) return nullptr;
-        return TtfFontPtr(TTF_OpenFontIndexDPIRW(rw, 1, points, index, kDpi, kDpi));
+        return OpenFromMemory(bytes, index, points);
     }
 
     TTF_Font* Font(int points) const {
@@ -420,7 +474,11 @@ struct FontEngine::Impl {
 
     static TTF_Font* FaceFontOf(FallbackFace& f, int points) {
         if (TtfFontPtr* cached = f.sizes.Find(points)) return cached->get();
-        TtfFontPtr font(TTF_OpenFontIndexDPI(f.file.c_str(), points, f.index, kDpi, kDpi));
+        TtfFontPtr font;
+        {
+            const std::lock_guard hold(FreeTypeLock());
+            font.reset(TTF_OpenFontIndexDPI(f.file.c_str(), points, f.index, kDpi, kDpi));
+        }
         if (!font) return nullptr;
         return f.sizes.Put(points, std::move(font)).get();
     }
@@ -644,14 +702,40 @@ struct FontEngine::Impl {
         return out;
     }
 
+    const FontEngine::MeasuredText* FindAhead(int points, std::string_view utf8) const {
+        constexpr std::size_t kLookAhead = 32;
+        if (!ahead) return nullptr;
+        const std::span<const FontEngine::MeasuredText> ready = ahead->Ready();
+        const std::size_t end = std::min(ready.size(), ahead_next + kLookAhead);
+        for (std::size_t i = ahead_next; i < end; ++i) {
+            if (ready[i].points == points && ready[i].text == utf8) {
+                ahead_next = i + 1;
+                return &ready[i];
+            }
+        }
+        return nullptr;
+    }
+
     Extent Measure(std::string_view utf8, int points) const {
         const bool cacheable = utf8.size() <= kMaxCachedText;
         const std::size_t hash = cacheable ? MeasureCache::Hash(points, utf8) : 0;
         if (cacheable)
             if (const Extent* hit = measures.Find(hash, points, utf8)) return *hit;
         Extent e;
-        // Text with other faces is split against the main face at this size.
-        TTF_Font* font = IsAscii(utf8) ? MeasuringFont(points) : Font(points);
+        if (const FontEngine::MeasuredText* early = FindAhead(points, utf8))
+            e = Extent{early->width, early->lines, early->height, early->ascent};
+        else if (IsAscii(utf8))
+            e = MeasureAscii(MeasuringFont(points), utf8);
+        else
+            e = MeasureMixed(utf8, points);
+        if (cacheable) measures.Put(hash, points, utf8, e);
+        return e;
+    }
+
+    // Text with characters from other faces: split against the main face at this size.
+    Extent MeasureMixed(std::string_view utf8, int points) const {
+        Extent e;
+        TTF_Font* font = Font(points);
         int descent = 0;
         bool other_faces = false;
         if (font) {
@@ -691,10 +775,67 @@ struct FontEngine::Impl {
         flush();
         // Glyphs of a taller face must not reach past the line below the common baseline.
         if (other_faces) e.height = std::max(e.height, e.ascent + descent);
-        if (cacheable) measures.Put(hash, points, utf8, e);
         return e;
     }
 };
+
+// The measurer's own fonts, one per size, from the engine's copy of the face.
+struct FontEngine::AheadMeasurer::Fonts {
+    const std::vector<unsigned char>* data = nullptr;
+    int face_index = 0;
+    std::unordered_map<int, TtfFontPtr> open;
+
+    TTF_Font* At(int points) {
+        auto [it, added] = open.try_emplace(points);
+        if (added) it->second = OpenFromMemory(*data, face_index, points);
+        return it->second.get();
+    }
+};
+
+FontEngine::AheadMeasurer::AheadMeasurer(PassKey, std::unique_ptr<Fonts> fonts)
+    : fonts_(std::move(fonts)) {}
+FontEngine::AheadMeasurer::~AheadMeasurer() = default;
+
+bool FontEngine::AheadMeasurer::Takes(std::string_view utf8) {
+    return utf8.size() <= kMaxCachedText && IsAscii(utf8);
+}
+
+bool FontEngine::AheadMeasurer::Measure(std::string_view utf8, float points, MeasuredAhead& out) {
+    if (!Takes(utf8)) return false;
+    const int whole = WholePoints(points);
+    TTF_Font* font = fonts_->At(whole);
+    if (!font) return false;
+    const Extent e = MeasureAscii(font, utf8);
+    return out.Append({std::string(utf8), whole, e.width, e.lines, e.height, e.ascent});
+}
+
+FontEngine::MeasuredAhead::MeasuredAhead(std::size_t capacity)
+    : items_(std::make_unique<MeasuredText[]>(capacity)), capacity_(capacity) {}
+
+bool FontEngine::MeasuredAhead::Append(MeasuredText text) {
+    const std::size_t n = count_.load(std::memory_order_relaxed);
+    if (n >= capacity_) return false;
+    items_[n] = std::move(text);
+    // Published whole: the reader sees the item only after it is written.
+    count_.store(n + 1, std::memory_order_release);
+    return true;
+}
+
+std::span<const FontEngine::MeasuredText> FontEngine::MeasuredAhead::Ready() const {
+    return {items_.get(), count_.load(std::memory_order_acquire)};
+}
+
+std::unique_ptr<FontEngine::AheadMeasurer> FontEngine::MakeAheadMeasurer() const {
+    auto fonts = std::make_unique<AheadMeasurer::Fonts>();
+    fonts->data = &impl_->data;
+    fonts->face_index = impl_->face_index;
+    return std::make_unique<AheadMeasurer>(PassKey{}, std::move(fonts));
+}
+
+void FontEngine::UseMeasuredAhead(const MeasuredAhead* texts) const {
+    impl_->ahead = texts;
+    impl_->ahead_next = 0;
+}
 
 FontEngine::FontEngine(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 FontEngine::FontEngine(PassKey, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
