@@ -717,17 +717,16 @@ struct FontEngine::Impl {
     }
 
     Extent Measure(std::string_view utf8, int points) const {
+        // What was measured ahead lies in order, near in memory, and is asked for once: it is
+        // looked at before the cache, and not copied into it.
+        if (const FontEngine::MeasuredText* early = FindAhead(points, utf8))
+            return Extent{early->width, early->lines, early->height, early->ascent};
         const bool cacheable = utf8.size() <= kMaxCachedText;
         const std::size_t hash = cacheable ? MeasureCache::Hash(points, utf8) : 0;
         if (cacheable)
             if (const Extent* hit = measures.Find(hash, points, utf8)) return *hit;
-        Extent e;
-        if (const FontEngine::MeasuredText* early = FindAhead(points, utf8))
-            e = Extent{early->width, early->lines, early->height, early->ascent};
-        else if (IsAscii(utf8))
-            e = MeasureAscii(MeasuringFont(points), utf8);
-        else
-            e = MeasureMixed(utf8, points);
+        const Extent e =
+            IsAscii(utf8) ? MeasureAscii(MeasuringFont(points), utf8) : MeasureMixed(utf8, points);
         if (cacheable) measures.Put(hash, points, utf8, e);
         return e;
     }
