@@ -56,6 +56,11 @@ bool MeasureAhead::Passed(int s) const {
     return stop_.load(std::memory_order_relaxed) || laying_out_.load(std::memory_order_relaxed) > s;
 }
 
+bool MeasureAhead::Reached(int s) const {
+    return stop_.load(std::memory_order_relaxed) ||
+           laying_out_.load(std::memory_order_relaxed) >= s;
+}
+
 void MeasureAhead::Work() {
     while (!stop_.load()) {
         const int s = next_.fetch_add(1);
@@ -65,7 +70,7 @@ void MeasureAhead::Work() {
             laying_out_.wait(at);
         while (!lists_.empty() && Passed(lists_.front().first))
             lists_.pop_front();
-        if (Passed(s)) continue;
+        if (Reached(s)) continue;
         // Room for every field of the section, the most runs it can have.
         const std::string& markup = v_.doc.SectionMarkup[s + 1];
         const auto fields = static_cast<std::size_t>(std::count_if(
@@ -82,7 +87,7 @@ void MeasureAhead::Work() {
 }
 
 // The runs of section s as the layout reads its fields, each at the size of the font macro in
-// force, until the layout is past the section.
+// force, until the layout gets there.
 void MeasureAhead::MeasureSection(int s, List& out) {
     int macro = 1;
     auto measure = [&](const std::string& text) {
@@ -92,7 +97,9 @@ void MeasureAhead::MeasureSection(int s, List& out) {
             measurer_->Measure(text, *points, out);
     };
     for (const std::string& raw : document::SplitLines(v_.doc.SectionMarkup[s + 1])) {
-        if (Passed(s)) return;
+        // Once the layout is on this section it measures the rest itself, faster than this
+        // thread could hand it over: on to the next.
+        if (Reached(s)) return;
         std::vector<std::string> fields = document::SplitFields(document::PrepareLine(raw));
         for (std::size_t j = 0; j < fields.size(); ++j) {
             const std::string& field = fields[j];

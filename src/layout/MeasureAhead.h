@@ -17,8 +17,8 @@ namespace kavro::layout {
 // layout finds most of their sizes ready: measuring is most of a load's work, and the layout
 // does the rest meanwhile. The worker takes the sections after the one being laid out, a few
 // at most, and publishes each run as it is measured; the layout never waits for it, and
-// measures itself what is not ready when it gets there. What the worker measures is only a
-// head start, so a load gives the same result with it as without it.
+// measures itself what is not ready when it gets there, while the worker moves on. What the worker
+// measures is only a head start, so a load gives the same result with it as without it.
 class MeasureAhead {
   public:
     // For sections first..last (counted from 0), laid out in that order; does nothing on a
@@ -36,7 +36,9 @@ class MeasureAhead {
     using List = toolkit::FontEngine::MeasuredAhead;
     void Work();
     void MeasureSection(int s, List& out);
+    // Whether the layout has left section s, or is on it.
     bool Passed(int s) const;
+    bool Reached(int s) const;
 
     Load v_;
     int first_ = 0, last_ = 0;
