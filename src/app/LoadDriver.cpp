@@ -159,6 +159,7 @@ void cmdLoad_Click(Viewer& v) {
     ClearSection(v);
     v.pictures.NewLoad();
     v.fileLookups.clear();
+    v.itemFiles.clear();
     v.folderListings.Forget();
 
     for (const std::string& name : names) {
