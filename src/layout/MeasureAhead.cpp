@@ -68,15 +68,25 @@ void MeasureAhead::Work() {
         for (int at = laying_out_.load(); s > at + kSectionsAhead && !stop_.load();
              at = laying_out_.load())
             laying_out_.wait(at);
-        while (!lists_.empty() && Passed(lists_.front().first))
+        // Lists the layout has left are used again: their texts keep their memory.
+        while (!lists_.empty() && Passed(lists_.front().first)) {
+            spare_.push_back(std::move(lists_.front().second));
             lists_.pop_front();
+        }
         if (Reached(s)) continue;
         // Room for every field of the section, the most runs it can have.
         const std::string& markup = v_.doc.SectionMarkup[s + 1];
         const auto fields = static_cast<std::size_t>(std::count_if(
             markup.begin(), markup.end(), [](char c) { return c == '|' || c == '\n'; }));
         try {
-            lists_.emplace_back(s, std::make_unique<List>(fields + 1));
+            std::unique_ptr<List> list;
+            if (!spare_.empty()) {
+                list = std::move(spare_.back());
+                spare_.pop_back();
+                list->Clear();
+            }
+            if (!list || list->Capacity() <= fields) list = std::make_unique<List>(fields + 1);
+            lists_.emplace_back(s, std::move(list));
             published_[static_cast<std::size_t>(s - first_)].store(lists_.back().second.get());
             MeasureSection(s, *lists_.back().second);
         } catch (const std::exception&) {

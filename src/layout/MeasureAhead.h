@@ -50,6 +50,7 @@ class MeasureAhead {
     std::unique_ptr<std::atomic<const List*>[]> published_;
     // The worker's lists, freed once the layout is past their sections.
     std::deque<std::pair<int, std::unique_ptr<List>>> lists_;
+    std::vector<std::unique_ptr<List>> spare_;
     // The next section nobody has taken, and the one being laid out.
     std::atomic<int> next_{0};
     std::atomic<int> laying_out_{-1};

@@ -804,20 +804,43 @@ bool FontEngine::AheadMeasurer::Measure(std::string_view utf8, float points, Mea
     const int whole = WholePoints(points);
     TTF_Font* font = fonts_->At(whole);
     if (!font) return false;
+    MeasuredText* slot = out.Next();
+    if (!slot) return false;
     const Extent e = MeasureAscii(font, utf8);
-    return out.Append({std::string(utf8), whole, e.width, e.lines, e.height, e.ascent});
+    slot->text.assign(utf8);
+    slot->points = whole;
+    slot->width = e.width;
+    slot->lines = e.lines;
+    slot->height = e.height;
+    slot->ascent = e.ascent;
+    out.Publish();
+    return true;
 }
 
 FontEngine::MeasuredAhead::MeasuredAhead(std::size_t capacity)
     : items_(std::make_unique<MeasuredText[]>(capacity)), capacity_(capacity) {}
 
-bool FontEngine::MeasuredAhead::Append(MeasuredText text) {
+FontEngine::MeasuredText* FontEngine::MeasuredAhead::Next() {
     const std::size_t n = count_.load(std::memory_order_relaxed);
-    if (n >= capacity_) return false;
-    items_[n] = std::move(text);
-    // Published whole: the reader sees the item only after it is written.
-    count_.store(n + 1, std::memory_order_release);
+    return n < capacity_ ? &items_[n] : nullptr;
+}
+
+void FontEngine::MeasuredAhead::Publish() {
+    // Released whole: the reader sees the slot only after it is written.
+    const std::size_t n = count_.load(std::memory_order_relaxed);
+    if (n < capacity_) count_.store(n + 1, std::memory_order_release);
+}
+
+bool FontEngine::MeasuredAhead::Append(const MeasuredText& text) {
+    MeasuredText* slot = Next();
+    if (!slot) return false;
+    *slot = text;
+    Publish();
     return true;
+}
+
+void FontEngine::MeasuredAhead::Clear() {
+    count_.store(0, std::memory_order_relaxed);
 }
 
 std::span<const FontEngine::MeasuredText> FontEngine::MeasuredAhead::Ready() const {

@@ -102,9 +102,16 @@ class FontEngine {
     class MeasuredAhead {
       public:
         explicit MeasuredAhead(std::size_t capacity);
-        // The writer's; false, keeping nothing, when the list is full.
-        bool Append(MeasuredText text);
-        // The reader's: every text appended before this call.
+        std::size_t Capacity() const { return capacity_; }
+        // The writer's: the slot to fill next (null when the list is full), made readable by
+        // Publish. A slot keeps its text's memory from an earlier use of the list.
+        MeasuredText* Next();
+        void Publish();
+        // Next, filled with a copy of text, and Publish; false when the list is full.
+        bool Append(const MeasuredText& text);
+        // The writer's, once no reader looks at the list anymore: empty again.
+        void Clear();
+        // The reader's: every text published before this call.
         std::span<const MeasuredText> Ready() const;
 
       private:

@@ -61,7 +61,29 @@ TEST(MeasuredAheadTest, KeepsNoMoreThanItsCapacity) {
     EXPECT_EQ(list.Ready()[1].text, "b");
     List none(0);
     EXPECT_FALSE(none.Append({"a", 12}));
+    EXPECT_EQ(none.Next(), nullptr);
+    none.Publish();
     EXPECT_TRUE(none.Ready().empty());
+}
+
+// A slot is readable only once published; a cleared list starts again from its first slot.
+TEST(MeasuredAheadTest, SlotsArePublishedOneByOneAndReusedAfterClear) {
+    List list(2);
+    FontEngine::MeasuredText* slot = list.Next();
+    ASSERT_NE(slot, nullptr);
+    slot->text = "first";
+    EXPECT_TRUE(list.Ready().empty());
+    list.Publish();
+    ASSERT_EQ(list.Ready().size(), 1u);
+    EXPECT_EQ(list.Next(), slot + 1);
+    list.Append({"second", 12});
+    EXPECT_EQ(list.Next(), nullptr);
+    list.Publish();  // nothing more to publish when full
+    EXPECT_EQ(list.Ready().size(), 2u);
+    list.Clear();
+    EXPECT_TRUE(list.Ready().empty());
+    EXPECT_EQ(list.Next(), slot);
+    EXPECT_EQ(list.Capacity(), 2u);
 }
 
 // A reader polling while a writer appends sees whole items, in order, and in the end all.
