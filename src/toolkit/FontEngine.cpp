@@ -283,31 +283,40 @@ struct Extent {
     int ascent = 0;
 };
 
-// Text of ASCII characters in one font: the widest of its lines (control characters take no
-// room), the font's line height and ascent. The engine and its measurers ahead both use it.
-Extent MeasureAscii(TTF_Font* font, std::string_view utf8) {
-    Extent e;
-    if (font) {
-        e.height = TTF_FontHeight(font);
-        e.ascent = TTF_FontAscent(font);
-    }
+// Calls measure with each line of the text that has something to show, control characters
+// left out (they take no room); returns the number of lines.
+template <class Measure>
+int ForEachLine(std::string_view utf8, Measure measure) {
+    int lines = 1;
     std::string line;
-    auto flush = [&] {
-        int w = 0, h = 0;
-        if (font && !line.empty() && TTF_SizeUTF8(font, line.c_str(), &w, &h) == 0)
-            e.width = std::max(e.width, w);
-        line.clear();
-    };
     for (char c : utf8) {
         const auto u = static_cast<unsigned char>(c);
         if (c == '\n') {
-            flush();
-            ++e.lines;
+            if (!line.empty()) measure(line);
+            line.clear();
+            ++lines;
         } else if (u >= 0x20 && u != 0x7F) {
             line.push_back(c);
         }
     }
-    flush();
+    if (!line.empty()) measure(line);
+    return lines;
+}
+
+// Text of ASCII characters in one font: the widest of its lines, the font's line height and
+// ascent. The engine and its measurers ahead both use it.
+Extent MeasureAscii(TTF_Font* font, std::string_view utf8) {
+    Extent e;
+    if (!font) {
+        e.lines = ForEachLine(utf8, [](const std::string&) {});
+        return e;
+    }
+    e.height = TTF_FontHeight(font);
+    e.ascent = TTF_FontAscent(font);
+    e.lines = ForEachLine(utf8, [&](const std::string& line) {
+        int w = 0, h = 0;
+        if (TTF_SizeUTF8(font, line.c_str(), &w, &h) == 0) e.width = std::max(e.width, w);
+    });
     return e;
 }
 
@@ -742,36 +751,24 @@ struct FontEngine::Impl {
             e.ascent = TTF_FontAscent(font);
             descent = -TTF_FontDescent(font);
         }
-        std::string line;
-        auto flush = [&] {
+        e.lines = ForEachLine(utf8, [&](const std::string& line) {
+            if (!font) return;
             int w = 0, h = 0;
-            if (font && !line.empty() && IsAscii(line)) {
+            if (IsAscii(line)) {
                 if (TTF_SizeUTF8(font, line.c_str(), &w, &h) == 0) e.width = std::max(e.width, w);
-            } else if (font && !line.empty()) {
-                const std::vector<Segment> segments = SplitLine(line, points);
-                for (const Segment& s : segments) {
-                    auto* f = static_cast<TTF_Font*>(s.font);
-                    w += s.width;
-                    if (f == font) continue;
-                    other_faces = true;
-                    e.height = std::max(e.height, TTF_FontHeight(f));
-                    e.ascent = std::max(e.ascent, TTF_FontAscent(f));
-                    descent = std::max(descent, -TTF_FontDescent(f));
-                }
-                e.width = std::max(e.width, w);
+                return;
             }
-            line.clear();
-        };
-        for (char c : utf8) {
-            const auto u = static_cast<unsigned char>(c);
-            if (c == '\n') {
-                flush();
-                ++e.lines;
-            } else if (u >= 0x20 && u != 0x7F) {
-                line.push_back(c);
+            for (const Segment& s : SplitLine(line, points)) {
+                auto* f = static_cast<TTF_Font*>(s.font);
+                w += s.width;
+                if (f == font) continue;
+                other_faces = true;
+                e.height = std::max(e.height, TTF_FontHeight(f));
+                e.ascent = std::max(e.ascent, TTF_FontAscent(f));
+                descent = std::max(descent, -TTF_FontDescent(f));
             }
-        }
-        flush();
+            e.width = std::max(e.width, w);
+        });
         // Glyphs of a taller face must not reach past the line below the common baseline.
         if (other_faces) e.height = std::max(e.height, e.ascent + descent);
         return e;
