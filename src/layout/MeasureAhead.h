@@ -21,9 +21,9 @@ namespace kavro::layout {
 // measures is only a head start, so a load gives the same result with it as without it.
 class MeasureAhead {
   public:
-    // For sections first..last (counted from 0), laid out in that order; does nothing on a
-    // machine of one processor or for fewer than two sections. Call on the layout's thread,
-    // after the document's macros are read and the text size fitted.
+    // For sections first..last (counted from 0), laid out in that order; does nothing when the
+    // process may use one processor only, or for fewer than two sections. Call on the layout's
+    // thread, after the document's macros are read and the text size fitted.
     MeasureAhead(const Load& v, int first, int last);
     ~MeasureAhead();
     MeasureAhead(const MeasureAhead&) = delete;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <string>
 
@@ -70,6 +71,23 @@ TEST_F(MeasureAheadTest, PlainTextAndReloadsFitToo) {
     ExpectLabelsFitTheirCaptions(v);
     Key(v.RemoveFormattingKey);
     Key(v.ZoomKey);
+    ExpectLabelsFitTheirCaptions(v);
+}
+
+// Confined to one processor the load measures everything itself, with the same result.
+TEST_F(MeasureAheadTest, OneProcessorMeasuresAlone) {
+    WritePicture("metadata/default/icons/lp.gif", 8, 8);
+    cpu_set_t all, one;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    auto& v = Load(ManySections(Head()), "mk command", 1920, 1080);
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
     ExpectLabelsFitTheirCaptions(v);
 }
 
