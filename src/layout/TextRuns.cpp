@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <utility>
 
 #include "document/MarkupReader.h"
 #include "layout/LayoutContext.h"
@@ -107,7 +108,8 @@ void PlaceTextRun(LayoutContext& c, std::vector<std::string>& fields, std::size_
     std::optional<float> points;
     if (macros.HasColumn(size_macro) && size_macro > 0)
         points = FitFontSize(v, macros.Get(1, size_macro));
-    label->SetCaptionAtSize(fields[j], points);
+    // The field is read no more: the label takes its text.
+    label->SetCaptionAtSize(std::move(fields[j]), points);
     if (c.font_macro > 0) {
         const auto column = static_cast<std::size_t>(c.font_macro);
         if (column >= c.macro_colours.size()) c.macro_colours.resize(column + 1);
