@@ -426,7 +426,7 @@ SurfacePtr Turned(SDL_Surface* src, int turns) {
     const int w = src->w, h = src->h;
     const bool sideways = turns % 2 != 0;
     SurfacePtr out(SDL_CreateRGBSurfaceWithFormat(0, sideways ? h : w, sideways ? w : h, 32,
-                                                  SDL_PIXELFORMAT_ARGB8888));
+                                                  src->format->format));
     if (!out) return nullptr;
     const int src_stride = src->pitch / 4, out_stride = out->pitch / 4;
     const auto* from = static_cast<const std::uint32_t*>(src->pixels);
@@ -441,25 +441,38 @@ SurfacePtr Turned(SDL_Surface* src, int turns) {
     return out;
 }
 
-// Paints the form with the software renderer on a surface of the given size, turns it by the
-// form's rotation and saves it.
-bool PaintToPng(const Form& form, int width_px, int height_px, const std::string& png_path,
-                std::string* error) {
+// Paints the form with the software renderer on a surface of the given size and turns it by
+// the form's rotation. The surface has no alpha channel, as a screen has none: SDL's blending
+// leaves alpha a little below opaque (253) where text is drawn on an opaque background, which
+// would otherwise make the picture look partly transparent.
+SurfacePtr PaintScreen(const Form& form, int width_px, int height_px, std::string* error) {
     SurfacePtr surface(
-        SDL_CreateRGBSurfaceWithFormat(0, width_px, height_px, 32, SDL_PIXELFORMAT_ARGB8888));
-    if (!surface) return Fail(error, std::string("cannot make a surface: ") + SDL_GetError());
+        SDL_CreateRGBSurfaceWithFormat(0, width_px, height_px, 32, SDL_PIXELFORMAT_RGB888));
+    if (!surface) {
+        Fail(error, std::string("cannot make a surface: ") + SDL_GetError());
+        return nullptr;
+    }
     {
         RendererPtr renderer(SDL_CreateSoftwareRenderer(surface.get()));
-        if (!renderer) return Fail(error, std::string("cannot make a renderer: ") + SDL_GetError());
+        if (!renderer) {
+            Fail(error, std::string("cannot make a renderer: ") + SDL_GetError());
+            return nullptr;
+        }
         Painter painter(renderer.get());
         painter.Paint(form, width_px, height_px);
         SDL_RenderPresent(renderer.get());
     }
     if (const int turns = QuarterTurns(form.Rotation); turns != 0) {
         surface = Turned(surface.get(), turns);
-        if (!surface) return Fail(error, std::string("cannot turn the picture: ") + SDL_GetError());
+        if (!surface) Fail(error, std::string("cannot turn the picture: ") + SDL_GetError());
     }
-    return WritePng(surface.get(), png_path, error);
+    return surface;
+}
+
+bool PaintToPng(const Form& form, int width_px, int height_px, const std::string& png_path,
+                std::string* error) {
+    const SurfacePtr screen = PaintScreen(form, width_px, height_px, error);
+    return screen && WritePng(screen.get(), png_path, error);
 }
 
 struct TimerState {
@@ -469,6 +482,15 @@ struct TimerState {
 };
 
 }  // namespace
+
+void ScreenPictureFree::operator()(SDL_Surface* surface) const {
+    SDL_FreeSurface(surface);
+}
+
+ScreenPicture PaintForm(const Form& form, std::string* error) {
+    return ScreenPicture(
+        PaintScreen(form, SidePx(form.Width), SidePx(form.Height), error).release());
+}
 
 bool RenderFormToPng(const Form& form, const std::string& png_path, std::string* error) {
     return PaintToPng(form, SidePx(form.Width), SidePx(form.Height), png_path, error);

@@ -14,6 +14,7 @@
 namespace kavro::toolkit {
 namespace {
 
+using testing::ColourType;
 using testing::ReadPng;
 using testing::TempDir;
 
@@ -38,14 +39,6 @@ std::uint32_t ArgbAt(SDL_Surface* s, int x, int y) {
     Uint8 r, g, b, a;
     SDL_GetRGBA(static_cast<Uint32*>(s->pixels)[y * (s->pitch / 4) + x], s->format, &r, &g, &b, &a);
     return (std::uint32_t{a} << 24) | (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
-}
-
-// The colour type byte of the PNG header: 2 for RGB, 6 for RGB with alpha.
-int ColourType(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char header[26] = {};
-    in.read(header, sizeof header);
-    return in ? static_cast<unsigned char>(header[25]) : -1;
 }
 
 void ExpectSamePixels(SDL_Surface* s, const std::string& path) {
@@ -84,6 +77,27 @@ TEST(PngWriterTest, AlphaIsKeptWhenAnyPixelIsNotOpaque) {
         const testing::Bitmap decoded = ReadPng(path);
         ASSERT_EQ(decoded.px.size(), std::size_t{33 * 17});
         EXPECT_EQ(decoded.px.back() >> 24, alpha);
+        ExpectSamePixels(s.get(), path);
+    }
+}
+
+TEST(PngWriterTest, WithoutAnAlphaChannelTheUnusedByteIsIgnored) {
+    TempDir dir;
+    // The first taken as it lies, the second converted first.
+    for (Uint32 format : {SDL_PIXELFORMAT_RGB888, SDL_PIXELFORMAT_BGR888}) {
+        SCOPED_TRACE(SDL_GetPixelFormatName(format));
+        const std::string path = dir.File("rgb.png");
+        SurfacePtr s = Pattern(31, 9, format);
+        // Blending leaves anything in the unused top byte: just below opaque, opaque, clear.
+        ASSERT_EQ(s->format->Rmask | s->format->Gmask | s->format->Bmask, 0x00FFFFFFu);
+        ASSERT_EQ(s->pitch, 31 * 4);
+        auto* px = static_cast<Uint32*>(s->pixels);
+        const Uint32 fills[] = {0x00, 0xFD, 0xFE, 0xFF};
+        for (int i = 0; i < 31 * 9; ++i)
+            px[i] = (px[i] & 0x00FFFFFFu) | (fills[i % 4] << 24);
+        std::string error;
+        ASSERT_TRUE(WritePng(s.get(), path, &error)) << error;
+        EXPECT_EQ(ColourType(path), 2);
         ExpectSamePixels(s.get(), path);
     }
 }

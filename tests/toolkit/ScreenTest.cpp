@@ -11,6 +11,7 @@
 
 #include "ToolkitTestSupport.h"
 #include "toolkit/Form.h"
+#include "toolkit/PngWriter.h"
 #include "toolkit/Screen.h"
 #include "toolkit/Services.h"
 
@@ -18,6 +19,7 @@ namespace kavro::toolkit {
 namespace {
 
 using testing::Bitmap;
+using testing::ColourType;
 using testing::MakeFonts;
 using testing::ReadPng;
 using testing::TempDir;
@@ -135,6 +137,53 @@ TEST(RenderTest, WhiteLabelOnABoxDrawsText) {
                 EXPECT_LT(x, 5 + static_cast<int>(label.Width / 15));
             }
     EXPECT_GT(lit, 20);
+}
+
+// Text blended onto an opaque box: the screen's picture holds the blended colours, has no
+// alpha channel to leave partly transparent, and its file decodes to the very same colours.
+TEST(RenderTest, ScreenPictureIsOpaqueAndItsFileKeepsTheBlendedColours) {
+    Scene s;
+    PictureBox& box = s.boxes[0];
+    box.Visible = true;
+    box.BackColor = 0x301410;  // a dark blue: red 16, green 20, blue 48
+    box.Width = 200 * 15;
+    box.Height = 100 * 15;
+    Label& label = s.labels[0];
+    label.Visible = true;
+    label.Container = &box;
+    label.ForeColor = 0x78A0DC;  // red 220, green 160, blue 120
+    label.SetAutoSize(true);
+    label.SetCaption("Wave & @");
+    for (int turn : {0, 90}) {
+        SCOPED_TRACE(turn);
+        s.form.Rotation = turn;
+        std::string error;
+        const ScreenPicture picture = PaintForm(s.form, &error);
+        ASSERT_NE(picture, nullptr) << error;
+        EXPECT_EQ(picture->format->Amask, 0u);
+        ASSERT_EQ(picture->w, turn ? 100 : 200);
+        ASSERT_EQ(picture->h, turn ? 200 : 100);
+        const std::string path = s.dir.File("screen.png");
+        ASSERT_TRUE(WritePng(picture.get(), path, &error)) << error;
+        EXPECT_EQ(ColourType(path), 2);
+        const Bitmap bmp = ReadPng(path);
+        ASSERT_EQ(bmp.w, picture->w);
+        ASSERT_EQ(bmp.h, picture->h);
+        int blended = 0, mismatches = 0;
+        for (int y = 0; y < bmp.h; ++y)
+            for (int x = 0; x < bmp.w; ++x) {
+                Uint8 r, g, b;
+                SDL_GetRGB(
+                    static_cast<const Uint32*>(picture->pixels)[y * (picture->pitch / 4) + x],
+                    picture->format, &r, &g, &b);
+                const std::uint32_t painted = (std::uint32_t{r} << 16) | (g << 8) | b;
+                if (bmp.px[static_cast<std::size_t>(y * bmp.w + x)] != (0xFF000000u | painted))
+                    ++mismatches;
+                if (painted != 0x101430u && painted != 0xDCA078u) ++blended;
+            }
+        EXPECT_EQ(mismatches, 0);
+        EXPECT_GT(blended, 10) << "the text's edges are blended with the box";
+    }
 }
 
 TEST(RenderTest, LabelsOnAHiddenBoxAreNotDrawn) {
