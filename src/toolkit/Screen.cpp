@@ -166,18 +166,14 @@ class Painter {
         SetColour(form.BackColor);
         SDL_RenderClear(r_);
 
-        std::unordered_map<const PictureBox*, Contents> on;
-        for (const ControlArray<Image>* images : form.SceneImages())
-            if (images)
-                images->ForEach([&](const Image& i) {
-                    if (i.Visible) on[i.Container].images.push_back(&i);
-                });
-        for (const ControlArray<Label>* labels : form.SceneLabels())
-            if (labels)
-                labels->ForEach([&](const Label& l) {
-                    if (l.Visible) on[l.Container].labels.push_back(&l);
-                });
-
+        // Only what lies on a box in view, or on the form itself, is gathered: a long document
+        // holds tens of thousands of controls, nearly all of them on boxes out of view.
+        struct Shown {
+            const PictureBox* box;
+            PxRect rect, visible;
+        };
+        std::vector<Shown> shown;
+        std::unordered_map<const PictureBox*, Contents> on{{nullptr, Contents{}}};
         for (const ControlArray<PictureBox>* boxes : form.SceneBoxes()) {
             if (!boxes) continue;
             boxes->ForEach([&](const PictureBox& box) {
@@ -185,11 +181,28 @@ class Painter {
                 const PxRect rect = ControlRect(0, 0, box);
                 const PxRect visible = rect.Intersect(window);
                 if (visible.Empty()) return;
-                PaintBox(form, box, rect, visible, on);
+                shown.push_back({&box, rect, visible});
+                on.try_emplace(&box);
             });
         }
-        if (auto it = on.find(nullptr); it != on.end())
-            PaintContents(form, it->second, 0, 0, window);
+        for (const ControlArray<Image>* images : form.SceneImages())
+            if (images)
+                images->ForEach([&](const Image& i) {
+                    if (!i.Visible) return;
+                    if (auto it = on.find(i.Container); it != on.end())
+                        it->second.images.push_back(&i);
+                });
+        for (const ControlArray<Label>* labels : form.SceneLabels())
+            if (labels)
+                labels->ForEach([&](const Label& l) {
+                    if (!l.Visible) return;
+                    if (auto it = on.find(l.Container); it != on.end())
+                        it->second.labels.push_back(&l);
+                });
+
+        for (const Shown& s : shown)
+            PaintBox(form, *s.box, s.rect, s.visible, on);
+        PaintContents(form, on.at(nullptr), 0, 0, window);
         SDL_RenderSetClipRect(r_, nullptr);
     }
 

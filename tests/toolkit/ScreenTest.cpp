@@ -201,6 +201,52 @@ TEST(RenderTest, LabelsOnAHiddenBoxAreNotDrawn) {
         ASSERT_EQ(p & 0xFFFFFFu, 0u);
 }
 
+// Boxes in view and the form itself carry what is drawn; a box whose top lies on the window's
+// bottom edge is out of view with everything on it, one a row higher shows that row.
+TEST(RenderTest, OnlyBoxesInViewAndTheFormShowTheirControls) {
+    Scene s;
+    auto box = [&](int i, float top_px, float height_px, long colour) -> PictureBox& {
+        EXPECT_TRUE(i == 0 || s.boxes.Load(i));
+        PictureBox& b = s.boxes[i];
+        b.Visible = true;
+        b.BackColor = colour;
+        b.Top = top_px * 15;
+        b.Width = 200 * 15;
+        b.Height = height_px * 15;
+        return b;
+    };
+    auto label = [&](int i, PictureBox* on, float left_px, float top_px) {
+        EXPECT_TRUE(i == 0 || s.labels.Load(i));
+        Label& l = s.labels[i];
+        l.Visible = true;
+        l.Container = on;
+        l.ForeColor = 0xFFFFFF;
+        l.SetAutoSize(true);
+        l.SetCaption("WW");
+        l.Left = left_px * 15;
+        l.Top = top_px * 15;
+    };
+    PictureBox& shown = box(0, 0, 30, kBlue);
+    PictureBox& below = box(1, 100, 50, kRed);
+    box(2, 99, 10, kRed);
+    label(0, &shown, 5, 5);
+    label(1, &below, 120, -60);  // would reach up to the rows 40 to 59
+    label(2, nullptr, 120, 60);
+    const Bitmap bmp = s.Render();
+    auto lit = [&](int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (bmp.At(x, y) != 0 && bmp.At(x, y) != kBluePx && bmp.At(x, y) != kRedPx) ++n;
+        return n;
+    };
+    EXPECT_GT(lit(0, 0, 120, 30), 10) << "the label on the box in view";
+    EXPECT_EQ(lit(0, 30, 200, 60), 0) << "the label on the box below the window";
+    EXPECT_GT(lit(120, 60, 200, 99), 10) << "the label on the form itself";
+    EXPECT_EQ(bmp.At(0, 99), kRedPx);
+    EXPECT_EQ(bmp.At(0, 98), 0u);
+}
+
 TEST(RenderTest, BandPictureIsStretchedOverItsRectangle) {
     Scene s;
     PictureBox& box = s.boxes[0];
