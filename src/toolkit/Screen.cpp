@@ -185,20 +185,17 @@ class Painter {
                 on.try_emplace(&box);
             });
         }
-        for (const ControlArray<Image>* images : form.SceneImages())
-            if (images)
-                images->ForEach([&](const Image& i) {
-                    if (!i.Visible) return;
-                    if (auto it = on.find(i.Container); it != on.end())
-                        it->second.images.push_back(&i);
-                });
-        for (const ControlArray<Label>* labels : form.SceneLabels())
-            if (labels)
-                labels->ForEach([&](const Label& l) {
-                    if (!l.Visible) return;
-                    if (auto it = on.find(l.Container); it != on.end())
-                        it->second.labels.push_back(&l);
-                });
+        const auto gather = [&on](const auto& arrays, auto into) {
+            for (const auto* controls : arrays)
+                if (controls)
+                    controls->ForEach([&](const auto& c) {
+                        if (!c.Visible) return;
+                        if (auto it = on.find(c.Container); it != on.end())
+                            (it->second.*into).push_back(&c);
+                    });
+        };
+        gather(form.SceneImages(), &Contents::images);
+        gather(form.SceneLabels(), &Contents::labels);
 
         for (const Shown& s : shown)
             PaintBox(form, *s.box, s.rect, s.visible, on);

@@ -52,14 +52,19 @@ void ExpectSamePixels(SDL_Surface* s, const std::string& path) {
     EXPECT_EQ(mismatches, 0);
 }
 
+// Writes the surface and expects the colour type and the surface's pixels back.
+void ExpectWrittenAs(SDL_Surface* s, const std::string& path, int colour_type) {
+    std::string error;
+    ASSERT_TRUE(WritePng(s, path, &error)) << error;
+    EXPECT_EQ(ColourType(path), colour_type);
+    ExpectSamePixels(s, path);
+}
+
 TEST(PngWriterTest, OpaquePictureDecodesToTheSamePixelsWithoutAlpha) {
     TempDir dir;
     const std::string path = dir.File("screen.png");
     SurfacePtr s = Pattern(1920, 1080, SDL_PIXELFORMAT_ARGB8888);
-    std::string error;
-    ASSERT_TRUE(WritePng(s.get(), path, &error)) << error;
-    EXPECT_EQ(ColourType(path), 2);
-    ExpectSamePixels(s.get(), path);
+    ExpectWrittenAs(s.get(), path, 2);
 }
 
 TEST(PngWriterTest, AlphaIsKeptWhenAnyPixelIsNotOpaque) {
@@ -71,13 +76,10 @@ TEST(PngWriterTest, AlphaIsKeptWhenAnyPixelIsNotOpaque) {
         // One pixel, the last one, just below opaque (or clear).
         static_cast<Uint32*>(s->pixels)[16 * (s->pitch / 4) + 32] =
             SDL_MapRGBA(s->format, 1, 2, 3, alpha);
-        std::string error;
-        ASSERT_TRUE(WritePng(s.get(), path, &error)) << error;
-        EXPECT_EQ(ColourType(path), 6);
+        ExpectWrittenAs(s.get(), path, 6);
         const testing::Bitmap decoded = ReadPng(path);
         ASSERT_EQ(decoded.px.size(), std::size_t{33 * 17});
         EXPECT_EQ(decoded.px.back() >> 24, alpha);
-        ExpectSamePixels(s.get(), path);
     }
 }
 
@@ -95,10 +97,7 @@ TEST(PngWriterTest, WithoutAnAlphaChannelTheUnusedByteIsIgnored) {
         const Uint32 fills[] = {0x00, 0xFD, 0xFE, 0xFF};
         for (int i = 0; i < 31 * 9; ++i)
             px[i] = (px[i] & 0x00FFFFFFu) | (fills[i % 4] << 24);
-        std::string error;
-        ASSERT_TRUE(WritePng(s.get(), path, &error)) << error;
-        EXPECT_EQ(ColourType(path), 2);
-        ExpectSamePixels(s.get(), path);
+        ExpectWrittenAs(s.get(), path, 2);
     }
 }
 
@@ -108,15 +107,10 @@ TEST(PngWriterTest, OtherPixelFormatsAndTheSmallestPicture) {
         SCOPED_TRACE(SDL_GetPixelFormatName(format));
         const std::string path = dir.File("other.png");
         SurfacePtr s = Pattern(64, 3, format);
-        std::string error;
-        ASSERT_TRUE(WritePng(s.get(), path, &error)) << error;
-        ExpectSamePixels(s.get(), path);
+        ExpectWrittenAs(s.get(), path, 2);
     }
-    const std::string path = dir.File("one.png");
     SurfacePtr one = Pattern(1, 1, SDL_PIXELFORMAT_ARGB8888);
-    std::string error;
-    ASSERT_TRUE(WritePng(one.get(), path, &error)) << error;
-    ExpectSamePixels(one.get(), path);
+    ExpectWrittenAs(one.get(), dir.File("one.png"), 2);
 }
 
 TEST(PngWriterTest, FailuresSayWhyAndLeaveNoFile) {
