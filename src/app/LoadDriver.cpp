@@ -7,6 +7,7 @@
 #include "app/Viewer.h"
 #include "document/SaxReader.h"
 #include "layout/LayoutSection.h"
+#include "layout/MeasureAhead.h"
 #include "layout/PaintSection.h"
 #include "toolkit/DataPaths.h"
 
@@ -158,6 +159,7 @@ void cmdLoad_Click(Viewer& v) {
     ClearSection(v);
     v.pictures.NewLoad();
     v.fileLookups.clear();
+    v.itemFiles.clear();
     v.folderListings.Forget();
 
     for (const std::string& name : names) {
@@ -192,7 +194,9 @@ void cmdLoad_Click(Viewer& v) {
         FitTextSize(v);
         v.form.fraScreenArea.FontSize = v.form.FontSize();
 
+        layout::MeasureAhead ahead(v.Layout(), first_new_section - 1, v.doc.SectionCount() - 1);
         for (int k = first_new_section; k <= v.doc.SectionCount(); ++k) {
+            ahead.Reach(k - 1);
             layout::LayoutSection(v.Layout(), k - 1);
             layout::PaintSection(v.Layout(), k);
             if (k > 1) {

@@ -1,5 +1,6 @@
 #include "document/Conversions.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -18,7 +19,9 @@ double RoundHalfEven(double value) {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Reads "&H1F" / "&O17" at text; returns the value or nullopt when it is not such a number.
 std::optional<double> RadixNumber(std::string_view text, std::size_t* used) {
@@ -51,23 +54,36 @@ std::size_t DecimalLength(std::string_view text) {
     std::size_t i = 0;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
     std::size_t digits = 0;
-    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i, ++digits;
     if (i < text.size() && text[i] == '.') {
         ++i;
-        while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+        while (i < text.size() && IsDigit(text[i]))
+            ++i, ++digits;
     }
     if (digits == 0) return 0;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
         std::size_t j = i + 1;
         if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
         const std::size_t exp_start = j;
-        while (j < text.size() && IsDigit(text[j])) ++j;
+        while (j < text.size() && IsDigit(text[j]))
+            ++j;
         if (j > exp_start) i = j;
     }
     return i;
 }
 
 double ParseDecimal(std::string_view text) {
+    // Whole numbers of up to 15 digits, which colours and sizes are, are exact in a double:
+    // read them here, without the copy and strtod that every text run would otherwise pay.
+    std::size_t start = text.empty() || (text[0] != '-' && text[0] != '+') ? 0 : 1;
+    if (text.size() > start && text.size() - start <= 15 &&
+        std::all_of(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(), IsDigit)) {
+        double value = 0;
+        for (std::size_t i = start; i < text.size(); ++i)
+            value = value * 10 + (text[i] - '0');
+        return text[0] == '-' ? -value : value;
+    }
     std::string copy(text);
     for (char& c : copy)
         if (c == 'd' || c == 'D') c = 'e';
@@ -94,8 +110,10 @@ std::optional<double> ToDouble(std::string_view text) {
     std::size_t start = 0;
     std::size_t end = text.size();
     auto is_blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (start < end && is_blank(text[start])) ++start;
-    while (end > start && is_blank(text[end - 1])) --end;
+    while (start < end && is_blank(text[start]))
+        ++start;
+    while (end > start && is_blank(text[end - 1]))
+        --end;
     const std::string_view core = text.substr(start, end - start);
     if (core.empty()) return std::nullopt;
     std::size_t used = 0;
@@ -137,7 +155,9 @@ std::optional<std::int16_t> FieldInteger(const Field& field) {
     return ToInteger(*field);
 }
 
-std::string FieldText(const Field& field) { return field ? *field : std::string(); }
+std::string FieldText(const Field& field) {
+    return field ? *field : std::string();
+}
 
 std::string ToLower(std::string_view text) {
     std::string out(text);
@@ -149,8 +169,10 @@ std::string ToLower(std::string_view text) {
 std::string Trim(std::string_view text) {
     std::size_t start = 0;
     std::size_t end = text.size();
-    while (start < end && text[start] == ' ') ++start;
-    while (end > start && text[end - 1] == ' ') --end;
+    while (start < end && text[start] == ' ')
+        ++start;
+    while (end > start && text[end - 1] == ' ')
+        --end;
     return std::string(text.substr(start, end - start));
 }
 

@@ -25,9 +25,13 @@ namespace {
 // With tried, the paths looked at are put in it when no folder has the file.
 std::string FindItemFile(const Load& v, const char* folder, const std::string& name,
                          std::vector<std::string>* tried = nullptr) {
+    // A move list names the same few icons thousands of times.
+    auto [known, added] = v.state.itemFiles.try_emplace(std::string(folder) + "/" + name);
+    if (!added && !(tried && known->second.empty())) return known->second;
     const std::string own = v.RomName + "/" + folder + "/" + name;
     const std::string fallback = std::string("default/") + folder + "/" + name;
-    return FindInMetadata(v, {own, fallback}, tried);
+    known->second = FindInMetadata(v, {own, fallback}, tried);
+    return known->second;
 }
 
 void HideNextField(std::vector<std::string>& fields, std::size_t j) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,9 @@ struct LayoutContext {
     std::vector<std::size_t> field_offsets{};
     std::size_t line_chars = 0;
     bool line_cut = false;
+
+    // The colour of each font macro column met in this section, read once.
+    std::vector<std::optional<std::optional<long>>> macro_colours{};
 
     void RaiseLineBottom(double bottom) {
         if (bottom > line_bottom) line_bottom = bottom;

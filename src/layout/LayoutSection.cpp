@@ -61,7 +61,8 @@ void EndLine(LayoutContext& c) {
 }
 
 void HandleField(LayoutContext& c, std::vector<std::string>& fields, std::size_t j) {
-    const std::string field = fields[j];
+    // The handlers below change other fields, never this one before it is read.
+    const std::string& field = fields[j];
     if (document::IsLongField(field)) {
         switch (document::Classify(field)) {
             case FieldCode::FontStart:

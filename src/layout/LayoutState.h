@@ -46,6 +46,8 @@ struct LayoutState {
     // Normal-file lookups of the current load: a file named many times is looked up once, and
     // a folder is listed at most once to match names written in another case.
     std::unordered_map<std::string, std::string> fileLookups;
+    // Icon and image files of the current load by folder and name ("icons/lp.gif").
+    std::unordered_map<std::string, std::string> itemFiles;
     FolderListings folderListings;
     // The path of the normal file named by path, ignoring the case of its file name; empty
     // when there is none.

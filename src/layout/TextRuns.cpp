@@ -104,11 +104,17 @@ void PlaceTextRun(LayoutContext& c, std::vector<std::string>& fields, std::size_
 
     const auto& macros = v.doc.FontMacros;
     const int size_macro = v.NoFormatting ? 1 : c.font_macro;
+    std::optional<float> points;
     if (macros.HasColumn(size_macro) && size_macro > 0)
-        if (auto points = FitFontSize(v, macros.Get(1, size_macro))) label->SetFontSize(*points);
-    label->SetCaption(fields[j]);
-    if (c.font_macro > 0)
-        if (auto colour = MacroColour(macros, c.font_macro)) label->ForeColor = *colour;
+        points = FitFontSize(v, macros.Get(1, size_macro));
+    label->SetCaptionAtSize(fields[j], points);
+    if (c.font_macro > 0) {
+        const auto column = static_cast<std::size_t>(c.font_macro);
+        if (column >= c.macro_colours.size()) c.macro_colours.resize(column + 1);
+        if (!c.macro_colours[column]) c.macro_colours[column] = MacroColour(macros, c.font_macro);
+        if (const std::optional<long>& colour = *c.macro_colours[column])
+            label->ForeColor = *colour;
+    }
 
     label->Top = static_cast<float>(c.y);
     label->Left = static_cast<float>(c.x);

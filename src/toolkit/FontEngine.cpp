@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -45,11 +46,23 @@ constexpr std::size_t kMaxSegments = 4096;
 constexpr int kMainFace = -1;
 constexpr const char* kAnyScript = "Zzzz";
 
+// SDL_ttf opens every face in one FreeType library, which two threads must not change at
+// once: opening and closing faces, starting and ending SDL_ttf take this lock. Measuring with
+// a face no other thread uses needs none.
+std::mutex& FreeTypeLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 // SDL_ttf counts its initialisations since 2.0.18, so every engine holds one of its own.
 class TtfInitGuard {
   public:
-    TtfInitGuard() : ok_(TTF_Init() == 0) {}
+    TtfInitGuard() {
+        const std::lock_guard hold(FreeTypeLock());
+        ok_ = TTF_Init() == 0;
+    }
     ~TtfInitGuard() {
+        const std::lock_guard hold(FreeTypeLock());
         if (ok_) TTF_Quit();
     }
     TtfInitGuard(const TtfInitGuard&) = delete;
@@ -57,11 +70,14 @@ class TtfInitGuard {
     bool Ok() const { return ok_ && TTF_WasInit() > 0; }
 
   private:
-    bool ok_;
+    bool ok_ = false;
 };
 
 struct TtfFontCloser {
-    void operator()(TTF_Font* f) const { TTF_CloseFont(f); }
+    void operator()(TTF_Font* f) const {
+        const std::lock_guard hold(FreeTypeLock());
+        TTF_CloseFont(f);
+    }
 };
 using TtfFontPtr = std::unique_ptr<TTF_Font, TtfFontCloser>;
 
@@ -173,6 +189,14 @@ bool IsAscii(std::string_view s) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// Opens the face in bytes at a size; the bytes outlive the font.
+TtfFontPtr OpenFromMemory(const std::vector<unsigned char>& bytes, int index, int points) {
+    const std::lock_guard hold(FreeTypeLock());
+    SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+    if (!rw) return nullptr;
+    return TtfFontPtr(TTF_OpenFontIndexDPIRW(rw, 1, points, index, kDpi, kDpi));
+}
+
 bool InRange(char32_t c, char32_t lo, char32_t hi) {
     return c >= lo && c <= hi;
 }
@@ -259,15 +283,54 @@ struct Extent {
     int ascent = 0;
 };
 
+// Calls measure with each line of the text that has something to show, control characters
+// left out (they take no room); returns the number of lines.
+template <class Measure>
+int ForEachLine(std::string_view utf8, Measure measure) {
+    int lines = 1;
+    std::string line;
+    for (char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            if (!line.empty()) measure(line);
+            line.clear();
+            ++lines;
+        } else if (u >= 0x20 && u != 0x7F) {
+            line.push_back(c);
+        }
+    }
+    if (!line.empty()) measure(line);
+    return lines;
+}
+
+// Text of ASCII characters in one font: the widest of its lines, the font's line height and
+// ascent. The engine and its measurers ahead both use it.
+Extent MeasureAscii(TTF_Font* font, std::string_view utf8) {
+    Extent e;
+    if (!font) {
+        e.lines = ForEachLine(utf8, [](const std::string&) {});
+        return e;
+    }
+    e.height = TTF_FontHeight(font);
+    e.ascent = TTF_FontAscent(font);
+    e.lines = ForEachLine(utf8, [&](const std::string& line) {
+        int w = 0, h = 0;
+        if (TTF_SizeUTF8(font, line.c_str(), &w, &h) == 0) e.width = std::max(e.width, w);
+    });
+    return e;
+}
+
 // Measurements by (size, text) in a fixed table of pairs of slots: a key may sit in one
 // pair only, chosen by its hash, and a new measurement takes the slot of the pair used
 // less recently. Written by hand because an LRU map's node allocations and list updates
 // cost more than the measurements they save when most of a document's runs are distinct,
 // while this costs one look at one pair, and its memory stays what it was at the start.
+// The keys lie apart from the texts, 16 bytes a slot, so the look at a pair mostly stays
+// within the processor's cache; a text is compared only when hash and size match.
 class MeasureCache {
   public:
     explicit MeasureCache(std::size_t slots)
-        : slots_(std::bit_ceil(std::max<std::size_t>(slots, 2))) {}
+        : keys_(std::bit_ceil(std::max<std::size_t>(slots, 2))), entries_(keys_.size()) {}
 
     static std::size_t Hash(int points, std::string_view text) {
         return std::hash<std::string_view>()(text) ^
@@ -277,10 +340,10 @@ class MeasureCache {
     const Extent* Find(std::size_t hash, int points, std::string_view text) {
         const std::size_t pair = PairOf(hash);
         for (std::size_t i = pair; i < pair + 2; ++i) {
-            Slot& slot = slots_[i];
-            if (slot.used && slot.hash == hash && slot.points == points && slot.text == text) {
-                slots_[pair].recent_second = i != pair;
-                return &slot.extent;
+            const Key& key = keys_[i];
+            if (key.used && key.hash == hash && key.points == points && entries_[i].text == text) {
+                keys_[pair].recent_second = i != pair;
+                return &entries_[i].extent;
             }
         }
         return nullptr;
@@ -289,31 +352,34 @@ class MeasureCache {
     void Put(std::size_t hash, int points, std::string_view text, const Extent& extent) {
         const std::size_t pair = PairOf(hash);
         // The slot not used last; an empty one first.
-        std::size_t i = slots_[pair].recent_second ? pair : pair + 1;
-        if (!slots_[pair].used)
+        std::size_t i = keys_[pair].recent_second ? pair : pair + 1;
+        if (!keys_[pair].used)
             i = pair;
-        else if (!slots_[pair + 1].used)
+        else if (!keys_[pair + 1].used)
             i = pair + 1;
-        Slot& slot = slots_[i];
-        slot.used = true;
-        slot.hash = hash;
-        slot.points = points;
-        slot.text.assign(text);  // keeps the slot's buffer when it is large enough
-        slot.extent = extent;
-        slots_[pair].recent_second = i != pair;
+        Key& key = keys_[i];
+        key.used = true;
+        key.hash = hash;
+        key.points = points;
+        entries_[i].text.assign(text);  // keeps the slot's buffer when it is large enough
+        entries_[i].extent = extent;
+        keys_[pair].recent_second = i != pair;
     }
 
   private:
-    struct Slot {
+    struct Key {
         std::size_t hash = 0;
-        std::string text;
-        Extent extent;
         int points = 0;
         bool used = false;
         bool recent_second = false;  // in a pair's first slot: the second was used last
     };
-    std::size_t PairOf(std::size_t hash) const { return (hash * 2) & (slots_.size() - 1); }
-    std::vector<Slot> slots_;
+    struct Entry {
+        std::string text;
+        Extent extent;
+    };
+    std::size_t PairOf(std::size_t hash) const { return (hash * 2) & (keys_.size() - 1); }
+    std::vector<Key> keys_;
+    std::vector<Entry> entries_;
 };
 
 // A face fontconfig offers for characters the main face lacks.
@@ -359,6 +425,10 @@ struct FontEngine::Impl {
     // The whole point sizes measured once with the probe.
     mutable std::bitset<static_cast<std::size_t>(FontEngine::kMaxSize) + 1> probed;
     mutable MeasureCache measures{kMaxMeasurements};
+    // Being measured ahead on another thread, mostly in the order asked for: the next one to
+    // ask for is looked at first, then a few after it.
+    mutable const FontEngine::MeasuredAhead* ahead = nullptr;
+    mutable std::size_t ahead_next = 0;
     FcConfigPtr config;
     bool shapes = false;
     // Ranked once, when the first character the main face lacks turns up.
@@ -370,9 +440,7 @@ struct FontEngine::Impl {
     mutable std::unordered_map<hb_script_t, std::array<char, 5>> script_names;
 
     static TtfFontPtr Open(const std::vector<unsigned char>& bytes, int index, int points) {
-        SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-        if (!rw) return nullptr;
-        return TtfFontPtr(TTF_OpenFontIndexDPIRW(rw, 1, points, index, kDpi, kDpi));
+        return OpenFromMemory(bytes, index, points);
     }
 
     TTF_Font* Font(int points) const {
@@ -415,7 +483,11 @@ struct FontEngine::Impl {
 
     static TTF_Font* FaceFontOf(FallbackFace& f, int points) {
         if (TtfFontPtr* cached = f.sizes.Find(points)) return cached->get();
-        TtfFontPtr font(TTF_OpenFontIndexDPI(f.file.c_str(), points, f.index, kDpi, kDpi));
+        TtfFontPtr font;
+        {
+            const std::lock_guard hold(FreeTypeLock());
+            font.reset(TTF_OpenFontIndexDPI(f.file.c_str(), points, f.index, kDpi, kDpi));
+        }
         if (!font) return nullptr;
         return f.sizes.Put(points, std::move(font)).get();
     }
@@ -639,14 +711,39 @@ struct FontEngine::Impl {
         return out;
     }
 
+    const FontEngine::MeasuredText* FindAhead(int points, std::string_view utf8) const {
+        constexpr std::size_t kLookAhead = 32;
+        if (!ahead) return nullptr;
+        const std::span<const FontEngine::MeasuredText> ready = ahead->Ready();
+        const std::size_t end = std::min(ready.size(), ahead_next + kLookAhead);
+        for (std::size_t i = ahead_next; i < end; ++i) {
+            if (ready[i].points == points && ready[i].text == utf8) {
+                ahead_next = i + 1;
+                return &ready[i];
+            }
+        }
+        return nullptr;
+    }
+
     Extent Measure(std::string_view utf8, int points) const {
+        // What was measured ahead lies in order, near in memory, and is asked for once: it is
+        // looked at before the cache, and not copied into it.
+        if (const FontEngine::MeasuredText* early = FindAhead(points, utf8))
+            return Extent{early->width, early->lines, early->height, early->ascent};
         const bool cacheable = utf8.size() <= kMaxCachedText;
         const std::size_t hash = cacheable ? MeasureCache::Hash(points, utf8) : 0;
         if (cacheable)
             if (const Extent* hit = measures.Find(hash, points, utf8)) return *hit;
+        const Extent e =
+            IsAscii(utf8) ? MeasureAscii(MeasuringFont(points), utf8) : MeasureMixed(utf8, points);
+        if (cacheable) measures.Put(hash, points, utf8, e);
+        return e;
+    }
+
+    // Text with characters from other faces: split against the main face at this size.
+    Extent MeasureMixed(std::string_view utf8, int points) const {
         Extent e;
-        // Text with other faces is split against the main face at this size.
-        TTF_Font* font = IsAscii(utf8) ? MeasuringFont(points) : Font(points);
+        TTF_Font* font = Font(points);
         int descent = 0;
         bool other_faces = false;
         if (font) {
@@ -654,42 +751,110 @@ struct FontEngine::Impl {
             e.ascent = TTF_FontAscent(font);
             descent = -TTF_FontDescent(font);
         }
-        std::string line;
-        auto flush = [&] {
+        e.lines = ForEachLine(utf8, [&](const std::string& line) {
+            if (!font) return;
             int w = 0, h = 0;
-            if (font && !line.empty() && IsAscii(line)) {
+            if (IsAscii(line)) {
                 if (TTF_SizeUTF8(font, line.c_str(), &w, &h) == 0) e.width = std::max(e.width, w);
-            } else if (font && !line.empty()) {
-                const std::vector<Segment> segments = SplitLine(line, points);
-                for (const Segment& s : segments) {
-                    auto* f = static_cast<TTF_Font*>(s.font);
-                    w += s.width;
-                    if (f == font) continue;
-                    other_faces = true;
-                    e.height = std::max(e.height, TTF_FontHeight(f));
-                    e.ascent = std::max(e.ascent, TTF_FontAscent(f));
-                    descent = std::max(descent, -TTF_FontDescent(f));
-                }
-                e.width = std::max(e.width, w);
+                return;
             }
-            line.clear();
-        };
-        for (char c : utf8) {
-            const auto u = static_cast<unsigned char>(c);
-            if (c == '\n') {
-                flush();
-                ++e.lines;
-            } else if (u >= 0x20 && u != 0x7F) {
-                line.push_back(c);
+            for (const Segment& s : SplitLine(line, points)) {
+                auto* f = static_cast<TTF_Font*>(s.font);
+                w += s.width;
+                if (f == font) continue;
+                other_faces = true;
+                e.height = std::max(e.height, TTF_FontHeight(f));
+                e.ascent = std::max(e.ascent, TTF_FontAscent(f));
+                descent = std::max(descent, -TTF_FontDescent(f));
             }
-        }
-        flush();
+            e.width = std::max(e.width, w);
+        });
         // Glyphs of a taller face must not reach past the line below the common baseline.
         if (other_faces) e.height = std::max(e.height, e.ascent + descent);
-        if (cacheable) measures.Put(hash, points, utf8, e);
         return e;
     }
 };
+
+// The measurer's own fonts, one per size, from the engine's copy of the face.
+struct FontEngine::AheadMeasurer::Fonts {
+    const std::vector<unsigned char>* data = nullptr;
+    int face_index = 0;
+    std::unordered_map<int, TtfFontPtr> open;
+
+    TTF_Font* At(int points) {
+        auto [it, added] = open.try_emplace(points);
+        if (added) it->second = OpenFromMemory(*data, face_index, points);
+        return it->second.get();
+    }
+};
+
+FontEngine::AheadMeasurer::AheadMeasurer(PassKey, std::unique_ptr<Fonts> fonts)
+    : fonts_(std::move(fonts)) {}
+FontEngine::AheadMeasurer::~AheadMeasurer() = default;
+
+bool FontEngine::AheadMeasurer::Takes(std::string_view utf8) {
+    return utf8.size() <= kMaxCachedText && IsAscii(utf8);
+}
+
+bool FontEngine::AheadMeasurer::Measure(std::string_view utf8, float points, MeasuredAhead& out) {
+    if (!Takes(utf8)) return false;
+    const int whole = WholePoints(points);
+    TTF_Font* font = fonts_->At(whole);
+    if (!font) return false;
+    MeasuredText* slot = out.Next();
+    if (!slot) return false;
+    const Extent e = MeasureAscii(font, utf8);
+    slot->text.assign(utf8);
+    slot->points = whole;
+    slot->width = e.width;
+    slot->lines = e.lines;
+    slot->height = e.height;
+    slot->ascent = e.ascent;
+    out.Publish();
+    return true;
+}
+
+FontEngine::MeasuredAhead::MeasuredAhead(std::size_t capacity)
+    : items_(std::make_unique<MeasuredText[]>(capacity)), capacity_(capacity) {}
+
+FontEngine::MeasuredText* FontEngine::MeasuredAhead::Next() {
+    const std::size_t n = count_.load(std::memory_order_relaxed);
+    return n < capacity_ ? &items_[n] : nullptr;
+}
+
+void FontEngine::MeasuredAhead::Publish() {
+    // Released whole: the reader sees the slot only after it is written.
+    const std::size_t n = count_.load(std::memory_order_relaxed);
+    if (n < capacity_) count_.store(n + 1, std::memory_order_release);
+}
+
+bool FontEngine::MeasuredAhead::Append(const MeasuredText& text) {
+    MeasuredText* slot = Next();
+    if (!slot) return false;
+    *slot = text;
+    Publish();
+    return true;
+}
+
+void FontEngine::MeasuredAhead::Clear() {
+    count_.store(0, std::memory_order_relaxed);
+}
+
+std::span<const FontEngine::MeasuredText> FontEngine::MeasuredAhead::Ready() const {
+    return {items_.get(), count_.load(std::memory_order_acquire)};
+}
+
+std::unique_ptr<FontEngine::AheadMeasurer> FontEngine::MakeAheadMeasurer() const {
+    auto fonts = std::make_unique<AheadMeasurer::Fonts>();
+    fonts->data = &impl_->data;
+    fonts->face_index = impl_->face_index;
+    return std::make_unique<AheadMeasurer>(PassKey{}, std::move(fonts));
+}
+
+void FontEngine::UseMeasuredAhead(const MeasuredAhead* texts) const {
+    impl_->ahead = texts;
+    impl_->ahead_next = 0;
+}
 
 FontEngine::FontEngine(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 FontEngine::FontEngine(PassKey, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}

@@ -19,6 +19,12 @@ bool Label::SetFontSize(float points) {
     return true;
 }
 
+void Label::SetCaptionAtSize(std::string caption, std::optional<float> points) {
+    if (points && FontEngine::IsValidSize(*points)) font_size_ = *points;
+    caption_ = std::move(caption);
+    Fit();
+}
+
 void Label::SetAutoSize(bool on) {
     if (on == auto_size_ && (!on || Fitted())) return;
     auto_size_ = on;

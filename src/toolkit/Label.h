@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "toolkit/Control.h"
@@ -18,6 +19,9 @@ class Label : public Control {
     float FontSize() const { return font_size_; }
     // Refuses (returns false, nothing changes) a size the font engine cannot give.
     bool SetFontSize(float points);
+    // Both at once, as SetFontSize then SetCaption, with one measurement instead of two.
+    // Without a size, or with one SetFontSize refuses, the label keeps its size.
+    void SetCaptionAtSize(std::string caption, std::optional<float> points);
     bool AutoSize() const { return auto_size_; }
     // With AutoSize on, Width and Height are the caption's size on one line at once.
     void SetAutoSize(bool on);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+
 namespace kavro::document {
 namespace {
 
@@ -32,6 +35,23 @@ TEST(ValTest, RadixPrefixes) {
 
 TEST(ValTest, HugeExponentGivesZeroNotInfinity) {
     EXPECT_EQ(Val("1e999"), 0.0);
+}
+
+// Whole numbers of up to 15 digits are read without strtod; every length and sign must read as
+// strtod reads it, on both sides of that limit.
+TEST(ToDoubleTest, WholeNumbersReadAsStrtodReadsThem) {
+    for (const char* text : {"0", "-0", "+7", "-7", "007", "255", "99999999999999",
+                             "999999999999999", "-999999999999999", "1000000000000000",
+                             "9007199254740993", "123456789012345678901234567890"}) {
+        const auto value = ToDouble(text);
+        ASSERT_TRUE(value) << text;
+        EXPECT_EQ(*value, std::strtod(text, nullptr)) << text;
+        EXPECT_EQ(std::signbit(*value), std::signbit(std::strtod(text, nullptr))) << text;
+    }
+    EXPECT_FALSE(ToDouble("-"));
+    EXPECT_FALSE(ToDouble("+"));
+    EXPECT_FALSE(ToDouble("12a"));
+    EXPECT_EQ(ToDouble("2d3"), 2000.0);
 }
 
 TEST(RoundHalfEvenTest, HalvesGoToEvenNeighbour) {

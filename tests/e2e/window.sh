@@ -110,6 +110,8 @@ state "s['picSection'][0]['Top'] == s['fraScreenArea']['Top']"
 key Down
 state "s['picSection'][0]['Top'] < s['fraScreenArea']['Top']"
 key_exit
-wait "$kavro_pid" || fail "exit status after Esc in portrait"
+status=0
+wait "$kavro_pid" || status=$?
 kavro_pid=""
+[ "$status" -eq 0 ] || fail "exit status $status after Esc in portrait"
 echo "window end-to-end: all checks passed"

@@ -148,6 +148,31 @@ TEST(LabelTest, SettingWhatTheLabelHasStillLeavesItFitted) {
     EXPECT_FLOAT_EQ(copy.Width, fonts->TextWidth("abc", 13));
 }
 
+TEST(LabelTest, CaptionAtSizeIsSizeThenCaption) {
+    auto fonts = MakeFonts();
+    Label label(fonts.get());
+    label.SetAutoSize(true);
+    label.SetCaptionAtSize("abc", 20.0f);
+    EXPECT_FLOAT_EQ(label.FontSize(), 20);
+    EXPECT_FLOAT_EQ(label.Width, fonts->TextWidth("abc", 20));
+    EXPECT_FLOAT_EQ(label.Height, fonts->TextHeight("abc", 20));
+    // No size, or one the engine refuses at either edge: the label keeps its size.
+    label.SetCaptionAtSize("abcd", std::nullopt);
+    EXPECT_FLOAT_EQ(label.Width, fonts->TextWidth("abcd", 20));
+    label.SetCaptionAtSize("ab", FontEngine::kMaxSize + 1);
+    EXPECT_FLOAT_EQ(label.FontSize(), 20);
+    label.SetCaptionAtSize("ab", FontEngine::kMinSize - 0.5f);
+    EXPECT_FLOAT_EQ(label.FontSize(), 20);
+    label.SetCaptionAtSize("ab", FontEngine::kMaxSize);
+    EXPECT_FLOAT_EQ(label.FontSize(), FontEngine::kMaxSize);
+    // Without AutoSize the geometry stays as it is.
+    Label fixed(fonts.get());
+    fixed.Width = 7;
+    fixed.SetCaptionAtSize("abc", 30.0f);
+    EXPECT_FLOAT_EQ(fixed.Width, 7);
+    EXPECT_EQ(fixed.Caption(), "abc");
+}
+
 TEST(LabelTest, EmptyCaptionKeepsOneLineOfHeight) {
     auto fonts = MakeFonts();
     Label label(fonts.get());
