@@ -7,6 +7,7 @@
 #include <future>
 #include <iostream>
 #include <stdexcept>
+#include <system_error>
 
 #include "app/Check.h"
 #include "app/Dump.h"
@@ -18,6 +19,7 @@
 #include "import/DatImport.h"
 #include "toolkit/DesktopServices.h"
 #include "toolkit/KeyCodes.h"
+#include "toolkit/PngWriter.h"
 #include "toolkit/Screen.h"
 #include "watch/FileWatcher.h"
 
@@ -161,6 +163,26 @@ int RunCheckCommand(const Options& options, const char* argv0) {
     } catch (const std::runtime_error& e) {
         std::cerr << e.what() << "\n";
         return kExitEnvironment;
+    }
+}
+
+struct Written {
+    bool ok = false;
+    std::string error;
+};
+
+// Writes the picture to a PNG file on a thread of its own. Without a thread to spare the file
+// is written when the result is asked for.
+std::future<Written> WriteInBackground(SDL_Surface* picture, const std::string& path) {
+    auto write = [picture, path] {
+        Written result;
+        result.ok = toolkit::WritePng(picture, path, &result.error);
+        return result;
+    };
+    try {
+        return std::async(std::launch::async, write);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, write);
     }
 }
 
@@ -356,9 +378,18 @@ int RunProgram(int argc, char** argv) {
             } catch (const toolkit::ProgramEnd& end) {
                 status = end.status;
             }
-            std::string error;
-            if (!toolkit::RenderFormToPng(v.form, *render, &error)) {
-                services->MsgBox("Kavro cannot write the screen to \"" + *render + "\": " + error);
+            Written written;
+            const toolkit::ScreenPicture screen = toolkit::PaintForm(v.form, &written.error);
+            if (screen) {
+                // The file is written while the viewer is taken down: both take milliseconds and
+                // neither needs the other. The writer is done before the picture goes.
+                std::future<Written> writing = WriteInBackground(screen.get(), *render);
+                viewer.reset();
+                written = writing.get();
+            }
+            if (!written.ok) {
+                services->MsgBox("Kavro cannot write the screen to \"" + *render +
+                                 "\": " + written.error);
                 return kExitEnvironment;
             }
             if (fell_back)

@@ -73,6 +73,16 @@ bool WriteImage(const PngWrite& write, std::FILE* file, int width, int height, b
     return true;
 }
 
+// Four bytes a pixel lying B, G, R and one unused, so that libpng can take the rows as they are.
+bool BgrxBytes(const SDL_PixelFormat& f) {
+    const auto byte = [](Uint32 mask, int index) {
+        return SDL_BYTEORDER == SDL_LIL_ENDIAN ? mask == Uint32{0xFF} << (8 * index)
+                                               : mask == Uint32{0xFF} << (8 * (3 - index));
+    };
+    return f.BytesPerPixel == 4 && f.Amask == 0 && byte(f.Bmask, 0) && byte(f.Gmask, 1) &&
+           byte(f.Rmask, 2);
+}
+
 bool AllOpaque(const SDL_Surface& s) {
     for (int y = 0; y < s.h; ++y) {
         const auto* row = static_cast<const std::uint8_t*>(s.pixels) + std::ptrdiff_t{y} * s.pitch;
@@ -92,9 +102,10 @@ bool Fail(std::string* error, std::string why) {
 bool WritePng(SDL_Surface* surface, const std::string& path, std::string* error) {
     if (!surface || surface->w <= 0 || surface->h <= 0)
         return Fail(error, "cannot write " + path + ": no picture");
-    // B, G, R, A bytes in memory whatever the machine's byte order.
+    // B, G, R, A bytes in memory whatever the machine's byte order; a picture without an alpha
+    // channel whose bytes already lie B, G, R, unused is taken as it is.
     std::unique_ptr<SDL_Surface, SurfaceDeleter> converted;
-    if (surface->format->format != SDL_PIXELFORMAT_BGRA32) {
+    if (surface->format->format != SDL_PIXELFORMAT_BGRA32 && !BgrxBytes(*surface->format)) {
         converted.reset(SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_BGRA32, 0));
         if (!converted)
             return Fail(error, "cannot write " + path + ": " + std::string(SDL_GetError()));
@@ -106,7 +117,8 @@ bool WritePng(SDL_Surface* surface, const std::string& path, std::string* error)
     for (int y = 0; y < surface->h; ++y)
         rows[static_cast<std::size_t>(y)] =
             static_cast<png_bytep>(surface->pixels) + std::ptrdiff_t{y} * surface->pitch;
-    const bool alpha = !AllOpaque(*surface);
+    // Without an alpha channel the fourth byte means nothing: blending may have left any value.
+    const bool alpha = surface->format->Amask != 0 && !AllOpaque(*surface);
 
     std::string message;
     bool ok = false;

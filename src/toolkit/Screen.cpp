@@ -166,18 +166,14 @@ class Painter {
         SetColour(form.BackColor);
         SDL_RenderClear(r_);
 
-        std::unordered_map<const PictureBox*, Contents> on;
-        for (const ControlArray<Image>* images : form.SceneImages())
-            if (images)
-                images->ForEach([&](const Image& i) {
-                    if (i.Visible) on[i.Container].images.push_back(&i);
-                });
-        for (const ControlArray<Label>* labels : form.SceneLabels())
-            if (labels)
-                labels->ForEach([&](const Label& l) {
-                    if (l.Visible) on[l.Container].labels.push_back(&l);
-                });
-
+        // Only what lies on a box in view, or on the form itself, is gathered: a long document
+        // holds tens of thousands of controls, nearly all of them on boxes out of view.
+        struct Shown {
+            const PictureBox* box;
+            PxRect rect, visible;
+        };
+        std::vector<Shown> shown;
+        std::unordered_map<const PictureBox*, Contents> on{{nullptr, Contents{}}};
         for (const ControlArray<PictureBox>* boxes : form.SceneBoxes()) {
             if (!boxes) continue;
             boxes->ForEach([&](const PictureBox& box) {
@@ -185,11 +181,25 @@ class Painter {
                 const PxRect rect = ControlRect(0, 0, box);
                 const PxRect visible = rect.Intersect(window);
                 if (visible.Empty()) return;
-                PaintBox(form, box, rect, visible, on);
+                shown.push_back({&box, rect, visible});
+                on.try_emplace(&box);
             });
         }
-        if (auto it = on.find(nullptr); it != on.end())
-            PaintContents(form, it->second, 0, 0, window);
+        const auto gather = [&on](const auto& arrays, auto into) {
+            for (const auto* controls : arrays)
+                if (controls)
+                    controls->ForEach([&](const auto& c) {
+                        if (!c.Visible) return;
+                        if (auto it = on.find(c.Container); it != on.end())
+                            (it->second.*into).push_back(&c);
+                    });
+        };
+        gather(form.SceneImages(), &Contents::images);
+        gather(form.SceneLabels(), &Contents::labels);
+
+        for (const Shown& s : shown)
+            PaintBox(form, *s.box, s.rect, s.visible, on);
+        PaintContents(form, on.at(nullptr), 0, 0, window);
         SDL_RenderSetClipRect(r_, nullptr);
     }
 
@@ -426,7 +436,7 @@ SurfacePtr Turned(SDL_Surface* src, int turns) {
     const int w = src->w, h = src->h;
     const bool sideways = turns % 2 != 0;
     SurfacePtr out(SDL_CreateRGBSurfaceWithFormat(0, sideways ? h : w, sideways ? w : h, 32,
-                                                  SDL_PIXELFORMAT_ARGB8888));
+                                                  src->format->format));
     if (!out) return nullptr;
     const int src_stride = src->pitch / 4, out_stride = out->pitch / 4;
     const auto* from = static_cast<const std::uint32_t*>(src->pixels);
@@ -441,25 +451,38 @@ SurfacePtr Turned(SDL_Surface* src, int turns) {
     return out;
 }
 
-// Paints the form with the software renderer on a surface of the given size, turns it by the
-// form's rotation and saves it.
-bool PaintToPng(const Form& form, int width_px, int height_px, const std::string& png_path,
-                std::string* error) {
+// Paints the form with the software renderer on a surface of the given size and turns it by
+// the form's rotation. The surface has no alpha channel, as a screen has none: SDL's blending
+// leaves alpha a little below opaque (253) where text is drawn on an opaque background, which
+// would otherwise make the picture look partly transparent.
+SurfacePtr PaintScreen(const Form& form, int width_px, int height_px, std::string* error) {
     SurfacePtr surface(
-        SDL_CreateRGBSurfaceWithFormat(0, width_px, height_px, 32, SDL_PIXELFORMAT_ARGB8888));
-    if (!surface) return Fail(error, std::string("cannot make a surface: ") + SDL_GetError());
+        SDL_CreateRGBSurfaceWithFormat(0, width_px, height_px, 32, SDL_PIXELFORMAT_RGB888));
+    if (!surface) {
+        Fail(error, std::string("cannot make a surface: ") + SDL_GetError());
+        return nullptr;
+    }
     {
         RendererPtr renderer(SDL_CreateSoftwareRenderer(surface.get()));
-        if (!renderer) return Fail(error, std::string("cannot make a renderer: ") + SDL_GetError());
+        if (!renderer) {
+            Fail(error, std::string("cannot make a renderer: ") + SDL_GetError());
+            return nullptr;
+        }
         Painter painter(renderer.get());
         painter.Paint(form, width_px, height_px);
         SDL_RenderPresent(renderer.get());
     }
     if (const int turns = QuarterTurns(form.Rotation); turns != 0) {
         surface = Turned(surface.get(), turns);
-        if (!surface) return Fail(error, std::string("cannot turn the picture: ") + SDL_GetError());
+        if (!surface) Fail(error, std::string("cannot turn the picture: ") + SDL_GetError());
     }
-    return WritePng(surface.get(), png_path, error);
+    return surface;
+}
+
+bool PaintToPng(const Form& form, int width_px, int height_px, const std::string& png_path,
+                std::string* error) {
+    const SurfacePtr screen = PaintScreen(form, width_px, height_px, error);
+    return screen && WritePng(screen.get(), png_path, error);
 }
 
 struct TimerState {
@@ -469,6 +492,15 @@ struct TimerState {
 };
 
 }  // namespace
+
+void ScreenPictureFree::operator()(SDL_Surface* surface) const {
+    SDL_FreeSurface(surface);
+}
+
+ScreenPicture PaintForm(const Form& form, std::string* error) {
+    return ScreenPicture(
+        PaintScreen(form, SidePx(form.Width), SidePx(form.Height), error).release());
+}
 
 bool RenderFormToPng(const Form& form, const std::string& png_path, std::string* error) {
     return PaintToPng(form, SidePx(form.Width), SidePx(form.Height), png_path, error);

@@ -7,11 +7,22 @@
 
 #include "toolkit/Form.h"
 
+struct SDL_Surface;
+
 namespace kavro::toolkit {
 
-// The headless backend: draws the form at its size (twips / 15 pixels) with SDL's software
-// renderer and writes a PNG, turned by the form's Rotation as the screen would show it. Returns
-// false with the reason in *error.
+struct ScreenPictureFree {
+    void operator()(SDL_Surface* surface) const;
+};
+// What the screen shows: its pixels without an alpha channel, for WritePng.
+using ScreenPicture = std::unique_ptr<SDL_Surface, ScreenPictureFree>;
+
+// The headless backend's painting alone: the form at its size (twips / 15 pixels), turned by
+// its Rotation. Nothing, with the reason in *error, when it cannot be painted.
+ScreenPicture PaintForm(const Form& form, std::string* error);
+
+// The headless backend: PaintForm, then WritePng of the picture. Returns false with the reason
+// in *error.
 bool RenderFormToPng(const Form& form, const std::string& png_path, std::string* error);
 
 // The display's size in pixels; false when no display is available.

@@ -61,6 +61,34 @@ TEST_F(ProgramTest, RenderWithTheExitKeyWritesThePictureAndTheDumpThenSaves) {
     EXPECT_EQ(picture, ReadBack("without-esc.png"));
 }
 
+// The picture is written while the viewer is taken down; a write that fails still names the
+// file, leaves nothing behind and ends with the status for a screen that cannot be written.
+TEST_F(ProgramTest, RenderedPictureIsOpaqueAndAFailedWriteEndsWithItsStatus) {
+    Write("metadata/mk/command.xml",
+          "<d>" + Head() + "<section>\nblended text edges\n</section></d>");
+    const std::string png = (Home() / "screen.png").string();
+    EXPECT_EQ(Run({"--screen", "320x240", "--render", png, "mk", "command"}), 0);
+    const std::string picture = ReadBack("screen.png");
+    ASSERT_GT(picture.size(), 26u);
+    EXPECT_EQ(static_cast<unsigned char>(picture[25]), 2) << "an RGB picture, without alpha";
+
+    const std::vector<std::string> targets{(Home() / "no" / "such" / "folder" / "out.png").string(),
+                                           "/dev/full"};
+    for (const std::string& target : targets) {
+        SCOPED_TRACE(target);
+        ::testing::internal::CaptureStderr();
+        const int status = Run({"--screen", "320x240", "--render", target, "mk", "command"});
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, app::kExitEnvironment);
+        EXPECT_NE(err.find("Kavro cannot write the screen to \"" + target + "\": cannot write " +
+                           target + ": "),
+                  std::string::npos)
+            << err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(Home() / "no"));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+}
+
 TEST_F(ProgramTest, DocumentNamedLikeAnOptionAfterTheEndOfOptions) {
     Write("metadata/mk/--x.xml", "<d><section>\nx\n</section></d>");
     const std::string png = (Home() / "x.png").string();

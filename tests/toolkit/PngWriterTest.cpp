@@ -14,6 +14,7 @@
 namespace kavro::toolkit {
 namespace {
 
+using testing::ColourType;
 using testing::ReadPng;
 using testing::TempDir;
 
@@ -40,14 +41,6 @@ std::uint32_t ArgbAt(SDL_Surface* s, int x, int y) {
     return (std::uint32_t{a} << 24) | (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
 }
 
-// The colour type byte of the PNG header: 2 for RGB, 6 for RGB with alpha.
-int ColourType(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char header[26] = {};
-    in.read(header, sizeof header);
-    return in ? static_cast<unsigned char>(header[25]) : -1;
-}
-
 void ExpectSamePixels(SDL_Surface* s, const std::string& path) {
     const testing::Bitmap decoded = ReadPng(path);
     ASSERT_EQ(decoded.w, s->w);
@@ -59,14 +52,19 @@ void ExpectSamePixels(SDL_Surface* s, const std::string& path) {
     EXPECT_EQ(mismatches, 0);
 }
 
+// Writes the surface and expects the colour type and the surface's pixels back.
+void ExpectWrittenAs(SDL_Surface* s, const std::string& path, int colour_type) {
+    std::string error;
+    ASSERT_TRUE(WritePng(s, path, &error)) << error;
+    EXPECT_EQ(ColourType(path), colour_type);
+    ExpectSamePixels(s, path);
+}
+
 TEST(PngWriterTest, OpaquePictureDecodesToTheSamePixelsWithoutAlpha) {
     TempDir dir;
     const std::string path = dir.File("screen.png");
     SurfacePtr s = Pattern(1920, 1080, SDL_PIXELFORMAT_ARGB8888);
-    std::string error;
-    ASSERT_TRUE(WritePng(s.get(), path, &error)) << error;
-    EXPECT_EQ(ColourType(path), 2);
-    ExpectSamePixels(s.get(), path);
+    ExpectWrittenAs(s.get(), path, 2);
 }
 
 TEST(PngWriterTest, AlphaIsKeptWhenAnyPixelIsNotOpaque) {
@@ -78,13 +76,28 @@ TEST(PngWriterTest, AlphaIsKeptWhenAnyPixelIsNotOpaque) {
         // One pixel, the last one, just below opaque (or clear).
         static_cast<Uint32*>(s->pixels)[16 * (s->pitch / 4) + 32] =
             SDL_MapRGBA(s->format, 1, 2, 3, alpha);
-        std::string error;
-        ASSERT_TRUE(WritePng(s.get(), path, &error)) << error;
-        EXPECT_EQ(ColourType(path), 6);
+        ExpectWrittenAs(s.get(), path, 6);
         const testing::Bitmap decoded = ReadPng(path);
         ASSERT_EQ(decoded.px.size(), std::size_t{33 * 17});
         EXPECT_EQ(decoded.px.back() >> 24, alpha);
-        ExpectSamePixels(s.get(), path);
+    }
+}
+
+TEST(PngWriterTest, WithoutAnAlphaChannelTheUnusedByteIsIgnored) {
+    TempDir dir;
+    // The first taken as it lies, the second converted first.
+    for (Uint32 format : {SDL_PIXELFORMAT_RGB888, SDL_PIXELFORMAT_BGR888}) {
+        SCOPED_TRACE(SDL_GetPixelFormatName(format));
+        const std::string path = dir.File("rgb.png");
+        SurfacePtr s = Pattern(31, 9, format);
+        // Blending leaves anything in the unused top byte: just below opaque, opaque, clear.
+        ASSERT_EQ(s->format->Rmask | s->format->Gmask | s->format->Bmask, 0x00FFFFFFu);
+        ASSERT_EQ(s->pitch, 31 * 4);
+        auto* px = static_cast<Uint32*>(s->pixels);
+        const Uint32 fills[] = {0x00, 0xFD, 0xFE, 0xFF};
+        for (int i = 0; i < 31 * 9; ++i)
+            px[i] = (px[i] & 0x00FFFFFFu) | (fills[i % 4] << 24);
+        ExpectWrittenAs(s.get(), path, 2);
     }
 }
 
@@ -94,15 +107,10 @@ TEST(PngWriterTest, OtherPixelFormatsAndTheSmallestPicture) {
         SCOPED_TRACE(SDL_GetPixelFormatName(format));
         const std::string path = dir.File("other.png");
         SurfacePtr s = Pattern(64, 3, format);
-        std::string error;
-        ASSERT_TRUE(WritePng(s.get(), path, &error)) << error;
-        ExpectSamePixels(s.get(), path);
+        ExpectWrittenAs(s.get(), path, 2);
     }
-    const std::string path = dir.File("one.png");
     SurfacePtr one = Pattern(1, 1, SDL_PIXELFORMAT_ARGB8888);
-    std::string error;
-    ASSERT_TRUE(WritePng(one.get(), path, &error)) << error;
-    ExpectSamePixels(one.get(), path);
+    ExpectWrittenAs(one.get(), dir.File("one.png"), 2);
 }
 
 TEST(PngWriterTest, FailuresSayWhyAndLeaveNoFile) {

@@ -11,6 +11,7 @@
 
 #include "ToolkitTestSupport.h"
 #include "toolkit/Form.h"
+#include "toolkit/PngWriter.h"
 #include "toolkit/Screen.h"
 #include "toolkit/Services.h"
 
@@ -18,6 +19,7 @@ namespace kavro::toolkit {
 namespace {
 
 using testing::Bitmap;
+using testing::ColourType;
 using testing::MakeFonts;
 using testing::ReadPng;
 using testing::TempDir;
@@ -137,6 +139,53 @@ TEST(RenderTest, WhiteLabelOnABoxDrawsText) {
     EXPECT_GT(lit, 20);
 }
 
+// Text blended onto an opaque box: the screen's picture holds the blended colours, has no
+// alpha channel to leave partly transparent, and its file decodes to the very same colours.
+TEST(RenderTest, ScreenPictureIsOpaqueAndItsFileKeepsTheBlendedColours) {
+    Scene s;
+    PictureBox& box = s.boxes[0];
+    box.Visible = true;
+    box.BackColor = 0x301410;  // a dark blue: red 16, green 20, blue 48
+    box.Width = 200 * 15;
+    box.Height = 100 * 15;
+    Label& label = s.labels[0];
+    label.Visible = true;
+    label.Container = &box;
+    label.ForeColor = 0x78A0DC;  // red 220, green 160, blue 120
+    label.SetAutoSize(true);
+    label.SetCaption("Wave & @");
+    for (int turn : {0, 90}) {
+        SCOPED_TRACE(turn);
+        s.form.Rotation = turn;
+        std::string error;
+        const ScreenPicture picture = PaintForm(s.form, &error);
+        ASSERT_NE(picture, nullptr) << error;
+        EXPECT_EQ(picture->format->Amask, 0u);
+        ASSERT_EQ(picture->w, turn ? 100 : 200);
+        ASSERT_EQ(picture->h, turn ? 200 : 100);
+        const std::string path = s.dir.File("screen.png");
+        ASSERT_TRUE(WritePng(picture.get(), path, &error)) << error;
+        EXPECT_EQ(ColourType(path), 2);
+        const Bitmap bmp = ReadPng(path);
+        ASSERT_EQ(bmp.w, picture->w);
+        ASSERT_EQ(bmp.h, picture->h);
+        int blended = 0, mismatches = 0;
+        for (int y = 0; y < bmp.h; ++y)
+            for (int x = 0; x < bmp.w; ++x) {
+                Uint8 r, g, b;
+                SDL_GetRGB(
+                    static_cast<const Uint32*>(picture->pixels)[y * (picture->pitch / 4) + x],
+                    picture->format, &r, &g, &b);
+                const std::uint32_t painted = (std::uint32_t{r} << 16) | (g << 8) | b;
+                if (bmp.px[static_cast<std::size_t>(y * bmp.w + x)] != (0xFF000000u | painted))
+                    ++mismatches;
+                if (painted != 0x101430u && painted != 0xDCA078u) ++blended;
+            }
+        EXPECT_EQ(mismatches, 0);
+        EXPECT_GT(blended, 10) << "the text's edges are blended with the box";
+    }
+}
+
 TEST(RenderTest, LabelsOnAHiddenBoxAreNotDrawn) {
     Scene s;
     s.boxes[0].Visible = false;
@@ -150,6 +199,52 @@ TEST(RenderTest, LabelsOnAHiddenBoxAreNotDrawn) {
     Bitmap bmp = s.Render();
     for (std::uint32_t p : bmp.px)
         ASSERT_EQ(p & 0xFFFFFFu, 0u);
+}
+
+// Boxes in view and the form itself carry what is drawn; a box whose top lies on the window's
+// bottom edge is out of view with everything on it, one a row higher shows that row.
+TEST(RenderTest, OnlyBoxesInViewAndTheFormShowTheirControls) {
+    Scene s;
+    auto box = [&](int i, float top_px, float height_px, long colour) -> PictureBox& {
+        EXPECT_TRUE(i == 0 || s.boxes.Load(i));
+        PictureBox& b = s.boxes[i];
+        b.Visible = true;
+        b.BackColor = colour;
+        b.Top = top_px * 15;
+        b.Width = 200 * 15;
+        b.Height = height_px * 15;
+        return b;
+    };
+    auto label = [&](int i, PictureBox* on, float left_px, float top_px) {
+        EXPECT_TRUE(i == 0 || s.labels.Load(i));
+        Label& l = s.labels[i];
+        l.Visible = true;
+        l.Container = on;
+        l.ForeColor = 0xFFFFFF;
+        l.SetAutoSize(true);
+        l.SetCaption("WW");
+        l.Left = left_px * 15;
+        l.Top = top_px * 15;
+    };
+    PictureBox& shown = box(0, 0, 30, kBlue);
+    PictureBox& below = box(1, 100, 50, kRed);
+    box(2, 99, 10, kRed);
+    label(0, &shown, 5, 5);
+    label(1, &below, 120, -60);  // would reach up to the rows 40 to 59
+    label(2, nullptr, 120, 60);
+    const Bitmap bmp = s.Render();
+    auto lit = [&](int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (bmp.At(x, y) != 0 && bmp.At(x, y) != kBluePx && bmp.At(x, y) != kRedPx) ++n;
+        return n;
+    };
+    EXPECT_GT(lit(0, 0, 120, 30), 10) << "the label on the box in view";
+    EXPECT_EQ(lit(0, 30, 200, 60), 0) << "the label on the box below the window";
+    EXPECT_GT(lit(120, 60, 200, 99), 10) << "the label on the form itself";
+    EXPECT_EQ(bmp.At(0, 99), kRedPx);
+    EXPECT_EQ(bmp.At(0, 98), 0u);
 }
 
 TEST(RenderTest, BandPictureIsStretchedOverItsRectangle) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,6 +73,14 @@ inline Bitmap ReadPng(const std::string& path) {
                                   static_cast<std::size_t>(argb->pitch / 4) +
                               static_cast<std::size_t>(x)];
     return out;
+}
+
+// The colour type byte of a PNG file's header: 2 for RGB, 6 for RGB with alpha.
+inline int ColourType(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char header[26] = {};
+    in.read(header, sizeof header);
+    return in ? static_cast<unsigned char>(header[25]) : -1;
 }
 
 }  // namespace kavro::toolkit::testing
