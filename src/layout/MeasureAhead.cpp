@@ -46,7 +46,7 @@ MeasureAhead::~MeasureAhead() {
     laying_out_.store(last_ + 1);
     laying_out_.notify_all();
     if (worker_.joinable()) worker_.join();
-    if (measurer_) v_.form.Fonts().UseMeasuredAhead(nullptr);
+    if (published_) v_.form.Fonts().UseMeasuredAhead(nullptr);
 }
 
 void MeasureAhead::Reach(int s) {
@@ -73,6 +73,12 @@ bool MeasureAhead::Reached(int s) const {
 }
 
 void MeasureAhead::Work() {
+    // Its fonts are closed here, while the layout lays out the last sections, rather than
+    // when the load ends.
+    struct CloseFonts {
+        std::unique_ptr<toolkit::FontEngine::AheadMeasurer>& measurer;
+        ~CloseFonts() { measurer.reset(); }
+    } close_fonts{measurer_};
     while (!stop_.load()) {
         const int s = next_.fetch_add(1);
         if (s > last_) return;
