@@ -51,6 +51,9 @@ MeasureAhead::~MeasureAhead() {
 
 void MeasureAhead::Reach(int s) {
     if (!worker_.joinable() || s < first_ || s > last_) return;
+    // Past the last label a load can hold no run is placed, so none is measured.
+    if (v_.form.lblText.UBound() >= toolkit::ControlArray<toolkit::Label>::kMaxIndex)
+        stop_.store(true);
     // The section is the layout's own unless the worker has taken it.
     const List* list = nullptr;
     int next = next_.load();
@@ -64,7 +67,7 @@ void MeasureAhead::Reach(int s) {
 }
 
 bool MeasureAhead::Passed(int s) const {
-    return stop_.load(std::memory_order_relaxed) || laying_out_.load(std::memory_order_relaxed) > s;
+    return laying_out_.load(std::memory_order_relaxed) > s;
 }
 
 bool MeasureAhead::Reached(int s) const {

@@ -36,7 +36,8 @@ class MeasureAhead {
     using List = toolkit::FontEngine::MeasuredAhead;
     void Work();
     void MeasureSection(int s, List& out);
-    // Whether the layout has left section s, or is on it.
+    // Whether the layout has left section s (its list is free again), and whether the worker
+    // should leave it: stopped, or the layout is on it.
     bool Passed(int s) const;
     bool Reached(int s) const;
 
