@@ -20,7 +20,7 @@ key_exit() {
 
 start_viewer() {
     rm -f "$work/state.json"
-    "$kavro" --home "$work/home" --dump "$work/state.json" mk command &
+    "$kavro" --home "$work/home" --dump "$work/state.json" mk command 2>"$work/kavro.err" &
     kavro_pid=$!
     window=$(xdotool search --sync --onlyvisible --name "Moonlight" | head -1)
     [ -n "$window" ] || fail "no window"
@@ -84,7 +84,7 @@ key_exit
 status=0
 wait "$kavro_pid" || status=$?
 kavro_pid=""
-[ "$status" -eq 0 ] || fail "exit status $status after Esc"
+[ "$status" -eq 0 ] || fail "exit status $status after Esc; the viewer said: $(cat "$work/kavro.err")"
 grep -q "^Zoomed=False" "$work/home/kavro.ini" || fail "Zoomed not saved"
 grep -q "^NoImages=True" "$work/home/kavro.ini" || fail "NoImages not saved"
 grep -q "^NoFormatting=False" "$work/home/kavro.ini" || fail "NoFormatting not saved"
@@ -113,5 +113,6 @@ key_exit
 status=0
 wait "$kavro_pid" || status=$?
 kavro_pid=""
-[ "$status" -eq 0 ] || fail "exit status $status after Esc in portrait"
+[ "$status" -eq 0 ] ||
+    fail "exit status $status after Esc in portrait; the viewer said: $(cat "$work/kavro.err")"
 echo "window end-to-end: all checks passed"
