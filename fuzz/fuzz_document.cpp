@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     for (const std::string& markup : doc.SectionMarkup)
-        for (const std::string& line : SplitLines(markup)) {
+        for (std::string_view line : SplitLines(markup)) {
             const auto fields = SplitFields(PrepareLine(line));
             for (std::size_t j = 0; j < fields.size(); ++j) {
                 if (Classify(fields[j]) == FieldCode::Image) ParseImageCode(CodeValue(fields[j]));

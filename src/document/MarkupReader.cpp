@@ -22,10 +22,16 @@ std::vector<std::string> Split(std::string_view text, char separator) {
 
 }  // namespace
 
-std::vector<std::string> SplitLines(std::string_view markup) {
+std::vector<std::string_view> SplitLines(std::string_view markup) {
     // An empty string has no lines at all.
-    if (markup.empty()) return {};
-    return Split(markup, '\n');
+    std::vector<std::string_view> lines;
+    if (markup.empty()) return lines;
+    for (std::size_t start = 0;;) {
+        const std::size_t at = markup.find('\n', start);
+        lines.push_back(markup.substr(start, at == std::string_view::npos ? at : at - start));
+        if (at == std::string_view::npos) return lines;
+        start = at + 1;
+    }
 }
 
 std::string PrepareLine(std::string_view line) {

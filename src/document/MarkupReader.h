@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +14,13 @@ namespace kavro::document {
 // What a field is.
 enum class FieldCode { Text, FontStart, Icon, Image, FontEnd, BgStart, BgEnd };
 
-// Lines split at line feeds only (a carriage return stays in its line).
-std::vector<std::string> SplitLines(std::string_view markup);
+// Lines split at line feeds only (a carriage return stays in its line), as views into the
+// markup, which must outlive them.
+std::vector<std::string_view> SplitLines(std::string_view markup);
+// Not of a string about to go, whose lines would point nowhere.
+template <class Text>
+requires std::same_as<Text, std::string> std::vector<std::string_view> SplitLines(Text&& markup)
+= delete;
 // One leading and then one trailing "|" dropped; a line that is then empty becomes "~".
 std::string PrepareLine(std::string_view line);
 // Fields split at every "|".

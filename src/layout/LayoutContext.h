@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "layout/Load.h"
+#include "layout/MacroLookup.h"
 
 namespace kavro::layout {
 
@@ -31,6 +32,7 @@ struct LayoutContext {
     std::size_t line_chars = 0;
     bool line_cut = false;
 
+    MacroLookup macros{};
     // The colour of each font macro column met in this section, read once.
     std::vector<std::optional<std::optional<long>>> macro_colours{};
 

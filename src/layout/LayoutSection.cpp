@@ -66,7 +66,7 @@ void HandleField(LayoutContext& c, std::vector<std::string>& fields, std::size_t
     if (document::IsLongField(field)) {
         switch (document::Classify(field)) {
             case FieldCode::FontStart:
-                c.font_macro = FindFontMacro(c.v, document::CodeValue(field));
+                c.font_macro = c.macros.FontColumn(c.v, document::CodeValue(field));
                 CheckMacroName(c, j, c.v.doc.FontMacros, document::CodeValue(field), "font");
                 return;
             case FieldCode::Icon:
@@ -98,7 +98,7 @@ void HandleField(LayoutContext& c, std::vector<std::string>& fields, std::size_t
 void LayoutSection(const Load& v, int s) {
     if (s < 0 || s + 1 > v.doc.SectionCount())
         throw std::out_of_range("section " + std::to_string(s + 1) + " does not exist");
-    const std::vector<std::string> lines = document::SplitLines(v.doc.SectionMarkup[s + 1]);
+    const std::vector<std::string_view> lines = document::SplitLines(v.doc.SectionMarkup[s + 1]);
 
     auto& f = v.form;
     v.state.LastPlacedKind.clear();
@@ -131,7 +131,7 @@ void LayoutSection(const Load& v, int s) {
     c.x0 = c.x = 0.05 * surface->Width;
     c.placed.Bottom = c.y;
 
-    for (const std::string& raw : lines) {
+    for (std::string_view raw : lines) {
         std::vector<std::string> fields = document::SplitFields(document::PrepareLine(raw));
         c.line_first_label = c.line_first_icon = c.line_first_image = -1;
         c.line_bottom = -1;

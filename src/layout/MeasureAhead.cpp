@@ -126,7 +126,7 @@ void MeasureAhead::MeasureSection(int s, List& out) {
         if (const auto& points = sizes_[static_cast<std::size_t>(column)])
             measurer_->Measure(text, *points, out);
     };
-    for (const std::string& raw : document::SplitLines(v_.doc.SectionMarkup[s + 1])) {
+    for (std::string_view raw : document::SplitLines(v_.doc.SectionMarkup[s + 1])) {
         // Once the layout is on this section it measures the rest itself, faster than this
         // thread could hand it over: on to the next.
         if (Reached(s)) return;
@@ -139,7 +139,7 @@ void MeasureAhead::MeasureSection(int s, List& out) {
             }
             switch (document::Classify(field)) {
                 case document::FieldCode::FontStart:
-                    macro = FindFontMacro(v_, document::CodeValue(field));
+                    macro = macros_.FontColumn(v_, document::CodeValue(field));
                     break;
                 case document::FieldCode::FontEnd:
                     macro = 1;

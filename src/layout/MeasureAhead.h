@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "layout/Load.h"
+#include "layout/MacroLookup.h"
 #include "toolkit/FontEngine.h"
 
 namespace kavro::layout {
@@ -47,6 +48,7 @@ class MeasureAhead {
     // keeps the label's own size.
     std::vector<std::optional<float>> sizes_;
     std::unique_ptr<toolkit::FontEngine::AheadMeasurer> measurer_;
+    MacroLookup macros_;  // the worker's
     // Per section: its list once the worker has started it.
     std::unique_ptr<std::atomic<const List*>[]> published_;
     // The worker's lists, freed once the layout is past their sections.

@@ -22,7 +22,8 @@ TEST(SectionMarkupTest, WorkedExampleGivesFiveLines) {
     ASSERT_EQ(c.doc.SectionCount(), 1);
     EXPECT_EQ(c.doc.SectionMarkup[0], "");
     EXPECT_EQ(SplitLines(c.doc.SectionMarkup[1]),
-              (Lines{"|bg=paper|", "Title", "|fs=big|Large|fed| normal", "|ic=star||", "|bge|"}));
+              (std::vector<std::string_view>{"|bg=paper|", "Title", "|fs=big|Large|fed| normal",
+                                             "|ic=star||", "|bge|"}));
     EXPECT_EQ(c.doc.SectionBuffer, "");
     EXPECT_FALSE(c.context.InSection);
 }

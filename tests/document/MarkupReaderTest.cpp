@@ -6,11 +6,13 @@ namespace kavro::document {
 namespace {
 
 using Lines = std::vector<std::string>;
+using Views = std::vector<std::string_view>;
 
 TEST(SplitLinesTest, LineFeedsOnlyAndCarriageReturnsKept) {
-    EXPECT_EQ(SplitLines("a\r\nb\nc"), (Lines{"a\r", "b", "c"}));
-    EXPECT_EQ(SplitLines("a\n"), (Lines{"a", ""}));
-    EXPECT_EQ(SplitLines("\rx"), (Lines{"\rx"}));
+    EXPECT_EQ(SplitLines("a\r\nb\nc"), (Views{"a\r", "b", "c"}));
+    EXPECT_EQ(SplitLines("a\n"), (Views{"a", ""}));
+    EXPECT_EQ(SplitLines("\n"), (Views{"", ""}));
+    EXPECT_EQ(SplitLines("\rx"), (Views{"\rx"}));
     EXPECT_TRUE(SplitLines("").empty());
 }
 
