@@ -34,15 +34,29 @@ std::vector<std::string_view> SplitLines(std::string_view markup) {
     }
 }
 
-std::string PrepareLine(std::string_view line) {
+std::string_view PreparedLine(std::string_view line) {
     if (!line.empty() && line.front() == '|') line.remove_prefix(1);
     if (!line.empty() && line.back() == '|') line.remove_suffix(1);
     if (line.empty()) return "~";
-    return std::string(line);
+    return line;
+}
+
+std::string PrepareLine(std::string_view line) {
+    return std::string(PreparedLine(line));
 }
 
 std::vector<std::string> SplitFields(std::string_view line) {
     return Split(line, '|');
+}
+
+void SplitFieldViews(std::string_view line, std::vector<std::string_view>& fields) {
+    fields.clear();
+    for (std::size_t start = 0;;) {
+        const std::size_t at = line.find('|', start);
+        fields.push_back(line.substr(start, at == std::string_view::npos ? at : at - start));
+        if (at == std::string_view::npos) return;
+        start = at + 1;
+    }
 }
 
 bool IsLongField(std::string_view field) {
@@ -69,12 +83,25 @@ std::string CodeValue(std::string_view field) {
     return std::string(rest.substr(0, rest.find('=')));
 }
 
-bool IsShownShortField(const std::vector<std::string>& fields, std::size_t j) {
+namespace {
+
+template <class Field>
+bool IsShown(const std::vector<Field>& fields, std::size_t j) {
     if (j >= fields.size()) return false;
-    const std::string& field = fields[j];
+    const std::string_view field = fields[j];
     if (IsLongField(field)) return true;
     if (j + 1 == fields.size()) return true;
     return !field.empty() && field != "~";
+}
+
+}  // namespace
+
+bool IsShownShortField(const std::vector<std::string>& fields, std::size_t j) {
+    return IsShown(fields, j);
+}
+
+bool IsShownShortField(const std::vector<std::string_view>& fields, std::size_t j) {
+    return IsShown(fields, j);
 }
 
 std::string ShortRunText(std::string_view field) {

@@ -23,8 +23,12 @@ requires std::same_as<Text, std::string> std::vector<std::string_view> SplitLine
 = delete;
 // One leading and then one trailing "|" dropped; a line that is then empty becomes "~".
 std::string PrepareLine(std::string_view line);
+// The same as a view into line (or a lasting "~").
+std::string_view PreparedLine(std::string_view line);
 // Fields split at every "|".
 std::vector<std::string> SplitFields(std::string_view line);
+// The same as views into line, put in fields (emptied first, its memory kept).
+void SplitFieldViews(std::string_view line, std::vector<std::string_view>& fields);
 // Whether a field has three or more characters (code points, not bytes).
 bool IsLongField(std::string_view field);
 // A field of three or more characters whose first three, ignoring case, are "fs=", "ic=",
@@ -35,6 +39,7 @@ std::string CodeValue(std::string_view field);
 // Whether field j of the line is shown as text: fields of three or more characters always
 // (when not codes); shorter ones when last on the line, or when neither empty nor "~".
 bool IsShownShortField(const std::vector<std::string>& fields, std::size_t j);
+bool IsShownShortField(const std::vector<std::string_view>& fields, std::size_t j);
 // The text of a short run: every "~" removed.
 std::string ShortRunText(std::string_view field);
 // Column of the first macro whose name (field 0) matches ignoring case (in any script),

@@ -87,7 +87,7 @@ void NoteLine(LayoutContext& c, std::string_view raw, std::size_t line_offset) {
     c.line_cut = false;
     c.field_offsets.clear();
     std::size_t at = line_offset + (raw.starts_with('|') ? 1 : 0);
-    for (const std::string& field : document::SplitFields(document::PrepareLine(raw))) {
+    for (const std::string& field : document::SplitFields(document::PreparedLine(raw))) {
         c.field_offsets.push_back(at);
         at += field.size() + 1;
     }

@@ -132,7 +132,7 @@ void LayoutSection(const Load& v, int s) {
     c.placed.Bottom = c.y;
 
     for (std::string_view raw : lines) {
-        std::vector<std::string> fields = document::SplitFields(document::PrepareLine(raw));
+        std::vector<std::string> fields = document::SplitFields(document::PreparedLine(raw));
         c.line_first_label = c.line_first_icon = c.line_first_image = -1;
         c.line_bottom = -1;
         if (v.diagnostics) NoteLine(c, raw, line_offset);

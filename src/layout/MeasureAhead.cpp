@@ -120,19 +120,21 @@ void MeasureAhead::Work() {
 // force, until the layout gets there.
 void MeasureAhead::MeasureSection(int s, List& out) {
     int macro = 1;
-    auto measure = [&](const std::string& text) {
+    auto measure = [&](std::string_view text) {
         const int column = v_.NoFormatting ? 1 : macro;
         if (column < 1 || static_cast<std::size_t>(column) >= sizes_.size()) return;
         if (const auto& points = sizes_[static_cast<std::size_t>(column)])
             measurer_->Measure(text, *points, out);
     };
+    // Views into the markup: this thread reads runs only to measure them.
+    std::vector<std::string_view> fields;
     for (std::string_view raw : document::SplitLines(v_.doc.SectionMarkup[s + 1])) {
         // Once the layout is on this section it measures the rest itself, faster than this
         // thread could hand it over: on to the next.
         if (Reached(s)) return;
-        std::vector<std::string> fields = document::SplitFields(document::PrepareLine(raw));
+        document::SplitFieldViews(document::PreparedLine(raw), fields);
         for (std::size_t j = 0; j < fields.size(); ++j) {
-            const std::string& field = fields[j];
+            const std::string_view field = fields[j];
             if (!document::IsLongField(field)) {
                 if (document::IsShownShortField(fields, j)) measure(document::ShortRunText(field));
                 continue;
@@ -146,11 +148,11 @@ void MeasureAhead::MeasureSection(int s, List& out) {
                     break;
                 case document::FieldCode::Icon:
                     // A placed icon hides the field after it; so does an image.
-                    if (!v_.NoFormatting && j + 1 < fields.size()) fields[j + 1].assign(1, '~');
+                    if (!v_.NoFormatting && j + 1 < fields.size()) fields[j + 1] = "~";
                     break;
                 case document::FieldCode::Image:
                     if (!v_.NoFormatting && !v_.NoImages && j + 1 < fields.size())
-                        fields[j + 1].assign(1, '~');
+                        fields[j + 1] = "~";
                     break;
                 case document::FieldCode::Text:
                     measure(field);

@@ -39,8 +39,8 @@ TEST(LongFieldTest, ThreeCharactersAtTheBoundary) {
     EXPECT_FALSE(IsLongField("日本"));  // six bytes
     EXPECT_TRUE(IsLongField("日本語"));
     EXPECT_EQ(ShortRunText("é~"), "é");
-    EXPECT_TRUE(IsShownShortField({"日", "x"}, 0));
-    EXPECT_FALSE(IsShownShortField({"", "x"}, 0));
+    EXPECT_TRUE(IsShownShortField(std::vector<std::string>{"日", "x"}, 0));
+    EXPECT_FALSE(IsShownShortField(std::vector<std::string>{"", "x"}, 0));
 }
 
 TEST(FindMacroTest, NamesMatchIgnoringCaseInAnyScript) {

@@ -17,18 +17,26 @@ TEST(SplitLinesTest, LineFeedsOnlyAndCarriageReturnsKept) {
 }
 
 TEST(PrepareLineTest, OneBarEachSideAndEmptyBecomesMarker) {
-    EXPECT_EQ(PrepareLine("|a|b|"), "a|b");
-    EXPECT_EQ(PrepareLine("||a||"), "|a|");
-    EXPECT_EQ(PrepareLine("|"), "~");
-    EXPECT_EQ(PrepareLine("||"), "~");
-    EXPECT_EQ(PrepareLine(""), "~");
-    EXPECT_EQ(PrepareLine("|||"), "|");
+    const std::pair<const char*, const char*> cases[] = {
+        {"|a|b|", "a|b"}, {"||a||", "|a|"}, {"|", "~"}, {"||", "~"}, {"", "~"}, {"|||", "|"}};
+    for (const auto& [line, prepared] : cases) {
+        EXPECT_EQ(PrepareLine(line), prepared) << line;
+        EXPECT_EQ(PreparedLine(line), prepared) << line;
+    }
 }
 
 TEST(SplitFieldsTest, EveryBarSeparates) {
-    EXPECT_EQ(SplitFields("a|b"), (Lines{"a", "b"}));
-    EXPECT_EQ(SplitFields("|a|"), (Lines{"", "a", ""}));
-    EXPECT_EQ(SplitFields("~"), (Lines{"~"}));
+    const std::pair<const char*, Views> cases[] = {{"a|b", {"a", "b"}},
+                                                   {"|a|", {"", "a", ""}},
+                                                   {"~", {"~"}},
+                                                   {"", {""}},
+                                                   {"||", {"", "", ""}}};
+    Views views{"left over"};
+    for (const auto& [line, fields] : cases) {
+        EXPECT_EQ(SplitFields(line), Lines(fields.begin(), fields.end())) << line;
+        SplitFieldViews(line, views);
+        EXPECT_EQ(views, fields) << line;
+    }
 }
 
 TEST(ClassifyTest, CodesInAnyCaseAndTextOtherwise) {
@@ -62,6 +70,10 @@ TEST(ShortFieldTest, ShownWhenLastOrNeitherEmptyNorMarker) {
     EXPECT_FALSE(IsShownShortField(fields, 4));  // out of range
     EXPECT_TRUE(IsShownShortField(Lines{"a~b"}, 0));
     EXPECT_TRUE(IsShownShortField(Lines{"x", ""}, 1));
+    // Views read the same.
+    const Views views(fields.begin(), fields.end());
+    for (std::size_t j = 0; j <= fields.size(); ++j)
+        EXPECT_EQ(IsShownShortField(views, j), IsShownShortField(fields, j)) << j;
     EXPECT_EQ(ShortRunText("~"), "");
     EXPECT_EQ(ShortRunText("a~"), "a");
 }
