@@ -11,9 +11,8 @@
 #include "app/Startup.h"
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
-#include "document/ContentHandler.h"
 #include "document/ConvertedDocument.h"
-#include "document/SaxReader.h"
+#include "document/DocumentConverter.h"
 #include "toolkit/Services.h"
 
 namespace kavro::bench {
@@ -70,11 +69,7 @@ inline Session Start(const fs::path& home, const std::string& command_line) {
 inline std::size_t ParseOnly(const std::string& path) {
     document::ConvertedDocument doc;
     document::HandlerContext context;
-    document::ContentHandler handler(doc, context, [](const std::string&) {});
-    document::SaxReader reader;
-    reader.contentHandler = &handler;
-    reader.putFeature("prohibit-dtd", false);
-    reader.parseURL(path);
+    document::DocumentConverter(doc, context).ParseFile(path);
     return doc.SectionMarkup.size();
 }
 

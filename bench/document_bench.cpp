@@ -10,16 +10,14 @@
 #include <map>
 #include <string>
 
-#include "document/ContentHandler.h"
 #include "document/ConvertedDocument.h"
-#include "document/SaxReader.h"
+#include "document/DocumentConverter.h"
 
 namespace {
 
-using kavro::document::ContentHandler;
 using kavro::document::ConvertedDocument;
+using kavro::document::DocumentConverter;
 using kavro::document::HandlerContext;
-using kavro::document::SaxReader;
 
 constexpr std::size_t kChunk = 64 * 1024;
 
@@ -72,11 +70,7 @@ void ParseOnly(const std::string& xml) {
 std::size_t Convert(const std::string& xml) {
     ConvertedDocument doc;
     HandlerContext context;
-    ContentHandler handler(doc, context, nullptr);
-    SaxReader reader;
-    reader.contentHandler = &handler;
-    reader.putFeature("prohibit-dtd", false);
-    reader.parseText(xml, "bench.xml");
+    DocumentConverter(doc, context).ParseText(xml, "bench.xml");
     return doc.SectionMarkup.size();
 }
 

@@ -4,21 +4,17 @@
 #include <cstdint>
 #include <string>
 
-#include "document/ContentHandler.h"
+#include "document/DocumentConverter.h"
 #include "document/MarkupReader.h"
-#include "document/SaxReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kavro::document;
     ConvertedDocument doc;
     HandlerContext context;
     std::string caption;
-    ContentHandler handler(doc, context, [&caption](const std::string& c) { caption = c; });
-    SaxReader reader;
-    reader.contentHandler = &handler;
-    reader.putFeature("prohibit-dtd", false);
+    DocumentConverter reader(doc, context, [&caption](const std::string& c) { caption = c; });
     try {
-        reader.parseText(std::string(reinterpret_cast<const char*>(data), size), "fuzz.xml");
+        reader.ParseText(std::string(reinterpret_cast<const char*>(data), size), "fuzz.xml");
     } catch (const LoadError&) {
         return 0;
     }

@@ -4,6 +4,7 @@
 
 #include "app/LoadDriver.h"
 #include "app/Navigation.h"
+#include "document/DocumentConverter.h"
 
 namespace kavro::app {
 
@@ -19,18 +20,15 @@ constexpr long kBarTextColour = 0xFFFFFF;
 std::optional<document::LoadError> TryParse(Viewer& v) {
     document::ConvertedDocument doc;
     document::HandlerContext context = v.handlerContext;
-    document::ContentHandler handler(doc, context, nullptr);
-    document::SaxReader reader;
-    reader.contentHandler = &handler;
-    reader.putFeature("prohibit-dtd", false);
+    document::DocumentConverter reader(doc, context);
     try {
         for (const std::string& name : SplitDocNames(v.DocName)) {
             const std::vector<std::string> documents = DocumentPaths(v, name);
             std::string path = FindFirst(v, documents);
             if (path.empty()) path = documents.back();
-            reader.parseURL(path);
+            reader.ParseFile(path);
             if (const std::string style = FindFirst(v, StylePaths(v)); !style.empty())
-                reader.parseURL(style);
+                reader.ParseFile(style);
             if (doc.LineChars < 0)
                 return document::LoadError(path, 0, 0, "the line width (textwidth) is negative");
         }

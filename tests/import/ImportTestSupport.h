@@ -5,9 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "document/ContentHandler.h"
 #include "document/ConvertedDocument.h"
-#include "document/SaxReader.h"
+#include "document/DocumentConverter.h"
 #include "import/DatConverter.h"
 
 namespace kavro::testing {
@@ -23,12 +22,8 @@ inline import::ConvertedEntry Convert(std::string_view text,
 inline document::ConvertedDocument Read(const std::string& xml) {
     document::ConvertedDocument doc;
     document::HandlerContext context;
-    document::ContentHandler handler(doc, context, [](const std::string&) {});
-    document::SaxReader reader;
-    reader.contentHandler = &handler;
-    reader.putFeature("prohibit-dtd", false);
     try {
-        reader.parseText(xml, "converted.xml");
+        document::DocumentConverter(doc, context).ParseText(xml, "converted.xml");
     } catch (const document::LoadError& e) {
         ADD_FAILURE() << e.what() << "\n" << xml;
     }
