@@ -35,6 +35,9 @@ struct LayoutContext {
     MacroLookup macros{};
     // The colour of each font macro column met in this section, read once.
     std::vector<std::optional<std::optional<long>>> macro_colours{};
+    // The point size each font macro column fits to, found once in this section (the base
+    // size does not change while a section is laid out).
+    std::vector<std::optional<std::optional<float>>> macro_points{};
 
     void RaiseLineBottom(double bottom) {
         if (bottom > line_bottom) line_bottom = bottom;

@@ -106,8 +106,13 @@ void PlaceTextRun(LayoutContext& c, std::vector<std::string>& fields, std::size_
     const auto& macros = v.doc.FontMacros;
     const int size_macro = v.NoFormatting ? 1 : c.font_macro;
     std::optional<float> points;
-    if (macros.HasColumn(size_macro) && size_macro > 0)
-        points = FitFontSize(v, macros.Get(1, size_macro));
+    if (macros.HasColumn(size_macro) && size_macro > 0) {
+        const auto column = static_cast<std::size_t>(size_macro);
+        if (column >= c.macro_points.size()) c.macro_points.resize(column + 1);
+        if (!c.macro_points[column])
+            c.macro_points[column] = FitFontSize(v, macros.Get(1, size_macro));
+        points = *c.macro_points[column];
+    }
     // The field is read no more: the label takes its text.
     label->SetCaptionAtSize(std::move(fields[j]), points);
     if (c.font_macro > 0) {

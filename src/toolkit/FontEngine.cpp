@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "toolkit/AsciiWidths.h"
 #include "toolkit/LruCache.h"
 
 namespace kavro::toolkit {
@@ -284,41 +285,64 @@ struct Extent {
 };
 
 // Calls measure with each line of the text that has something to show, control characters
-// left out (they take no room); returns the number of lines.
+// left out (they take no room); returns the number of lines. A line without control
+// characters is handed over as it lies in the text, without a copy.
 template <class Measure>
 int ForEachLine(std::string_view utf8, Measure measure) {
     int lines = 1;
-    std::string line;
-    for (char c : utf8) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '\n') {
+    std::string filtered;
+    while (true) {
+        const std::size_t end = std::min(utf8.find('\n'), utf8.size());
+        const std::string_view line = utf8.substr(0, end);
+        const bool plain = std::all_of(line.begin(), line.end(), [](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return u >= 0x20 && u != 0x7F;
+        });
+        if (plain) {
             if (!line.empty()) measure(line);
-            line.clear();
-            ++lines;
-        } else if (u >= 0x20 && u != 0x7F) {
-            line.push_back(c);
+        } else {
+            filtered.clear();
+            for (char c : line) {
+                const auto u = static_cast<unsigned char>(c);
+                if (u >= 0x20 && u != 0x7F) filtered.push_back(c);
+            }
+            if (!filtered.empty()) measure(std::string_view(filtered));
         }
+        if (end == utf8.size()) return lines;
+        utf8.remove_prefix(end + 1);
+        ++lines;
     }
-    if (!line.empty()) measure(line);
-    return lines;
 }
 
-// Text of ASCII characters in one font: the widest of its lines, the font's line height and
-// ascent. The engine and its measurers ahead both use it.
-Extent MeasureAscii(TTF_Font* font, std::string_view utf8) {
+// A line's width comes from the font's table of ASCII widths where it has one (widths, may be
+// null), else from SDL_ttf.
+Extent MeasureAscii(TTF_Font* font, AsciiWidths* widths, std::string_view utf8) {
     Extent e;
     if (!font) {
-        e.lines = ForEachLine(utf8, [](const std::string&) {});
+        e.lines = ForEachLine(utf8, [](std::string_view) {});
         return e;
     }
     e.height = TTF_FontHeight(font);
     e.ascent = TTF_FontAscent(font);
-    e.lines = ForEachLine(utf8, [&](const std::string& line) {
+    std::string terminated;  // SDL_ttf takes C strings
+    e.lines = ForEachLine(utf8, [&](std::string_view line) {
+        if (widths)
+            if (const std::optional<int> w = widths->Width(font, line)) {
+                e.width = std::max(e.width, *w);
+                return;
+            }
+        terminated.assign(line);
         int w = 0, h = 0;
-        if (TTF_SizeUTF8(font, line.c_str(), &w, &h) == 0) e.width = std::max(e.width, w);
+        if (TTF_SizeUTF8(font, terminated.c_str(), &w, &h) == 0) e.width = std::max(e.width, w);
     });
     return e;
 }
+
+// The main face at one size, with its table of ASCII widths.
+struct SizedFont {
+    TtfFontPtr font;
+    AsciiWidths widths{false};
+};
 
 // Measurements by (size, text) in a fixed table of pairs of slots: a key may sit in one
 // pair only, chosen by its hash, and a new measurement takes the slot of the pair used
@@ -419,7 +443,9 @@ struct FontEngine::Impl {
     std::string family;
     int face_index = 0;
     std::vector<unsigned char> data;
-    mutable LruCache<int, TtfFontPtr> fonts{kMaxOpenSizes};
+    // Whether ASCII widths may be added up from the glyphs' (AsciiWidths).
+    bool ascii_alone = false;
+    mutable LruCache<int, SizedFont> fonts{kMaxOpenSizes};
     mutable TtfFontPtr probe;
     mutable int probe_points = 0;
     // The whole point sizes measured once with the probe.
@@ -443,11 +469,28 @@ struct FontEngine::Impl {
         return OpenFromMemory(bytes, index, points);
     }
 
-    TTF_Font* Font(int points) const {
-        if (TtfFontPtr* cached = fonts.Find(points)) return cached->get();
+    SizedFont* Sized(int points) const {
+        if (SizedFont* cached = fonts.Find(points)) return cached;
         TtfFontPtr font = Open(data, face_index, points);
         if (!font) return nullptr;
-        return fonts.Put(points, std::move(font)).get();
+        return &fonts.Put(points, SizedFont{std::move(font), AsciiWidths(ascii_alone)});
+    }
+
+    TTF_Font* Font(int points) const {
+        SizedFont* sized = Sized(points);
+        return sized ? sized->font.get() : nullptr;
+    }
+
+    // The font to measure with, and its ASCII widths unless it is the probe.
+    std::pair<TTF_Font*, AsciiWidths*> MeasuringFont(int points) const {
+        if (SizedFont* cached = fonts.Find(points)) return {cached->font.get(), &cached->widths};
+        const auto size = static_cast<std::size_t>(points);
+        if (size < probed.size() && probed[size]) {
+            SizedFont* sized = Sized(points);
+            if (!sized) return {nullptr, nullptr};
+            return {sized->font.get(), &sized->widths};
+        }
+        return {ProbeFont(points), nullptr};
     }
 
     // The main face for measuring. Every size text is laid out at gets a font of its own, so
@@ -457,10 +500,8 @@ struct FontEngine::Impl {
     // size tries one size after another and measures a single "0" at each, which costs less
     // than opening a font. A size measured a second time is in use and is opened. Both fonts
     // give the same widths.
-    TTF_Font* MeasuringFont(int points) const {
-        if (TtfFontPtr* cached = fonts.Find(points)) return cached->get();
+    TTF_Font* ProbeFont(int points) const {
         const auto size = static_cast<std::size_t>(points);
-        if (size < probed.size() && probed[size]) return Font(points);
         if (size < probed.size()) probed[size] = true;
         if (probe && probe_points != points) {
             if (TTF_SetFontSizeDPI(probe.get(), points, kDpi, kDpi) == 0)
@@ -730,12 +771,24 @@ struct FontEngine::Impl {
         // looked at before the cache, and not copied into it.
         if (const FontEngine::MeasuredText* early = FindAhead(points, utf8))
             return Extent{early->width, early->lines, early->height, early->ascent};
+        const bool ascii = IsAscii(utf8);
+        // Adding up a table's widths costs less than looking a text up: such texts are not kept.
+        if (ascii)
+            if (SizedFont* open = fonts.Find(points); open && open->widths.Usable()) {
+                const Extent e = MeasureAscii(open->font.get(), &open->widths, utf8);
+                if (open->widths.Usable()) return e;
+            }
         const bool cacheable = utf8.size() <= kMaxCachedText;
         const std::size_t hash = cacheable ? MeasureCache::Hash(points, utf8) : 0;
         if (cacheable)
             if (const Extent* hit = measures.Find(hash, points, utf8)) return *hit;
-        const Extent e =
-            IsAscii(utf8) ? MeasureAscii(MeasuringFont(points), utf8) : MeasureMixed(utf8, points);
+        Extent e;
+        if (ascii) {
+            const auto [font, widths] = MeasuringFont(points);
+            e = MeasureAscii(font, widths, utf8);
+        } else {
+            e = MeasureMixed(utf8, points);
+        }
         if (cacheable) measures.Put(hash, points, utf8, e);
         return e;
     }
@@ -751,11 +804,14 @@ struct FontEngine::Impl {
             e.ascent = TTF_FontAscent(font);
             descent = -TTF_FontDescent(font);
         }
-        e.lines = ForEachLine(utf8, [&](const std::string& line) {
+        std::string terminated;  // SDL_ttf takes C strings
+        e.lines = ForEachLine(utf8, [&](std::string_view line) {
             if (!font) return;
             int w = 0, h = 0;
             if (IsAscii(line)) {
-                if (TTF_SizeUTF8(font, line.c_str(), &w, &h) == 0) e.width = std::max(e.width, w);
+                terminated.assign(line);
+                if (TTF_SizeUTF8(font, terminated.c_str(), &w, &h) == 0)
+                    e.width = std::max(e.width, w);
                 return;
             }
             for (const Segment& s : SplitLine(line, points)) {
@@ -779,12 +835,14 @@ struct FontEngine::Impl {
 struct FontEngine::AheadMeasurer::Fonts {
     const std::vector<unsigned char>* data = nullptr;
     int face_index = 0;
-    std::unordered_map<int, TtfFontPtr> open;
+    bool ascii_alone = false;
+    std::unordered_map<int, SizedFont> open;
 
-    TTF_Font* At(int points) {
+    SizedFont& At(int points) {
         auto [it, added] = open.try_emplace(points);
-        if (added) it->second = OpenFromMemory(*data, face_index, points);
-        return it->second.get();
+        if (added)
+            it->second = {OpenFromMemory(*data, face_index, points), AsciiWidths(ascii_alone)};
+        return it->second;
     }
 };
 
@@ -799,11 +857,11 @@ bool FontEngine::AheadMeasurer::Takes(std::string_view utf8) {
 bool FontEngine::AheadMeasurer::Measure(std::string_view utf8, float points, MeasuredAhead& out) {
     if (!Takes(utf8)) return false;
     const int whole = WholePoints(points);
-    TTF_Font* font = fonts_->At(whole);
-    if (!font) return false;
+    SizedFont& font = fonts_->At(whole);
+    if (!font.font) return false;
     MeasuredText* slot = out.Next();
     if (!slot) return false;
-    const Extent e = MeasureAscii(font, utf8);
+    const Extent e = MeasureAscii(font.font.get(), &font.widths, utf8);
     slot->text.assign(utf8);
     slot->points = whole;
     slot->width = e.width;
@@ -848,6 +906,7 @@ std::unique_ptr<FontEngine::AheadMeasurer> FontEngine::MakeAheadMeasurer() const
     auto fonts = std::make_unique<AheadMeasurer::Fonts>();
     fonts->data = &impl_->data;
     fonts->face_index = impl_->face_index;
+    fonts->ascii_alone = impl_->ascii_alone;
     return std::make_unique<AheadMeasurer>(PassKey{}, std::move(fonts));
 }
 
@@ -889,6 +948,7 @@ std::unique_ptr<FontEngine> FontEngine::Create(const std::string& family, std::s
     impl->family = match->family;
     impl->face_index = match->index;
     impl->data = std::move(*data);
+    impl->ascii_alone = AsciiWidths::FaceAllows(impl->data, impl->face_index);
     TTF_Font* probe = impl->Font(12);
     if (!probe) return fail("cannot open the font file " + impl->file + ": " + TTF_GetError());
     // Without HarfBuzz SDL_ttf refuses a direction; text is then drawn unshaped.
