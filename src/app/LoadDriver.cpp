@@ -1,9 +1,11 @@
 #include "app/LoadDriver.h"
 
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/ParseAhead.h"
 #include "app/Viewer.h"
 #include "document/SaxReader.h"
 #include "layout/LayoutSection.h"
@@ -139,7 +141,68 @@ void ClearSection(Viewer& v) {
     v.TileCarry = 0;
 }
 
-void cmdLoad_Click(Viewer& v) {
+namespace {
+
+// The line width is read; the text size is fitted to it.
+void FitLineWidth(Viewer& v, const std::string& document_path) {
+    if (v.doc.LineChars == 0) v.doc.LineChars = 40;
+    if (v.doc.LineChars < 0)
+        throw LoadError(
+            document_path, 0, 0,
+            "the line width (textwidth) " + std::to_string(v.doc.LineChars) + " is negative");
+    FitTextSize(v);
+    v.form.fraScreenArea.FontSize = v.form.FontSize();
+}
+
+// Section k (counted from 1), laid out, painted and put below the one above.
+void LayOut(Viewer& v, int k) {
+    layout::LayoutSection(v.Layout(), k - 1);
+    layout::PaintSection(v.Layout(), k);
+    if (k > 1) {
+        auto* surface = v.form.picSection.At(k - 1);
+        const auto* above = v.form.picSection.At(k - 2);
+        if (surface && above) surface->Top = above->Top + above->Height;
+    }
+}
+
+// A document laid out section by section while a second thread reads it. False when the
+// document changed its macro tables or line width after the layout began: the load is then
+// made again in order.
+bool LayOutWhileReading(Viewer& v, const std::string& document_path, int first_section) {
+    ParseAhead reading(*v.SaxReader, v.handlerContext, v.doc, document_path);
+    std::optional<std::string> caption;
+    if (!reading.TakeHead(v.doc)) {
+        reading.Finish(v.doc, caption);  // throws why the reading failed
+        return false;
+    }
+    const std::int16_t line_chars = v.doc.LineChars;
+    // A negative width is an error only if it is the document's last word.
+    const bool lay_out = line_chars >= 0;
+    if (lay_out) FitLineWidth(v, document_path);
+    int k = first_section;
+    while (std::optional<std::string> markup = reading.NextSection()) {
+        v.doc.SectionMarkup.push_back(std::move(*markup));
+        if (lay_out) LayOut(v, k++);
+    }
+    const bool same = reading.Finish(v.doc, caption);
+    if (caption) v.form.Caption = *caption;
+    if (!same || !lay_out) return false;
+    if (v.doc.LineChars == 0) v.doc.LineChars = 40;
+    return true;
+}
+
+// Whether documents may be read on a second thread while they are laid out. Never with
+// authoring checks, which follow the reading event by event; by choice not where the text runs
+// are measured ahead instead (a face whose ASCII widths cannot be added up), nor on one
+// processor.
+bool ReadsAhead(const Viewer& v, Reading reading) {
+    if (v.diagnostics || reading == Reading::InOrder) return false;
+    return reading == Reading::Ahead ||
+           (v.form.Fonts().AddsUpAscii() && layout::ProcessorsAvailable() >= 2);
+}
+
+// A whole load; false when a document read ahead asks for it to be made again in order.
+bool LoadDocuments(Viewer& v, bool read_ahead) {
     if (v.RomName.empty()) v.RomName = "mk";
     if (v.DocName.empty()) v.DocName = "command";
 
@@ -170,9 +233,18 @@ void cmdLoad_Click(Viewer& v) {
         if (document_path.empty()) document_path = documents.back();
         v.doc.InfoText.clear();
         EmptyMacroTables(v.doc);
+
+        // A file of its own without a style file: read while it is laid out.
+        const std::vector<std::string> styles = StylePaths(v);
+        if (read_ahead && !v.FindFile(document_path).empty() && FindFirst(v, styles).empty()) {
+            if (!LayOutWhileReading(v, document_path, first_new_section)) return false;
+            first_new_section = v.doc.SectionCount() + 1;
+            continue;
+        }
+
         ParseDocument(v, name, document_path);
 
-        if (const std::vector<std::string> styles = StylePaths(v); !styles.empty()) {
+        if (!styles.empty()) {
             if (const std::string style_path = FindFirst(v, styles); !style_path.empty()) {
                 EmptyMacroTables(v.doc);
                 v.SaxReader->parseURL(style_path);
@@ -186,24 +258,12 @@ void cmdLoad_Click(Viewer& v) {
             }
         }
 
-        if (v.doc.LineChars == 0) v.doc.LineChars = 40;
-        if (v.doc.LineChars < 0)
-            throw LoadError(
-                document_path, 0, 0,
-                "the line width (textwidth) " + std::to_string(v.doc.LineChars) + " is negative");
-        FitTextSize(v);
-        v.form.fraScreenArea.FontSize = v.form.FontSize();
+        FitLineWidth(v, document_path);
 
         layout::MeasureAhead ahead(v.Layout(), first_new_section - 1, v.doc.SectionCount() - 1);
         for (int k = first_new_section; k <= v.doc.SectionCount(); ++k) {
             ahead.Reach(k - 1);
-            layout::LayoutSection(v.Layout(), k - 1);
-            layout::PaintSection(v.Layout(), k);
-            if (k > 1) {
-                auto* surface = v.form.picSection.At(k - 1);
-                const auto* above = v.form.picSection.At(k - 2);
-                if (surface && above) surface->Top = above->Top + above->Height;
-            }
+            LayOut(v, k);
         }
         first_new_section = v.doc.SectionCount() + 1;
     }
@@ -219,6 +279,13 @@ void cmdLoad_Click(Viewer& v) {
 
     v.CurrentSection = 1;
     v.Loaded = true;
+    return true;
+}
+
+}  // namespace
+
+void cmdLoad_Click(Viewer& v, Reading reading) {
+    if (!LoadDocuments(v, ReadsAhead(v, reading))) LoadDocuments(v, false);
 }
 
 }  // namespace kavro::app

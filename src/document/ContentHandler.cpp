@@ -80,6 +80,7 @@ void ContentHandler::startElement(std::string_view /*strNamespaceURI*/,
             buffer.append("|bg=default|");
         else
             Append(buffer, "bg=", oAttributes.front().second);
+        if (section_start_) section_start_();
     } else if (IsNamed(e, "fontmacro"sv)) {
         MacroTable& table = doc_.FontMacros;
         const int column = table.AddColumn();

@@ -43,6 +43,10 @@ class ContentHandler {
                     std::string_view strQName);
     void characters(std::string_view strChars);
 
+    // Called after each section element has begun: every section before it is complete then,
+    // and no later event changes it.
+    void OnSectionStart(std::function<void()> hook) { section_start_ = std::move(hook); }
+
     // Authoring checks: with a Diagnostics attached, the handler reports what it reads that an
     // author most likely did not mean, and records where each piece of section markup came
     // from. Null (the default) in normal viewing: then none of this runs.
@@ -66,6 +70,7 @@ class ContentHandler {
     ConvertedDocument& doc_;
     HandlerContext& context_;
     std::function<void(const std::string&)> set_caption_;
+    std::function<void()> section_start_;
     Diagnostics* diagnostics_ = nullptr;
     int depth_ = 0;            // element depth in the current file (checks only)
     bool macro_open_ = false;  // inside a fontmacro or bgmacro element (checks only)

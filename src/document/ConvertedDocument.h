@@ -11,7 +11,7 @@ namespace kavro::document {
 // A two-dimensional macro table: a fixed number of fields per column, one column per macro.
 // Column 0 is never filled; macros are columns 1 to UBound(). A field holds text or nothing.
 class MacroTable {
-public:
+  public:
     explicit MacroTable(int fields) : fields_(fields) { Clear(); }
 
     // Back to the single empty column 0.
@@ -30,8 +30,9 @@ public:
         return columns_[static_cast<std::size_t>(column)][static_cast<std::size_t>(field)];
     }
     const std::vector<std::vector<Field>>& Columns() const { return columns_; }
+    bool operator==(const MacroTable&) const = default;
 
-private:
+  private:
     int fields_;
     std::vector<std::vector<Field>> columns_;
 };

@@ -15,8 +15,8 @@ namespace {
 // few enough that its lists stay small and it measures nothing the load will not show.
 constexpr int kSectionsAhead = 4;
 
-// The processors this process may run on: fewer than the machine has when it is confined to
-// some (taskset, a container's CPU set).
+}  // namespace
+
 unsigned ProcessorsAvailable() {
     cpu_set_t set;
     CPU_ZERO(&set);
@@ -24,11 +24,9 @@ unsigned ProcessorsAvailable() {
     return std::thread::hardware_concurrency();
 }
 
-}  // namespace
-
 MeasureAhead::MeasureAhead(const Load& v, int first, int last)
     : v_(v), first_(first), last_(last), next_(first) {
-    if (last - first < 1 || ProcessorsAvailable() < 2) return;
+    if (last - first < 1 || ProcessorsAvailable() < 2 || v.form.Fonts().AddsUpAscii()) return;
     // The sizes the font macros fit to, found here: fitting uses the window's measuring.
     const auto& macros = v.doc.FontMacros;
     sizes_.resize(static_cast<std::size_t>(std::max(macros.UBound(), 1)) + 1);

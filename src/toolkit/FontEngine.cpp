@@ -1006,6 +1006,10 @@ bool FontEngine::Shapes() const {
     return impl_->shapes;
 }
 
+bool FontEngine::AddsUpAscii() const {
+    return impl_->ascii_alone;
+}
+
 FontEngine::ShapingScope::ShapingScope(const Segment& segment) {
     if (!segment.font) return;
     if (!segment.right_to_left && std::strcmp(segment.script, kAnyScript) == 0) return;

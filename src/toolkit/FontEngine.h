@@ -77,6 +77,9 @@ class FontEngine {
     LineMetrics Metrics(std::string_view utf8, float points) const;
     // Whether SDL_ttf shapes text (right-to-left scripts, combining marks).
     bool Shapes() const;
+    // Whether ASCII text in the main face is measured by adding up its glyphs' widths (see
+    // AsciiWidths): a face whose shaping leaves ASCII alone.
+    bool AddsUpAscii() const;
 
     // Gives a segment's font the segment's direction and script while it is measured or
     // drawn, and the defaults back afterwards: the font is shared by every text of its size.

@@ -73,7 +73,7 @@ class ViewerTest : public ::testing::Test {
         services_ = std::make_unique<toolkit::HeadlessServices>(home_.string(), command_line,
                                                                 w * 15.0f, h * 15.0f);
         std::string error;
-        auto fonts = toolkit::FontEngine::Create("Consolas", &error);
+        auto fonts = toolkit::FontEngine::Create(font_family_, &error);
         EXPECT_NE(fonts, nullptr) << error;
         viewer_ = std::make_unique<app::Viewer>(*services_, std::move(fonts));
         app::Viewer& v = *viewer_;
@@ -132,6 +132,10 @@ class ViewerTest : public ::testing::Test {
 
     toolkit::HeadlessServices& Services() { return *services_; }
 
+    // The font family viewers started from now on ask for ("Consolas", as the program does).
+    void UseFontFamily(std::string family) { font_family_ = std::move(family); }
+    const std::string& FontFamily() const { return font_family_; }
+
     // A head with the usual macros: normal (100 %, white), big (200 %, red), small (50 %, green).
     static std::string Head(const std::string& extra = "") {
         return "<head><textwidth>40</textwidth>"
@@ -143,6 +147,7 @@ class ViewerTest : public ::testing::Test {
     }
 
   private:
+    std::string font_family_ = "Consolas";
     std::filesystem::path home_;
     std::unique_ptr<toolkit::HeadlessServices> services_;
     std::unique_ptr<app::Viewer> viewer_;
