@@ -12,6 +12,7 @@
 #include "layout/MeasureAhead.h"
 #include "layout/PaintSection.h"
 #include "toolkit/DataPaths.h"
+#include "toolkit/Processors.h"
 
 namespace kavro::app {
 
@@ -198,7 +199,7 @@ bool LayOutWhileReading(Viewer& v, const std::string& document_path, int first_s
 bool ReadsAhead(const Viewer& v, Reading reading) {
     if (v.diagnostics || reading == Reading::InOrder) return false;
     return reading == Reading::Ahead ||
-           (v.form.Fonts().AddsUpAscii() && layout::ProcessorsAvailable() >= 2);
+           (v.form.Fonts().AddsUpAscii() && toolkit::ProcessorsAvailable() >= 2);
 }
 
 // A whole load; false when a document read ahead asks for it to be made again in order.

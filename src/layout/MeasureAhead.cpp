@@ -1,11 +1,10 @@
 #include "layout/MeasureAhead.h"
 
-#include <sched.h>
-
 #include <algorithm>
 
 #include "document/MarkupReader.h"
 #include "layout/LayoutSection.h"
+#include "toolkit/Processors.h"
 
 namespace kavro::layout {
 
@@ -17,16 +16,10 @@ constexpr int kSectionsAhead = 4;
 
 }  // namespace
 
-unsigned ProcessorsAvailable() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
-    return std::thread::hardware_concurrency();
-}
-
 MeasureAhead::MeasureAhead(const Load& v, int first, int last)
     : v_(v), first_(first), last_(last), next_(first) {
-    if (last - first < 1 || ProcessorsAvailable() < 2 || v.form.Fonts().AddsUpAscii()) return;
+    if (last - first < 1 || toolkit::ProcessorsAvailable() < 2 || v.form.Fonts().AddsUpAscii())
+        return;
     // The sizes the font macros fit to, found here: fitting uses the window's measuring.
     const auto& macros = v.doc.FontMacros;
     sizes_.resize(static_cast<std::size_t>(std::max(macros.UBound(), 1)) + 1);

@@ -20,10 +20,6 @@ namespace kavro::layout {
 // at most, and publishes each run as it is measured; the layout never waits for it, and
 // measures itself what is not ready when it gets there, while the worker moves on. What the worker
 // measures is only a head start, so a load gives the same result with it as without it.
-// The processors this process may run on: fewer than the machine has when it is confined to
-// some (taskset, a container's CPU set).
-unsigned ProcessorsAvailable();
-
 class MeasureAhead {
   public:
     // For sections first..last (counted from 0), laid out in that order; does nothing when the

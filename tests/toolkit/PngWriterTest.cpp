@@ -2,12 +2,14 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "ToolkitTestSupport.h"
 
@@ -111,6 +113,37 @@ TEST(PngWriterTest, OtherPixelFormatsAndTheSmallestPicture) {
     }
     SurfacePtr one = Pattern(1, 1, SDL_PIXELFORMAT_ARGB8888);
     ExpectWrittenAs(one.get(), dir.File("one.png"), 2);
+}
+
+// Large pictures are cut into bands of rows deflated on threads of their own and joined into one
+// stream; heights that do not divide, one processor (one band) or several, and alpha or not,
+// every pixel comes back.
+TEST(PngWriterTest, BandsJoinIntoOneStream) {
+    TempDir dir;
+    cpu_set_t all, one;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    for (const bool confined : {false, true}) {
+        SCOPED_TRACE(confined ? "one processor" : "every processor");
+        if (confined) {
+            ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+        }
+        for (const auto& [w, h] :
+             {std::pair{1920, 1081}, std::pair{700, 501}, std::pair{3, 90001}}) {
+            SurfacePtr s = Pattern(w, h, SDL_PIXELFORMAT_ARGB8888);
+            ExpectWrittenAs(s.get(), dir.File("opaque.png"), 2);
+            static_cast<Uint32*>(s->pixels)[s->pitch / 4 * (h / 2)] &= 0x7FFFFFFFu;
+            ExpectWrittenAs(s.get(), dir.File("alpha.png"), 6);
+        }
+        if (confined) {
+            ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+        }
+    }
 }
 
 TEST(PngWriterTest, FailuresSayWhyAndLeaveNoFile) {
