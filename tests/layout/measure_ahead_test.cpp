@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
-#include <sched.h>
 
 #include <string>
 
+#include "common/OneProcessor.h"
 #include "common/ViewerFixture.h"
 #include "toolkit/FontEngine.h"
 
@@ -91,18 +91,13 @@ TEST_F(MeasureAheadTest, PlainTextAndReloadsFitToo) {
 // Confined to one processor the load measures everything itself, with the same result.
 TEST_F(MeasureAheadTest, OneProcessorMeasuresAlone) {
     WritePicture("metadata/default/icons/lp.gif", 8, 8);
-    cpu_set_t all, one;
-    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
-    CPU_ZERO(&one);
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
-        if (CPU_ISSET(cpu, &all)) {
-            CPU_SET(cpu, &one);
-            break;
-        }
-    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
-    auto& v = Load(ManySections(Head()));
-    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
-    ExpectLabelsFitTheirCaptions(v);
+    app::Viewer* loaded = nullptr;
+    {
+        const OneProcessor one;
+        ASSERT_TRUE(one.Confined());
+        loaded = &Load(ManySections(Head()));
+    }
+    ExpectLabelsFitTheirCaptions(*loaded);
 }
 
 }  // namespace

@@ -130,7 +130,7 @@ TEST_F(AsciiWidthsTest, OtherCharactersAreLeftToTheFont) {
     ASSERT_NE(font, nullptr);
     AsciiWidths widths(true);
     for (const std::string& line :
-         std::vector<std::string>{"caf\xC3\xA9", "a\tb", "\x7F", std::string("a\0b", 3)})
+         std::vector<std::string>{"caf\xC3\xA9", "a\tb", "\x1F", "\x7F", std::string("a\0b", 3)})
         EXPECT_FALSE(widths.Width(font.get(), line).has_value()) << line;
     // The boundaries of the range, and the table still answers afterwards.
     EXPECT_EQ(widths.Width(font.get(), " ~"), SdlWidth(font.get(), " ~"));

@@ -2,16 +2,17 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <sched.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "ToolkitTestSupport.h"
+#include "common/OneProcessor.h"
 
 namespace kavro::toolkit {
 namespace {
@@ -120,18 +121,12 @@ TEST(PngWriterTest, OtherPixelFormatsAndTheSmallestPicture) {
 // every pixel comes back.
 TEST(PngWriterTest, BandsJoinIntoOneStream) {
     TempDir dir;
-    cpu_set_t all, one;
-    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
-    CPU_ZERO(&one);
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
-        if (CPU_ISSET(cpu, &all)) {
-            CPU_SET(cpu, &one);
-            break;
-        }
     for (const bool confined : {false, true}) {
         SCOPED_TRACE(confined ? "one processor" : "every processor");
+        std::optional<kavro::testing::OneProcessor> one;
         if (confined) {
-            ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+            one.emplace();
+            ASSERT_TRUE(one->Confined());
         }
         for (const auto& [w, h] :
              {std::pair{1920, 1081}, std::pair{700, 501}, std::pair{3, 90001}}) {
@@ -139,9 +134,6 @@ TEST(PngWriterTest, BandsJoinIntoOneStream) {
             ExpectWrittenAs(s.get(), dir.File("opaque.png"), 2);
             static_cast<Uint32*>(s->pixels)[s->pitch / 4 * (h / 2)] &= 0x7FFFFFFFu;
             ExpectWrittenAs(s.get(), dir.File("alpha.png"), 6);
-        }
-        if (confined) {
-            ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
         }
     }
 }
