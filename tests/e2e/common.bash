@@ -23,6 +23,22 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# xdotool, tried again a few times when it cannot reach the X server: once in many runs on a
+# loaded machine a call has found the server unreachable for a moment. Any other failure, or a
+# server that stays unreachable, fails the test and names the call.
+xdo() {
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        if xdotool "$@" 2>"$work/xdo.err"; then
+            return 0
+        fi
+        grep -q "Can't open display" "$work/xdo.err" || break
+        sleep 0.2
+    done
+    cat "$work/xdo.err" >&2
+    fail "xdotool $* (attempt $attempt)"
+}
+
 start_x() {  # start_x WIDTHxHEIGHT: a fresh X server on a free display
     [ -n "$xvfb_pid" ] && { kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; }
     # The server picks a free display itself and writes its number: choosing one by looking for

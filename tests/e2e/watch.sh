@@ -28,12 +28,12 @@ original=$(cat "$work/home/metadata/mk/command.xml")
 
 "$kavro" --home "$work/home" --watch --dump "$work/state.json" mk command &
 kavro_pid=$!
-window=$(xdotool search --sync --onlyvisible --name "Moonlight" | head -1)
+window=$(xdo search --sync --onlyvisible --name "Moonlight" | head -1)
 [ -n "$window" ] || fail "no window"
 state "s['CurrentSection'] == 1 and s['ErrorBar'] is None"
 
 rm -f "$work/state.json"
-xdotool key --window "$window" Right
+xdo key --window "$window" Right
 state "s['CurrentSection'] == 2"
 
 # An edit in section 2: the window reloads and stays on section 2.

@@ -9,7 +9,7 @@ state_summary="{k:s[k] for k in ('CurrentSection','fraScreenArea','settings')}, 
 
 key() {  # key NAME: one real key press on the viewer's window
     rm -f "$work/state.json"
-    xdotool key --window "$window" "$1"
+    xdo key --window "$window" "$1"
 }
 
 # The exit key: the viewer ends on the key-down, so its window may be gone before xdotool
@@ -22,7 +22,7 @@ start_viewer() {
     rm -f "$work/state.json"
     "$kavro" --home "$work/home" --dump "$work/state.json" mk command 2>"$work/kavro.err" &
     kavro_pid=$!
-    window=$(xdotool search --sync --onlyvisible --name "Moonlight" | head -1)
+    window=$(xdo search --sync --onlyvisible --name "Moonlight" | head -1)
     [ -n "$window" ] || fail "no window"
     state "s['CurrentSection'] == 1"
 }
@@ -35,7 +35,7 @@ cp "$work/home/kavro.ini" "$work/ini.before"
 # Landscape: the window covers the screen without a border.
 start_x 1600x1200
 start_viewer
-geometry=$(xdotool getwindowgeometry "$window")
+geometry=$(xdo getwindowgeometry "$window")
 echo "$geometry" | grep -q "Position: 0,0" || fail "window not at 0,0: $geometry"
 echo "$geometry" | grep -q "Geometry: 1600x1200" || fail "window not full screen: $geometry"
 import -window root "$work/shot.png"
@@ -75,10 +75,10 @@ step=$(python3 -c "print($top0 - $(top_of))")
 key Up
 state "s['picSection'][0]['Top'] == $top0"
 rm -f "$work/state.json"
-xdotool mousemove --window "$window" 400 400 click --repeat 3 --delay 50 5
+xdo mousemove --window "$window" 400 400 click --repeat 3 --delay 50 5
 state "abs(s['picSection'][0]['Top'] - ($top0 - 3 * $step)) < 0.1"
 rm -f "$work/state.json"
-xdotool click 4
+xdo click 4
 state "abs(s['picSection'][0]['Top'] - ($top0 - 2 * $step)) < 0.1"
 key_exit
 status=0
@@ -99,12 +99,12 @@ PY
 # viewer starts: it is ignored, auto-repeat included, until it is released.
 sed -i 's/^NoImages=True/NoImages=False/' "$work/home/kavro.ini"
 start_x 1080x1920
-xdotool keydown Down
+xdo keydown Down
 start_viewer
 state "s['fraScreenArea']['Width'] == 16200 and s['fraScreenArea']['Height'] == 21600 and s['fraScreenArea']['Top'] == 3600"
 sleep 1
 state "s['picSection'][0]['Top'] == s['fraScreenArea']['Top']"
-xdotool keyup Down
+xdo keyup Down
 sleep 0.2
 state "s['picSection'][0]['Top'] == s['fraScreenArea']['Top']"
 key Down
