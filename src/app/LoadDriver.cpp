@@ -172,8 +172,20 @@ void LayOut(Viewer& v, int k) {
 bool LayOutWhileReading(Viewer& v, const std::string& document_path, int first_section) {
     ParseAhead reading(*v.SaxReader, v.handlerContext, v.doc, document_path);
     std::optional<std::string> caption;
+    // The caption an info element set stays, as when the document is read in order, even if a
+    // later part of the document fails.
+    const auto finish = [&] {
+        try {
+            const bool same = reading.Finish(v.doc, caption);
+            if (caption) v.form.Caption = *caption;
+            return same;
+        } catch (const LoadError&) {
+            if (caption) v.form.Caption = *caption;
+            throw;
+        }
+    };
     if (!reading.TakeHead(v.doc)) {
-        reading.Finish(v.doc, caption);  // throws why the reading failed
+        finish();  // throws why the reading failed
         return false;
     }
     const std::int16_t line_chars = v.doc.LineChars;
@@ -185,9 +197,7 @@ bool LayOutWhileReading(Viewer& v, const std::string& document_path, int first_s
         v.doc.SectionMarkup.push_back(std::move(*markup));
         if (lay_out) LayOut(v, k++);
     }
-    const bool same = reading.Finish(v.doc, caption);
-    if (caption) v.form.Caption = *caption;
-    if (!same || !lay_out) return false;
+    if (!finish() || !lay_out) return false;
     if (v.doc.LineChars == 0) v.doc.LineChars = 40;
     return true;
 }

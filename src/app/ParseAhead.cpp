@@ -81,6 +81,7 @@ std::optional<std::string> ParseAhead::NextSection() {
 bool ParseAhead::Finish(document::ConvertedDocument& doc, std::optional<std::string>& caption) {
     if (worker_.joinable()) worker_.join();
     reader_.contentHandler = viewer_handler_;
+    caption = caption_;
     if (failure_) std::rethrow_exception(failure_);
     const bool same = head_ && head_->font_macros == staged_.FontMacros &&
                       head_->bg_macros == staged_.BgMacros &&
@@ -90,7 +91,6 @@ bool ParseAhead::Finish(document::ConvertedDocument& doc, std::optional<std::str
     doc.LineChars = staged_.LineChars;
     doc.InfoText = std::move(staged_.InfoText);
     doc.SectionBuffer = std::move(staged_.SectionBuffer);
-    caption = caption_;
     return same;
 }
 

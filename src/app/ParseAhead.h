@@ -40,10 +40,10 @@ class ParseAhead {
     // The next section's markup, once it is complete; nothing after the last one, or once the
     // reading has failed.
     std::optional<std::string> NextSection();
-    // Waits for the end of the reading and throws what made it fail (a LoadError). Puts the
-    // document's final macro tables, line width, info text and pending text into doc, and the
-    // caption its info element set, if any, into caption. Whether the macro tables and the
-    // line width are still those TakeHead gave.
+    // Waits for the end of the reading; puts the caption the document's info element set, if
+    // any, into caption, and then throws what made the reading fail (a LoadError). Puts the
+    // document's final macro tables, line width, info text and pending text into doc. Whether
+    // the macro tables and the line width are still those TakeHead gave.
     bool Finish(document::ConvertedDocument& doc, std::optional<std::string>& caption);
 
   private:

@@ -111,11 +111,13 @@ TEST_F(ReadAheadTest, NegativeWidthCorrectedLaterOrNot) {
 // A document broken after some sections, or before the first, fails with the same place and
 // reason either way.
 TEST_F(ReadAheadTest, BrokenDocumentFailsAtTheSamePlace) {
-    for (const std::string& broken : {Head() + Sections(6) + "<section>oops</sectio>",
-                                      Head() + Sections(2) + "<font>no name</font>",
-                                      "<head><textwidth>99999</textwidth></head>" + Sections(1)}) {
+    for (const std::string& broken :
+         {"<info caption=\"Broken\"/>" + Head() + Sections(6) + "<section>oops</sectio>",
+          Head() + Sections(2) + "<font>no name</font>",
+          "<head><textwidth>99999</textwidth></head>" + Sections(1)}) {
         Write("metadata/mk/command.xml", "<document>" + broken + "</document>");
         std::optional<document::LoadError> errors[2];
+        std::string captions[2];
         int i = 0;
         for (const app::Reading reading : {app::Reading::InOrder, app::Reading::Ahead}) {
             app::Viewer& v = Start("mk command", 1280, 960);
@@ -124,8 +126,10 @@ TEST_F(ReadAheadTest, BrokenDocumentFailsAtTheSamePlace) {
             } catch (const document::LoadError& e) {
                 errors[i] = e;
             }
+            captions[i] = v.form.Caption;
             ++i;
         }
+        EXPECT_EQ(captions[1], captions[0]);
         ASSERT_TRUE(errors[0] && errors[1]) << broken.substr(0, 80);
         EXPECT_EQ(errors[1]->Line(), errors[0]->Line());
         EXPECT_EQ(errors[1]->Column(), errors[0]->Column());
