@@ -483,14 +483,12 @@ struct FontEngine::Impl {
 
     // The font to measure with, and its ASCII widths unless it is the probe.
     std::pair<TTF_Font*, AsciiWidths*> MeasuringFont(int points) const {
-        if (SizedFont* cached = fonts.Find(points)) return {cached->font.get(), &cached->widths};
         const auto size = static_cast<std::size_t>(points);
-        if (size < probed.size() && probed[size]) {
-            SizedFont* sized = Sized(points);
-            if (!sized) return {nullptr, nullptr};
-            return {sized->font.get(), &sized->widths};
-        }
-        return {ProbeFont(points), nullptr};
+        const bool in_use = fonts.Find(points) || (size < probed.size() && probed[size]);
+        if (!in_use) return {ProbeFont(points), nullptr};
+        SizedFont* sized = Sized(points);
+        if (!sized) return {nullptr, nullptr};
+        return {sized->font.get(), &sized->widths};
     }
 
     // The main face for measuring. Every size text is laid out at gets a font of its own, so
@@ -835,14 +833,12 @@ struct FontEngine::Impl {
 struct FontEngine::AheadMeasurer::Fonts {
     const std::vector<unsigned char>* data = nullptr;
     int face_index = 0;
-    bool ascii_alone = false;
-    std::unordered_map<int, SizedFont> open;
+    std::unordered_map<int, TtfFontPtr> open;
 
-    SizedFont& At(int points) {
+    TTF_Font* At(int points) {
         auto [it, added] = open.try_emplace(points);
-        if (added)
-            it->second = {OpenFromMemory(*data, face_index, points), AsciiWidths(ascii_alone)};
-        return it->second;
+        if (added) it->second = OpenFromMemory(*data, face_index, points);
+        return it->second.get();
     }
 };
 
@@ -857,11 +853,12 @@ bool FontEngine::AheadMeasurer::Takes(std::string_view utf8) {
 bool FontEngine::AheadMeasurer::Measure(std::string_view utf8, float points, MeasuredAhead& out) {
     if (!Takes(utf8)) return false;
     const int whole = WholePoints(points);
-    SizedFont& font = fonts_->At(whole);
-    if (!font.font) return false;
+    // Only faces whose ASCII widths are not added up are measured ahead: SDL_ttf measures.
+    TTF_Font* font = fonts_->At(whole);
+    if (!font) return false;
     MeasuredText* slot = out.Next();
     if (!slot) return false;
-    const Extent e = MeasureAscii(font.font.get(), &font.widths, utf8);
+    const Extent e = MeasureAscii(font, nullptr, utf8);
     slot->text.assign(utf8);
     slot->points = whole;
     slot->width = e.width;
@@ -906,7 +903,6 @@ std::unique_ptr<FontEngine::AheadMeasurer> FontEngine::MakeAheadMeasurer() const
     auto fonts = std::make_unique<AheadMeasurer::Fonts>();
     fonts->data = &impl_->data;
     fonts->face_index = impl_->face_index;
-    fonts->ascii_alone = impl_->ascii_alone;
     return std::make_unique<AheadMeasurer>(PassKey{}, std::move(fonts));
 }
 

@@ -69,8 +69,7 @@ void Compress(const SDL_Surface& surface, bool alpha, Band& band) noexcept {
         const auto output = std::make_unique_for_overwrite<unsigned char[]>(kOutputBytes);
         band.adler = adler32(0, nullptr, 0);
         const int end = band.first_row + band.rows;
-        bool done = false;
-        for (int y = band.first_row; !done;) {
+        for (int y = band.first_row;;) {
             const int rows = std::min(kRowsAtOnce, end - y);
             unsigned char* out = raw.get();
             for (int r = 0; r < rows; ++r, ++y) {
@@ -103,7 +102,7 @@ void Compress(const SDL_Surface& surface, bool alpha, Band& band) noexcept {
             if (result == Z_STREAM_ERROR) break;
             if (final_rows) {
                 band.ok = band.last ? result == Z_STREAM_END : z.avail_in == 0;
-                done = true;
+                break;
             }
         }
     } catch (const std::bad_alloc&) {
