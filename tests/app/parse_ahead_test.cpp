@@ -92,21 +92,6 @@ TEST_F(ParseAheadTest, FinishTellsOfAMacroAfterTheFirstSection) {
     EXPECT_FALSE(caption.has_value());
 }
 
-// Carrying on from the document before: its line width stays unless this one sets another.
-TEST_F(ParseAheadTest, CarriesOnTheLineWidth) {
-    const std::string& path = File("<document>" + Sections(2) + "</document>");
-    document::ConvertedDocument doc;
-    doc.LineChars = 57;
-    ParseAhead reading(reader_, viewer_context_, doc, path);
-    ASSERT_TRUE(reading.TakeHead(doc));
-    EXPECT_EQ(doc.LineChars, 57);
-    while (reading.NextSection()) {
-    }
-    std::optional<std::string> caption;
-    EXPECT_TRUE(reading.Finish(doc, caption));
-    EXPECT_EQ(doc.LineChars, 57);
-}
-
 TEST_F(ParseAheadTest, FailureStopsTheSectionsAndFinishThrowsIt) {
     const std::string& path = File("<document>" + Sections(5) + "<section>x</sectoin></document>");
     document::ConvertedDocument doc;
@@ -124,15 +109,6 @@ TEST_F(ParseAheadTest, FailureStopsTheSectionsAndFinishThrowsIt) {
         EXPECT_EQ(e.Line(), 1);
         EXPECT_GT(e.Column(), 0);
     }
-}
-
-TEST_F(ParseAheadTest, MissingFileFailsBeforeTheHead) {
-    document::ConvertedDocument doc;
-    ParseAhead reading(reader_, viewer_context_, doc, "/nonexistent/kavro/none.xml");
-    EXPECT_FALSE(reading.TakeHead(doc));
-    EXPECT_FALSE(reading.NextSection().has_value());
-    std::optional<std::string> caption;
-    EXPECT_THROW(reading.Finish(doc, caption), document::LoadError);
 }
 
 // A reading nobody waits for any more (the layout failed) ends at its next section; the reader

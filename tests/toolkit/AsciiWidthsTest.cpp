@@ -91,12 +91,17 @@ TEST_F(AsciiWidthsTest, MonospaceFaceSumsToSdlTtfWidthsAtEverySize) {
 }
 
 // A face whose ligatures and kerning act on ASCII (DejaVu Serif joins "fi" and kerns "AV") is
-// refused, and a table made for it never answers; so is a face with a kerning table.
+// refused, and a table made for it never answers; so is a face with a kerning table, and
+// anything that is no face.
 TEST_F(AsciiWidthsTest, FaceThatShapesAsciiIsRefused) {
     const std::string file = FaceFile("DejaVu Serif");
     ASSERT_FALSE(file.empty());
     EXPECT_FALSE(AsciiWidths::FaceAllows(Bytes(file), 0));
     EXPECT_FALSE(AsciiWidths::FaceAllows(Bytes(FaceFile("DejaVu Sans")), 0));
+    // Bytes that are no font, and a face index that cannot be.
+    EXPECT_FALSE(AsciiWidths::FaceAllows({}, 0));
+    EXPECT_FALSE(AsciiWidths::FaceAllows(std::vector<unsigned char>(4096, 0x5A), 0));
+    EXPECT_FALSE(AsciiWidths::FaceAllows(Bytes(FaceFile("DejaVu Sans Mono")), -1));
     FontPtr font = Open(file, 40);
     ASSERT_NE(font, nullptr);
     AsciiWidths refused(false);
@@ -114,13 +119,6 @@ TEST_F(AsciiWidthsTest, FaceThatShapesAsciiIsRefused) {
     // A doubled character that joins ("ff") turns the table off by itself.
     EXPECT_FALSE(forced.Width(font.get(), "off").has_value());
     EXPECT_FALSE(forced.Usable());
-}
-
-TEST_F(AsciiWidthsTest, FaceThatIsNoFontIsRefused) {
-    EXPECT_FALSE(AsciiWidths::FaceAllows({}, 0));
-    const std::vector<unsigned char> junk(4096, 0x5A);
-    EXPECT_FALSE(AsciiWidths::FaceAllows(junk, 0));
-    EXPECT_FALSE(AsciiWidths::FaceAllows(Bytes(FaceFile("DejaVu Sans Mono")), -1));
 }
 
 // Only printable ASCII is added up; everything else is the font's to measure.
