@@ -190,6 +190,37 @@ TEST_F(CheckTest, ExitStatusAndQuiet) {
     EXPECT_NE(broken.str().find("command.xml:1:20: error: "), std::string::npos) << broken.str();
 }
 
+// A byte order mark is no character: a finding on the first line has the column it has
+// without one, in every encoding that may begin with a mark.
+TEST_F(CheckTest, ByteOrderMarkTakesNoColumn) {
+    const std::string text = "<document><section><fnt/>ok</section></document>\n";  // <fnt at 1:20
+    // The ASCII text with its mark, in units of width bytes, most significant byte first or not.
+    const auto encode = [&text](const std::string& mark, int width, bool big_endian) {
+        std::string out = mark;
+        for (const char c : text) {
+            std::string unit(static_cast<std::size_t>(width), '\0');
+            unit[big_endian ? unit.size() - 1 : 0] = c;
+            out += unit;
+        }
+        return out;
+    };
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"UTF-8", encode("\xEF\xBB\xBF", 1, true)},
+        {"UTF-16LE", encode("\xFF\xFE", 2, false)},
+        {"UTF-16BE", encode("\xFE\xFF", 2, true)},
+        {"UTF-32LE", encode(std::string("\xFF\xFE\0\0", 4), 4, false)},
+        {"UTF-32BE", encode(std::string("\0\0\xFE\xFF", 4), 4, true)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Document(c.bytes);
+        ExpectOne(Check(), "unknown element <fnt> is ignored", 1, 20);
+    }
+}
+
 TEST(DemoCheckTest, TheBundledDemoIsClean) {
     const std::string home = KAVRO_SOURCE_DIR;
     ASSERT_TRUE(std::filesystem::exists(home + "/metadata/mk/command.xml"))

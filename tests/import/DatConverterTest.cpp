@@ -41,8 +41,11 @@ TEST(DatConverter, TitleForms) {
     EXPECT_EQ(Section(Page("«Ken»\nx\n"), 1), "|bg=page|\n|fs=title|Ken|fed|\nx\n|bge|");
     EXPECT_EQ(Section(Page("Guile\n-----\nx\n"), 1),
               "|bg=page|\n|fs=title|Guile|fed|\n|fs=rule|-----|fed|\nx\n|bge|");
-    // A plain first line without dashes under it is an ordinary line; two dashes are text.
+    // A plain first line without dashes under it is an ordinary line; three dashes are the
+    // shortest rule, two are text.
     EXPECT_EQ(Section(Page("Blanka\nx\n"), 1), "|bg=page|\nBlanka\nx\n|bge|");
+    EXPECT_EQ(Section(Page("Honda\n---\nx\n"), 1),
+              "|bg=page|\n|fs=title|Honda|fed|\n|fs=rule|---|fed|\nx\n|bge|");
     EXPECT_EQ(Section(Page("Dhalsim\n--\n"), 1), "|bg=page|\nDhalsim\n--\n|bge|");
     // Empty lines around a page's text are dropped; empty lines inside it stay.
     EXPECT_EQ(Section(Page("\n\n[Zangief]\n\nx\n\n"), 1),
