@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ToolkitTestSupport.h"
+#include "common/TestData.h"
 #include "toolkit/AsciiWidths.h"
 #include "toolkit/FontEngine.h"
 
@@ -119,6 +120,17 @@ TEST_F(AsciiWidthsTest, FaceThatShapesAsciiIsRefused) {
     // A doubled character that joins ("ff") turns the table off by itself.
     EXPECT_FALSE(forced.Width(font.get(), "off").has_value());
     EXPECT_FALSE(forced.Usable());
+}
+
+// Every printable ASCII character needs a glyph, up to "~", the last: a face that lacks it
+// would measure it with another face. The two faces are the same subset of DejaVu Sans Mono
+// but for "~".
+TEST_F(AsciiWidthsTest, FaceLackingTheLastAsciiCharacterIsRefused) {
+    EXPECT_TRUE(AsciiWidths::FaceAllows(
+        Bytes(kavro::testing::TestData("faces/DejaVuSansMono-ascii.ttf").string()), 0));
+    EXPECT_FALSE(AsciiWidths::FaceAllows(
+        Bytes(kavro::testing::TestData("faces/DejaVuSansMono-ascii-without-tilde.ttf").string()),
+        0));
 }
 
 // Only printable ASCII is added up; everything else is the font's to measure.
