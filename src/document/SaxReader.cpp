@@ -133,6 +133,9 @@ class ParseRun {
         }
     }
 
+    // The bytes begin with a byte order mark.
+    void BeginsWithMark() { mark_ = true; }
+
     // The buffer expat offers for the next chunk of a file.
     char* Buffer(std::size_t size) {
         void* buffer = XML_GetBuffer(parser_.get(), static_cast<int>(size));
@@ -153,17 +156,18 @@ class ParseRun {
     [[noreturn]] void Raise() {
         if (failure_) std::rethrow_exception(failure_);
         if (!reason_.empty()) throw LoadError(name_, where_.line, where_.column, reason_);
-        XML_Parser p = parser_.get();
-        const XML_Error code = XML_GetErrorCode(p);
+        const XML_Error code = XML_GetErrorCode(parser_.get());
         const XML_LChar* text = XML_ErrorString(code);
-        throw LoadError(name_, static_cast<long>(XML_GetCurrentLineNumber(p)),
-                        static_cast<long>(XML_GetCurrentColumnNumber(p)) + 1,
+        const Position at = Here();
+        throw LoadError(name_, at.line, at.column,
                         text != nullptr ? text : "XML error " + std::to_string(code));
     }
 
+    // The parser skips a byte order mark, yet counts it as a column of line 1.
     Position Here() const {
-        return {static_cast<long>(XML_GetCurrentLineNumber(parser_.get())),
-                static_cast<long>(XML_GetCurrentColumnNumber(parser_.get())) + 1};
+        const auto line = static_cast<long>(XML_GetCurrentLineNumber(parser_.get()));
+        const auto column = static_cast<long>(XML_GetCurrentColumnNumber(parser_.get())) + 1;
+        return {line, mark_ && line == 1 ? column - 1 : column};
     }
 
     void Stop(std::string reason, Position where) {
@@ -317,6 +321,7 @@ class ParseRun {
     Attributes attributes_;
 
     bool stopped_ = false;
+    bool mark_ = false;  // the bytes begin with a byte order mark
     std::string reason_;
     Position where_;
     std::exception_ptr failure_;
@@ -383,7 +388,12 @@ void ParseBytes(ContentHandler* handler, const ReaderLimits& limits, bool prohib
     }
 
     ParseRun run(handler, limits, prohibit_dtd, name, transcoder != nullptr);
+    const auto marked = [](std::string_view bytes) {
+        return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+               bytes.starts_with("\xFE\xFF");
+    };
     if (!transcoder) {
+        if (marked(head)) run.BeginsWithMark();
         for (std::size_t at = 0; at < head.size(); at += chunk_bytes) {
             const std::size_t size = std::min(chunk_bytes, head.size() - at);
             std::memcpy(run.Buffer(size), head.data() + at, size);
@@ -398,9 +408,13 @@ void ParseBytes(ContentHandler* handler, const ReaderLimits& limits, bool prohib
     }
 
     std::string converted;
+    bool first = true;
     const auto convert = [&](std::string_view bytes, bool final) {
         converted.clear();
         const auto failure = transcoder->Convert(bytes, final, &converted);
+        // Converted, a mark at the start is one in UTF-8.
+        if (first && marked(converted)) run.BeginsWithMark();
+        first = false;
         // What converted before a failure goes to the parser first: an earlier error in the
         // markup is reported before the bytes that do not convert.
         for (std::size_t at = 0; at < converted.size(); at += chunk_bytes)

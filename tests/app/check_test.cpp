@@ -191,33 +191,44 @@ TEST_F(CheckTest, ExitStatusAndQuiet) {
 }
 
 // A byte order mark is no character: a finding on the first line has the column it has
-// without one, in every encoding that may begin with a mark.
+// without one, in every encoding that may begin with a mark, whether the parser or the
+// conversion in front of it finds it.
 TEST_F(CheckTest, ByteOrderMarkTakesNoColumn) {
-    const std::string text = "<document><section><fnt/>ok</section></document>\n";  // <fnt at 1:20
-    // The ASCII text with its mark, in units of width bytes, most significant byte first or not.
-    const auto encode = [&text](const std::string& mark, int width, bool big_endian) {
-        std::string out = mark;
-        for (const char c : text) {
-            std::string unit(static_cast<std::size_t>(width), '\0');
-            unit[big_endian ? unit.size() - 1 : 0] = c;
-            out += unit;
-        }
-        return out;
-    };
     const struct {
         const char* name;
-        std::string bytes;
-    } cases[] = {
-        {"UTF-8", encode("\xEF\xBB\xBF", 1, true)},
-        {"UTF-16LE", encode("\xFF\xFE", 2, false)},
-        {"UTF-16BE", encode("\xFE\xFF", 2, true)},
-        {"UTF-32LE", encode(std::string("\xFF\xFE\0\0", 4), 4, false)},
-        {"UTF-32BE", encode(std::string("\0\0\xFE\xFF", 4), 4, true)},
+        std::string mark;
+        int width;  // bytes a character
+        bool big_endian;
+    } encodings[] = {
+        {"UTF-8", "\xEF\xBB\xBF", 1, true},
+        {"UTF-16LE", "\xFF\xFE", 2, false},
+        {"UTF-16BE", "\xFE\xFF", 2, true},
+        {"UTF-32LE", std::string("\xFF\xFE\0\0", 4), 4, false},
+        {"UTF-32BE", std::string("\0\0\xFE\xFF", 4), 4, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Document(c.bytes);
+    for (const auto& e : encodings) {
+        SCOPED_TRACE(e.name);
+        // ASCII text in units of e.width bytes.
+        const auto encode = [&e](const std::string& text) {
+            std::string out;
+            for (const char c : text) {
+                std::string unit(static_cast<std::size_t>(e.width), '\0');
+                unit[e.big_endian ? unit.size() - 1 : 0] = c;
+                out += unit;
+            }
+            return out;
+        };
+        const std::string before = encode("<document><section>");  // 19 characters
+        const std::string after = encode("<fnt/>ok</section></document>\n");
+        Document(e.mark + before + after);
         ExpectOne(Check(), "unknown element <fnt> is ignored", 1, 20);
+        if (e.width == 4) {
+            // No character is above U+10FFFF: the conversion stops at column 20.
+            Document(e.mark + before +
+                     (e.big_endian ? std::string("\0\x11\0\0", 4) : std::string("\0\0\x11\0", 4)) +
+                     after);
+            ExpectOne(Check(), "begins no character of UTF-32", 1, 20, Severity::Error);
+        }
     }
 }
 
