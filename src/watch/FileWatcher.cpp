@@ -5,8 +5,10 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -76,6 +78,12 @@ struct FileWatcher::State {
     std::set<std::string> files;  // guarded by mutex
     bool files_changed = false;   // guarded by mutex: the set was replaced
     bool stopping = false;        // guarded by mutex
+    // Sets handed over and sets watched, counted, so that Watch can wait for its own; running
+    // turns false when the thread ends for good.
+    std::uint64_t sets_asked = 0;  // guarded by mutex
+    std::uint64_t sets_taken = 0;  // guarded by mutex
+    bool running = true;           // guarded by mutex
+    std::condition_variable set_taken;
 
     Fd inotify;
     Fd wake;  // eventfd: tells the inotify thread to look at the set or to stop
@@ -83,6 +91,18 @@ struct FileWatcher::State {
 
     void Notify() {
         if (on_change) on_change();
+    }
+
+    // Called with the mutex held: the set asked for as ticket is watched now.
+    void Taken(std::uint64_t ticket) {
+        sets_taken = std::max(sets_taken, ticket);
+        set_taken.notify_all();
+    }
+
+    void Ended() {
+        std::lock_guard lock(mutex);
+        running = false;
+        set_taken.notify_all();
     }
 
     void WakeThread() {
@@ -102,6 +122,7 @@ struct FileWatcher::State {
                 for (const std::string& f : files)
                     stamps[f] = StampOf(f);
                 files_changed = false;
+                Taken(sets_asked);
             }
             wake_poller.wait_for(lock, poll_interval, [this] { return stopping || files_changed; });
             if (stopping) return;
@@ -125,10 +146,12 @@ struct FileWatcher::State {
     // Watches the folders of the files. A folder watched before keeps its watch (adding it
     // again returns the same one), so no change is missed while the set is replaced.
     void Rewatch(std::map<int, std::string>& folders, std::set<std::string>& watched) {
+        std::uint64_t ticket = 0;
         {
             std::lock_guard lock(mutex);
             watched = files;
             files_changed = false;
+            ticket = sets_asked;
         }
         std::set<std::string> dirs;
         for (const std::string& f : watched)
@@ -144,6 +167,8 @@ struct FileWatcher::State {
         for (const auto& [wd, folder] : folders)
             if (!kept.count(wd)) ::inotify_rm_watch(inotify.get(), wd);
         folders = std::move(kept);
+        std::lock_guard lock(mutex);
+        Taken(ticket);
     }
 
     // Reads the pending events; true when one names a watched file.
@@ -213,9 +238,15 @@ FileWatcher::FileWatcher(std::function<void()> on_change, Method method,
         if (s.inotify.valid() && s.wake.valid()) s.method = Method::Notify;
     }
     if (s.method == Method::Notify)
-        s.thread = std::thread([&s] { s.RunNotify(); });
+        s.thread = std::thread([&s] {
+            s.RunNotify();
+            s.Ended();
+        });
     else
-        s.thread = std::thread([&s] { s.RunPolling(); });
+        s.thread = std::thread([&s] {
+            s.RunPolling();
+            s.Ended();
+        });
 }
 
 FileWatcher::~FileWatcher() {
@@ -228,12 +259,15 @@ FileWatcher::~FileWatcher() {
 }
 
 void FileWatcher::Watch(const std::vector<std::string>& files) {
-    {
-        std::lock_guard lock(state_->mutex);
-        state_->files = std::set<std::string>(files.begin(), files.end());
-        state_->files_changed = true;
-    }
-    state_->WakeThread();
+    State& s = *state_;
+    std::unique_lock lock(s.mutex);
+    s.files = std::set<std::string>(files.begin(), files.end());
+    s.files_changed = true;
+    const std::uint64_t ticket = ++s.sets_asked;
+    lock.unlock();
+    s.WakeThread();
+    lock.lock();
+    s.set_taken.wait(lock, [&] { return s.sets_taken >= ticket || !s.running; });
 }
 
 FileWatcher::Method FileWatcher::UsedMethod() const {

@@ -27,7 +27,8 @@ class FileWatcher {
     FileWatcher(const FileWatcher&) = delete;
     FileWatcher& operator=(const FileWatcher&) = delete;
 
-    // Replaces the watched set.
+    // Replaces the watched set; returns once the new set is watched, so that a change made
+    // afterwards is reported.
     void Watch(const std::vector<std::string>& files);
     // How it watches: Poll when inotify was asked for but is not available.
     Method UsedMethod() const;
