@@ -83,6 +83,37 @@ TEST_F(NavigationTest, CurrentSectionIsTheLastBottomInsideTheArea) {
     EXPECT_EQ(v.CurrentSection, 2) << "the later of two bottoms inside the area wins";
 }
 
+// A bottom edge exactly on the area's bottom edge is inside the area.
+TEST_F(NavigationTest, BottomOnTheAreasBottomEdgeIsInside) {
+    auto& v = LoadThree();
+    viewer_ptr = &v;
+    const auto& area = v.form.fraScreenArea;
+    auto& sections = v.form.picSection;
+    const float area_bottom = area.Top + area.Height;
+    // One step further down: scrolling up brings section 2's bottom onto the edge.
+    sections[0].Top =
+        area_bottom - v.form.TextHeight("0") - sections[1].Height - sections[0].Height;
+    Key(kUp);
+    ASSERT_EQ(sections[1].Top + sections[1].Height, area_bottom);
+    EXPECT_EQ(v.CurrentSection, 2);
+}
+
+// A strip whose bottom lies exactly on the area's bottom edge is at the bottom already.
+TEST_F(NavigationTest, ScrollingDownStopsWithTheStripsBottomOnTheEdge) {
+    auto& v = LoadThree();
+    viewer_ptr = &v;
+    const auto& area = v.form.fraScreenArea;
+    auto& sections = v.form.picSection;
+    sections[0].Top =
+        area.Top + area.Height - sections[0].Height - sections[1].Height - sections[2].Height;
+    sections[1].Top = sections[0].Top + sections[0].Height;
+    sections[2].Top = sections[1].Top + sections[1].Height;
+    ASSERT_EQ(sections[2].Top + sections[2].Height, area.Top + area.Height);
+    const float top = sections[0].Top;
+    Key(kDown);
+    EXPECT_EQ(sections[0].Top, top);
+}
+
 TEST_F(NavigationTest, SectionSwitchingIsCircular) {
     auto& v = LoadThree();
     viewer_ptr = &v;
