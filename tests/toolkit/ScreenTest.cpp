@@ -477,8 +477,11 @@ TEST_F(WindowTest, KeypadAndWheelArriveThroughTheEventPath) {
 // A timer enabled when the window is made counts from then, so setting up the window runs
 // while it waits; it still ticks only after the first frame is shown.
 TEST_F(WindowTest, TimersCountFromTheWindowsCreationAndTickAfterTheFirstFrame) {
+    // Long enough that a loaded machine cannot blur counting from the window's creation with
+    // counting from Run.
+    constexpr int kInterval = 600;
     Timer start_timer;
-    start_timer.Interval = 100;
+    start_timer.Interval = kInterval;
     start_timer.Enabled = true;
     const auto created = std::chrono::steady_clock::now();
     auto window = Open();
@@ -493,13 +496,14 @@ TEST_F(WindowTest, TimersCountFromTheWindowsCreationAndTickAfterTheFirstFrame) {
         start_timer.Enabled = false;
         PushQuit();
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // a slow window set-up
+    // A slow window set-up, past the interval.
+    std::this_thread::sleep_for(std::chrono::milliseconds(kInterval + 50));
     const auto run = std::chrono::steady_clock::now();
     EXPECT_EQ(window->Run(), 0);
     EXPECT_GE(frames_at_tick, 1);
-    EXPECT_GE(ticked - created, std::chrono::milliseconds(100));
-    // Counted from Run, the tick would come 100 ms after it.
-    EXPECT_LT(ticked - run, std::chrono::milliseconds(90));
+    EXPECT_GE(ticked - created, std::chrono::milliseconds(kInterval));
+    // Counted from Run, the tick would come a whole interval after it.
+    EXPECT_LT(ticked - run, std::chrono::milliseconds(kInterval * 3 / 4));
 }
 
 TEST_F(WindowTest, RepeatingTimerTicksUntilDisabled) {
