@@ -198,5 +198,14 @@ TEST_F(FitFontSizeTest, LoadFitsLineCharsIntoNinetyPercent) {
     EXPECT_EQ(v.form.fraScreenArea.FontSize, v.form.FontSize());
 }
 
+// At the boundary: 45 hyphens at 10 points are 360 pixels, exactly 90 % of a portrait area
+// 400 pixels wide, and that size is kept.
+TEST_F(FitFontSizeTest, SizeFillingExactlyNinetyPercentIsKept) {
+    auto& v = Load("<head><textwidth>45</textwidth></head><section>\nx\n</section>", "mk command",
+                   400, 800);
+    EXPECT_EQ(v.form.FontSize(), 10.0f);
+    EXPECT_EQ(v.form.TextWidth(std::string(45, '-')), 0.9f * v.form.fraScreenArea.Width);
+}
+
 }  // namespace
 }  // namespace kavro::testing
