@@ -219,7 +219,7 @@ TEST(TextWidthTest, NumberAtStartRoundedHalfEven) {
     };
     for (const Case& k :
          {Case{" 60 ", 60}, Case{"\n\t6 0\n", 60}, Case{"abc60", 0}, Case{"2.5", 2}, Case{"3.5", 4},
-          Case{"-32768", -32768}, Case{"72px", 72}, Case{"&amp;H20", 32}}) {
+          Case{"-32768", -32768}, Case{"32767", 32767}, Case{"72px", 72}, Case{"&amp;H20", 32}}) {
         Converter c;
         c.doc.LineChars = 7;
         c.Parse(std::string("<doc><textwidth>") + k.text + "</textwidth></doc>");

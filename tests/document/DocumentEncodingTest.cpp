@@ -219,6 +219,8 @@ TEST(DocumentEncodingTest, ChoiceFollowsMarksPatternsAndDeclarations) {
     // "encoding" must be a name of its own in the declaration.
     EXPECT_EQ(ChooseEncoding("<?xml version=\"1.0\" xencoding=\"KOI8-R\"?>").convertFrom, "");
     EXPECT_EQ(ChooseEncoding("<?xmlencoding=\"KOI8-R\"?>").convertFrom, "");
+    // An instruction whose name only begins with "xml" declares nothing.
+    EXPECT_EQ(ChooseEncoding("<?xml-stylesheet encoding=\"KOI8-R\"?><doc/>").convertFrom, "");
     EXPECT_EQ(ChooseEncoding("<?xml version=\"1.0\"?><a encoding=\"KOI8-R\"/>").convertFrom, "");
     // Names that are no XML encoding names are left to the parser to refuse.
     EXPECT_EQ(ChooseEncoding(Declared("KOI8-R//IGNORE", "")).convertFrom, "");

@@ -179,10 +179,19 @@ TEST_F(PictureFilesTest, CacheDecodesOncePerFileVersion) {
     EXPECT_EQ(cache.Decodes(), 3);
     ASSERT_NE(changed, nullptr);
     EXPECT_EQ(changed->Width(), 40);
+    // So is one rewritten with its size kept.
+    const auto size = std::filesystem::file_size(png);
+    ASSERT_TRUE(testing::SaveSolid(png, 40, 20, 0xFF0000FF));
+    ASSERT_EQ(std::filesystem::file_size(png), size) << "the case this is about";
+    std::filesystem::last_write_time(
+        png, std::filesystem::last_write_time(png) + std::chrono::seconds(10));
+    cache.NewLoad();
+    EXPECT_NE(LoadPictureFile(png, &cache), changed);
+    EXPECT_EQ(cache.Decodes(), 4);
 
     // Missing files are neither decoded nor remembered.
     LoadPictureFile(dir_.File("absent.gif"), &cache);
-    EXPECT_EQ(cache.Decodes(), 3);
+    EXPECT_EQ(cache.Decodes(), 4);
     toolkit::PicturePtr found;
     EXPECT_FALSE(cache.Find(dir_.File("absent.png"), &found));
     std::filesystem::remove(png);

@@ -111,6 +111,12 @@ TEST(GraphicsDraw, HalfTransparentPixelsBlend) {
     EXPECT_EQ(mixed & 0xFF, 0xFFu);
     EXPECT_NEAR(static_cast<int>((mixed >> 16) & 0xFF), 127, 1);
     EXPECT_EQ(scene.At(0, 0), 0xFFFFFFFFu);
+    // A pixel with no alpha at all leaves the target as it was, whatever its colour.
+    const std::vector<std::uint32_t> nothing = {0x000000FFu};
+    cBitmap clear;
+    ASSERT_EQ(clear.CreateFromScan0(1, 1, 4, PixelFormat32bppARGB, nothing.data()), Ok);
+    ASSERT_EQ(scene.graphics.DrawImageI(clear, 0, 0), Ok);
+    EXPECT_EQ(scene.At(0, 0), 0xFFFFFFFFu);
 }
 
 // A picture covers the pixels whose centres it covers: moved by half a pixel or less it stays,

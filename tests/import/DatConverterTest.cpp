@@ -125,6 +125,8 @@ TEST(DatConverter, XmlAndMarkupCharactersAreEscaped) {
               "|bg=page|\n\u200BFed up\n|ic=a|[A]|\u200Bbg=1\n|bge|");
     // "~" is dropped from fields of one or two characters; there it becomes "∼".
     EXPECT_EQ(Section(Page("_A~_B\n"), 1), "|bg=page|\n|ic=a|[A]|∼|ic=b|[B]|\n|bge|");
+    EXPECT_EQ(Section(Page("_A~~_B\n"), 1), "|bg=page|\n|ic=a|[A]|∼∼|ic=b|[B]|\n|bge|");
+    EXPECT_EQ(Section(Page("_A~~~_B\n"), 1), "|bg=page|\n|ic=a|[A]|~~~|ic=b|[B]|\n|bge|");
     // The caption is an attribute value.
     EXPECT_NE(Convert("$info=a\"b\n", DatKind::MoveList, "a\"b").xml.find("caption=\"a&quot;b"),
               std::string::npos);
@@ -175,6 +177,11 @@ TEST(DatConverter, TextWidthFollowsTheLongestLineWithinBounds) {
     // An icon takes two columns, a wide character two, a title its size in percent.
     EXPECT_EQ(width(std::string(38, 'x') + "_A_B\n"), 42);
     EXPECT_EQ(width(std::string(20, 'x') + "武武武武武武武武武武武\n"), 42);
+    // Among the wide characters, the ideographic half fill space is narrow.
+    std::string half_fill;
+    for (int i = 0; i < 22; ++i)
+        half_fill += "\u303F";
+    EXPECT_EQ(width(std::string(20, 'x') + half_fill + "\n"), 42);
     EXPECT_EQ(width("[" + std::string(40, 'x') + "]\n"), 48);
 }
 
