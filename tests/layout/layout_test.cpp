@@ -198,13 +198,17 @@ TEST_F(FitFontSizeTest, LoadFitsLineCharsIntoNinetyPercent) {
     EXPECT_EQ(v.form.fraScreenArea.FontSize, v.form.FontSize());
 }
 
-// At the boundary: 45 hyphens at 10 points are 360 pixels, exactly 90 % of a portrait area
-// 400 pixels wide, and that size is kept.
+// At the boundary: 45 hyphens at 20 points are 720 pixels, exactly 90 % of a portrait area
+// 800 pixels wide, and that size is kept, whether fitting grows the size to it or shrinks it.
 TEST_F(FitFontSizeTest, SizeFillingExactlyNinetyPercentIsKept) {
     auto& v = Load("<head><textwidth>45</textwidth></head><section>\nx\n</section>", "mk command",
-                   400, 800);
-    EXPECT_EQ(v.form.FontSize(), 10.0f);
-    EXPECT_EQ(v.form.TextWidth(std::string(45, '-')), 0.9f * v.form.fraScreenArea.Width);
+                   800, 1600);
+    for (const float start : {8.0f, 30.0f}) {
+        ASSERT_TRUE(v.form.SetFontSize(start));
+        app::cmdLoad_Click(v);
+        EXPECT_EQ(v.form.FontSize(), 20.0f) << "from " << start;
+        EXPECT_EQ(v.form.TextWidth(std::string(45, '-')), 0.9f * v.form.fraScreenArea.Width);
+    }
 }
 
 }  // namespace
