@@ -28,8 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (++converted > 64) break;
         const std::string_view bytes = text.substr(entry.offset, entry.length);
         const std::string name = entry.names.empty() ? std::string("x") : entry.names.front();
-        for (auto kind : {import::DatKind::MoveList, import::DatKind::History}) {
-            const auto result = import::ConvertEntry(bytes, entry.line, kind, name, "fuzz.dat");
+        for (const char* block : {"cmd", "bio", "mame", "story"}) {
+            const auto result = import::ConvertEntry(bytes, entry.line, block, name, "fuzz.dat");
+            if (result.sections == 0) {
+                if (!result.xml.empty()) std::abort();  // no text, no document
+                continue;
+            }
             document::ConvertedDocument doc;
             document::HandlerContext context;
             document::ContentHandler handler(doc, context, [](const std::string&) {});
