@@ -238,18 +238,21 @@ TEST_F(ImportTest, ImportReportsProblemsWithLineNumbers) {
     EXPECT_NE(out.find("2 entries, 2 documents written, 0 skipped, 4 problems\n"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("  line 1: \"../evil\" cannot be a folder name; not written\n"),
+    // Grouped by kind, each with its count and lines.
+    EXPECT_NE(out.find("  1 names that cannot be folder names (not written):\n"
+                       "    line 1: \"../evil\" cannot be a folder name\n"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("  line 3: bytes that are not UTF-8"), std::string::npos) << out;
-    EXPECT_NE(out.find("  line 5: \"a\" is listed again (first at line 1)"), std::string::npos);
-    EXPECT_NE(out.find("  line 6: the page has no $end"), std::string::npos) << out;
+    EXPECT_NE(out.find("    line 3: bytes that are not UTF-8"), std::string::npos) << out;
+    EXPECT_NE(out.find("    line 5: \"a\" is listed again (first at line 1)"), std::string::npos);
+    EXPECT_NE(out.find("    line 6: the page has no $end"), std::string::npos) << out;
     EXPECT_FALSE(fs::exists(Home() / "evil"));
     EXPECT_TRUE(fs::exists(Home() / "out" / "a" / "bad.xml"));
 
     std::string err;
     EXPECT_EQ(Run({"--force", "mk", "command"}, nullptr, &err), app::kExitUsage);
-    EXPECT_NE(err.find("--into and --force go with --import"), std::string::npos) << err;
+    EXPECT_NE(err.find("--into, --force and --verbose go with --import"), std::string::npos)
+        << err;
     EXPECT_EQ(Run({"--import", Home().string() + "/none.dat"}, nullptr, &err), app::kExitLoad);
     EXPECT_NE(err.find("cannot import: cannot open"), std::string::npos) << err;
 }
