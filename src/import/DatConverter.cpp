@@ -465,8 +465,8 @@ void WriteText(Writer& writer, std::string_view block, std::vector<Line>& lines)
 }
 
 ConvertedEntry Finish(Writer& writer, ConvertedEntry result, long first_line,
-                      std::string_view block) {
-    result.sections = writer.Sections();
+                      std::string_view block, bool any_text = true) {
+    result.sections = any_text ? writer.Sections() : 0;
     if (result.sections == 0) {
         result.problems.push_back({first_line, "the entry has no $" + std::string(block) + " text",
                                    "entries without text to show (no document)"});
@@ -488,6 +488,7 @@ ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, std::s
     enum class State { Outside, Inside, Skipping };
     State state = State::Outside;
     bool seen_block = false;
+    bool any_text = false;  // pages that are all empty are no move list
     Page page;
     std::vector<Line> text;
     long number = first_line - 1;
@@ -544,6 +545,7 @@ ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, std::s
             result.problems.push_back({number,
                                        "bytes that are not UTF-8 text were replaced by U+FFFD",
                                        "bytes that are not UTF-8 text (replaced by U+FFFD)"});
+        if (!TrimBlanks(line.text).empty()) any_text = true;
         (pages ? page.lines : text).push_back(std::move(line));
     });
 
@@ -553,7 +555,7 @@ ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, std::s
         end_page();
     }
     if (!pages) WriteText(writer, block, text);
-    return Finish(writer, std::move(result), first_line, block);
+    return Finish(writer, std::move(result), first_line, block, any_text);
 }
 
 ConvertedEntry ConvertHistoryText(std::string_view history, long first_line,
