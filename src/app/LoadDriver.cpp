@@ -105,6 +105,8 @@ void ParseDocument(Viewer& v, const std::string& name, const std::string& docume
     if (!source.failure.empty()) throw LoadError(document_path, 0, 0, source.failure);
     if (source.text)
         v.SaxReader->parseText(*source.text, source.name);
+    else if (!v.FindFile(source.path).empty())  // the parent's document
+        v.SaxReader->parseURL(source.path);
     else
         v.SaxReader->parseURL(document_path);
 }
