@@ -92,7 +92,8 @@ void BM_OneEntry(benchmark::State& state) {
     const import::DatIndex index = import::DatIndex::Open(data);
     const import::DatEntry* entry = index.Find(kGame);
     for (auto _ : state)
-        benchmark::DoNotOptimize(import::ConvertEntry(data, index, *entry, kGame).xml.size());
+        benchmark::DoNotOptimize(
+            import::ConvertEntry(data, index, *entry, "cmd", kGame).xml.size());
 }
 BENCHMARK(BM_OneEntry)->Unit(benchmark::kMillisecond);
 
