@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace kavro::import {
@@ -87,7 +86,15 @@ class DatIndex {
     DatFormat format_ = DatFormat::Dollar;
     std::vector<std::string> blocks_;  // every block name with text somewhere, in file order
     std::vector<DatEntry> entries_;
-    std::unordered_map<std::string, std::size_t> by_name_;
+    // Where each name's entry is (see AddEntry); the size is a power of two.
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t entry = 0;  // index + 1; 0: empty
+    };
+    void Place(std::uint32_t hash, std::uint32_t entry);
+    static std::uint32_t HashName(std::string_view name);
+    std::vector<Slot> slots_;
+    std::size_t named_ = 0;
     std::vector<DatProblem> problems_;
     std::uint64_t file_size_ = 0;
     std::int64_t file_time_ = 0;
