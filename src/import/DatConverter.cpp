@@ -23,14 +23,6 @@ constexpr int kTabStop = 8;
 constexpr int kIconColumns = 2;
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);

@@ -6,6 +6,14 @@
 
 namespace kavro::import {
 
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
 namespace {
 
 constexpr std::string_view kNoBreakSpace = "\xC2\xA0";
@@ -13,14 +21,6 @@ constexpr std::string_view kNoBreakSpace = "\xC2\xA0";
 constexpr std::size_t kMaxKeyBytes = 16;
 // A line that is a heading of its own ("Other Emulators:") is short.
 constexpr std::size_t kMaxHeadingBytes = 40;
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
 
 char Lower(char c) {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -62,13 +62,13 @@ void AppendOutside(std::string& out, std::string_view text) {
 }
 
 bool IsHeadingLine(std::string_view line) {
-    line = Trim(line);
+    line = TrimBlanks(line);
     return line.size() >= 5 && line.starts_with("- ") && line.ends_with(" -") &&
-           !Trim(line.substr(2, line.size() - 4)).empty();
+           !TrimBlanks(line.substr(2, line.size() - 4)).empty();
 }
 
 bool IsBlank(std::string_view line) {
-    return Trim(line).empty();
+    return TrimBlanks(line).empty();
 }
 
 std::string Heading(std::string_view text) {
@@ -82,9 +82,10 @@ bool IsKeyName(std::string_view key) {
         std::all_of(key.begin() + 1, key.end(),
                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
         return true;
-    for (std::string_view name : {"enter", "tab", "esc", "shift", "ctrl", "alt", "space", "up",
-                                  "down", "left", "right", "start", "coin", "service", "insert",
-                                  "delete", "home", "end", "pgup", "pgdn", "del", "ins"})
+    for (std::string_view name :
+         {"enter", "tab",  "esc",   "shift", "ctrl", "alt",     "space",  "up",
+          "down",  "left", "right", "start", "coin", "service", "insert", "delete",
+          "home",  "end",  "pgup",  "pgdn",  "del",  "ins"})
         if (key.size() == name.size() && StartsNoCase(key, name)) return true;
     return false;
 }
@@ -103,7 +104,7 @@ std::string KeyCaps(std::string_view line) {
             continue;
         }
         const std::string_view inside = line.substr(open + 1, close - open - 1);
-        const std::string_view key = Trim(inside);
+        const std::string_view key = TrimBlanks(inside);
         if (key.empty() || key.size() > kMaxKeyBytes ||
             (key.size() == inside.size() && !IsKeyName(key))) {
             out += line.substr(0, close + 1);
@@ -124,7 +125,7 @@ std::string KeyCaps(std::string_view line) {
 
 // "Words:" alone, or "CAPITALS:" at the start of a line: the heading's length, else 0.
 std::size_t NotesHeading(std::string_view line) {
-    const std::string_view trimmed = Trim(line);
+    const std::string_view trimmed = TrimBlanks(line);
     if (trimmed.empty() || !std::isalpha(static_cast<unsigned char>(trimmed.front()))) return 0;
     if (trimmed.back() == ':' && trimmed.size() <= kMaxHeadingBytes &&
         trimmed.find(':') == trimmed.size() - 1)
@@ -145,12 +146,12 @@ struct Record {
 
 // "NAME____123450": the name, a run of underscores, a score with a digit and no blanks.
 std::optional<Record> StoryRecord(std::string_view line) {
-    line = Trim(line);
+    line = TrimBlanks(line);
     const std::size_t last = line.find_last_of('_');
     if (last == std::string_view::npos) return std::nullopt;
     const std::size_t before = line.find_last_not_of('_', last);
     if (before == std::string_view::npos) return std::nullopt;
-    const Record record{Trim(line.substr(0, before + 1)), line.substr(last + 1)};
+    const Record record{TrimBlanks(line.substr(0, before + 1)), line.substr(last + 1)};
     if (record.name.empty() || record.score.empty() ||
         record.score.find(' ') != std::string_view::npos ||
         std::none_of(record.score.begin(), record.score.end(),
@@ -204,7 +205,7 @@ std::string ShowAnchors(std::string_view line, bool* only_link) {
     AppendOutside(out, line.substr(from));
     AppendOutside(outside, line.substr(from));
     if (only_link) {
-        const std::string_view text = Trim(out);
+        const std::string_view text = TrimBlanks(out);
         *only_link = (anchored && IsBlank(outside)) || StartsNoCase(text, "edit this entry") ||
                      ((StartsNoCase(text, "http://") || StartsNoCase(text, "https://")) &&
                       text.find(' ') == std::string_view::npos);
@@ -215,7 +216,7 @@ std::string ShowAnchors(std::string_view line, bool* only_link) {
 std::vector<std::string> HistoryLines(const std::vector<std::string>& lines) {
     std::vector<std::string> out;
     for (std::size_t i = 0; i < lines.size();) {
-        if (IsHeadingLine(lines[i]) && Trim(lines[i]) == "- CONTRIBUTE -") {
+        if (IsHeadingLine(lines[i]) && TrimBlanks(lines[i]) == "- CONTRIBUTE -") {
             // The block runs to the next heading; it is left out when it only links.
             std::size_t end = i + 1;
             bool only_links = true;
@@ -231,7 +232,7 @@ std::vector<std::string> HistoryLines(const std::vector<std::string>& lines) {
             }
         }
         const std::string shown = ShowAnchors(lines[i]);
-        out.push_back(IsHeadingLine(shown) ? Heading(Trim(shown)) : shown);
+        out.push_back(IsHeadingLine(shown) ? Heading(TrimBlanks(shown)) : shown);
         ++i;
     }
     return out;
@@ -246,8 +247,9 @@ std::vector<std::string> NotesLines(const std::vector<std::string>& lines) {
             continue;
         }
         const std::size_t heading = NotesHeading(line);
-        std::string shown =
-            heading > 0 ? Heading(Trim(std::string_view(line).substr(0, heading))) : std::string();
+        std::string shown = heading > 0
+                                ? Heading(TrimBlanks(std::string_view(line).substr(0, heading)))
+                                : std::string();
         shown += KeyCaps(std::string_view(line).substr(heading));
         out.push_back(std::move(shown));
     }
@@ -268,7 +270,7 @@ std::vector<std::string> StoryLines(const std::vector<std::string>& lines) {
             if (!out.empty() && !out.back().empty()) out.emplace_back();
             continue;
         }
-        out.push_back(Heading(Trim(ShowAnchors(line))));
+        out.push_back(Heading(TrimBlanks(ShowAnchors(line))));
     }
     AppendTable(out, table);
     return out;
