@@ -12,9 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/Startup.h"
-#include "app/Viewer.h"
-#include "app/WindowGeometry.h"
+#include "DataFileBench.h"
 #include "import/DatConverter.h"
 #include "import/DatImport.h"
 #include "import/DatIndex.h"
@@ -53,29 +51,8 @@ std::string HistoryFile() {
     return text + "</history>\n";
 }
 
-class BenchHome {
-  public:
-    BenchHome() {
-        std::string pattern = (fs::temp_directory_path() / "kavro-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
-        fs::create_directories(path_ / "metadata");
-        fs::create_directory_symlink(fs::path(KAVRO_SOURCE_DIR) / "metadata" / "default",
-                                     path_ / "metadata" / "default");
-        std::ofstream(Data(), std::ios::binary) << HistoryFile();
-    }
-    ~BenchHome() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& Path() const { return path_; }
-    std::string Data() const { return (path_ / "metadata" / "history.xml").string(); }
-
-  private:
-    fs::path path_;
-};
-
-const BenchHome& Home() {
-    static const BenchHome home;
+const bench::DataFileHome& Home() {
+    static const bench::DataFileHome home("history.xml", HistoryFile());
     return home;
 }
 
@@ -149,11 +126,7 @@ BENCHMARK(BM_HistoryImport)->Unit(benchmark::kMillisecond)->Iterations(1);
 // cached), arg 1 from its imported document.
 void BM_HistoryViewerStart(benchmark::State& state) {
     const bool imported = state.range(0) != 0;
-    const fs::path home = Home().Path() / (imported ? "home-imported" : "home-fly");
-    fs::create_directories(home / "metadata");
-    if (!fs::exists(home / "metadata" / "default"))
-        fs::create_directory_symlink(Home().Path() / "metadata" / "default",
-                                     home / "metadata" / "default");
+    const fs::path home = Home().Home(imported ? "home-imported" : "home-fly");
     if (imported) {
         fs::create_directories(home / "metadata" / kGame);
         const import::DatIndex index = import::DatIndex::Open(Home().Data());
@@ -164,16 +137,9 @@ void BM_HistoryViewerStart(benchmark::State& state) {
                       fs::copy_options::overwrite_existing);
         import::DatIndex::Open((home / "metadata" / "history.xml").string());
     }
-    for (auto _ : state) {
-        toolkit::HeadlessServices services(home.string(), kGame + " history", 1920 * 15.0f,
-                                           1080 * 15.0f);
-        std::string error;
-        app::Viewer v(services, toolkit::FontEngine::Create("Consolas", &error));
-        v.form.Resize = [&v] { app::Form_Resize(v); };
-        app::Main(v);
-        app::timLoad_Timer(v);
-        if (v.doc.SectionCount() != 1) state.SkipWithError("wrong document");
-    }
+    for (auto _ : state)
+        if (bench::StartAndLoad(home, kGame + " history") != 1)
+            state.SkipWithError("wrong document");
 }
 BENCHMARK(BM_HistoryViewerStart)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
