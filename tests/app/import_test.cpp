@@ -342,6 +342,12 @@ TEST_F(InfoFilesTest, SystemSelectsSoftwareListItems) {
                   &out),
               app::kExitOk);
     EXPECT_NE(out.find("The cartridge."), std::string::npos) << out;
+    // A launcher's whole line that begins with the option is one word, not an unknown option.
+    EXPECT_EQ(
+        Run({"--render", (Home() / "x.png").string(), "--dump", "-", "--system nes mkick history"},
+            &out),
+        app::kExitOk);
+    EXPECT_NE(out.find("The cartridge."), std::string::npos) << out;
     // The item's own folder is metadata/<list>/<rom>/.
     Write("metadata/nes/mkick/history.xml",
           "<document>" + Head() + "<section>own</section></document>");
