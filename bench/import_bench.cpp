@@ -11,9 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Startup.h"
-#include "app/Viewer.h"
-#include "app/WindowGeometry.h"
+#include "DataFileBench.h"
 #include "import/DatConverter.h"
 #include "import/DatImport.h"
 #include "import/DatIndex.h"
@@ -40,30 +38,8 @@ std::string MoveListFile() {
     return text;
 }
 
-// A program folder with the file in metadata/ and the bundled icons; removed at exit.
-class BenchHome {
-  public:
-    BenchHome() {
-        std::string pattern = (fs::temp_directory_path() / "kavro-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
-        fs::create_directories(path_ / "metadata");
-        fs::create_directory_symlink(fs::path(KAVRO_SOURCE_DIR) / "metadata" / "default",
-                                     path_ / "metadata" / "default");
-        std::ofstream(Data(), std::ios::binary) << MoveListFile();
-    }
-    ~BenchHome() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& Path() const { return path_; }
-    std::string Data() const { return (path_ / "metadata" / "command.dat").string(); }
-
-  private:
-    fs::path path_;
-};
-
-const BenchHome& Home() {
-    static const BenchHome home;
+const bench::DataFileHome& Home() {
+    static const bench::DataFileHome home("command.dat", MoveListFile());
     return home;
 }
 
@@ -92,7 +68,8 @@ void BM_OneEntry(benchmark::State& state) {
     const import::DatIndex index = import::DatIndex::Open(data);
     const import::DatEntry* entry = index.Find(kGame);
     for (auto _ : state)
-        benchmark::DoNotOptimize(import::ConvertEntry(data, index, *entry, kGame).xml.size());
+        benchmark::DoNotOptimize(
+            import::ConvertEntry(data, index, *entry, "cmd", kGame).xml.size());
 }
 BENCHMARK(BM_OneEntry)->Unit(benchmark::kMillisecond);
 
@@ -113,11 +90,7 @@ BENCHMARK(BM_ImportWholeFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 // cache beside the file), arg 1 from its imported document.
 void BM_ViewerStart(benchmark::State& state) {
     const bool imported = state.range(0) != 0;
-    const fs::path home = Home().Path() / (imported ? "home-imported" : "home-fly");
-    fs::create_directories(home / "metadata");
-    if (!fs::exists(home / "metadata" / "default"))
-        fs::create_directory_symlink(Home().Path() / "metadata" / "default",
-                                     home / "metadata" / "default");
+    const fs::path home = Home().Home(imported ? "home-imported" : "home-fly");
     if (imported) {
         import::ImportDat(Home().Data(), (home / "metadata").string(), true);
     } else {
@@ -125,16 +98,9 @@ void BM_ViewerStart(benchmark::State& state) {
                       fs::copy_options::overwrite_existing);
         import::DatIndex::Open((home / "metadata" / "command.dat").string());
     }
-    for (auto _ : state) {
-        toolkit::HeadlessServices services(home.string(), kGame + " command", 1920 * 15.0f,
-                                           1080 * 15.0f);
-        std::string error;
-        app::Viewer v(services, toolkit::FontEngine::Create("Consolas", &error));
-        v.form.Resize = [&v] { app::Form_Resize(v); };
-        app::Main(v);
-        app::timLoad_Timer(v);
-        if (v.doc.SectionCount() != kPagesPerEntry) state.SkipWithError("wrong document");
-    }
+    for (auto _ : state)
+        if (bench::StartAndLoad(home, kGame + " command") != kPagesPerEntry)
+            state.SkipWithError("wrong document");
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;

@@ -3,12 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <iostream>
 #include <string>
 #include <string_view>
 
-#include "document/ContentHandler.h"
-#include "document/SaxReader.h"
+#include "FuzzSupport.h"
 #include "import/DatConverter.h"
 #include "import/DatIndex.h"
 
@@ -28,21 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (++converted > 64) break;
         const std::string_view bytes = text.substr(entry.offset, entry.length);
         const std::string name = entry.names.empty() ? std::string("x") : entry.names.front();
-        for (auto kind : {import::DatKind::MoveList, import::DatKind::History}) {
-            const auto result = import::ConvertEntry(bytes, entry.line, kind, name, "fuzz.dat");
-            document::ConvertedDocument doc;
-            document::HandlerContext context;
-            document::ContentHandler handler(doc, context, [](const std::string&) {});
-            document::SaxReader reader;
-            reader.contentHandler = &handler;
-            try {
-                reader.parseText(result.xml, "converted.xml");
-            } catch (const document::LoadError& e) {
-                std::cerr << e.what() << "\n" << result.xml;
-                std::abort();  // a converted document always loads
-            }
-            if (doc.SectionCount() != result.sections) std::abort();
-        }
+        for (const char* block : {"cmd", "bio", "mame", "story"})
+            fuzz::CheckConverted(import::ConvertEntry(bytes, entry.line, block, name, "fuzz.dat"));
     }
     return 0;
 }

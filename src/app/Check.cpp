@@ -46,6 +46,7 @@ void CheckOneScreen(const CheckRequest& request, std::pair<int, int> screen,
     v.DocHandler = std::make_unique<document::ContentHandler>(
         v.doc, v.handlerContext, [&v](const std::string& caption) { v.form.Caption = caption; });
     v.DocHandler->AttachDiagnostics(&d);
+    v.item = request.item;
     if (!Main(v)) throw CommandLineError(UsageMessage());
     // The view flags of the settings file would hide the very pictures and fonts to check.
     v.NoImages = false;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "document/Diagnostics.h"
+#include "import/ItemChoice.h"
 
 namespace kavro::app {
 
@@ -15,7 +16,8 @@ struct CheckRequest {
     std::string home;
     std::vector<std::string> words;  // the command line's words, as given
     std::vector<std::pair<int, int>> screens{{1920, 1080}};
-    bool quiet = false;  // errors only
+    bool quiet = false;       // errors only
+    import::ItemChoice item;  // --system, --parent
 };
 
 // Loads the documents as the viewer would, without a window, once per screen, and collects

@@ -38,7 +38,7 @@ std::vector<std::string> SplitDocNames(const std::string& names) {
 std::vector<std::string> DocumentPaths(const Viewer& v, const std::string& name) {
     std::vector<std::string> paths;
     for (const std::string& root : v.sys.MetadataRoots())
-        paths.push_back(root + "/" + v.RomName + "/" + name + ".xml");
+        paths.push_back(root + "/" + import::ItemFolder(v.item, v.RomName) + "/" + name + ".xml");
     return paths;
 }
 
@@ -47,7 +47,7 @@ std::vector<std::string> StylePaths(const Viewer& v) {
     if (v.StyleName.empty()) return paths;
     for (const std::string& root : v.sys.MetadataRoots()) {
         paths.push_back(root + "/default/" + v.StyleName + ".sxml");
-        paths.push_back(root + "/" + v.RomName + "/" + v.StyleName + ".sxml");
+        paths.push_back(root + "/" + v.ItemFolderName() + "/" + v.StyleName + ".sxml");
     }
     return paths;
 }
@@ -101,10 +101,12 @@ void ParseDocument(Viewer& v, const std::string& name, const std::string& docume
         v.SaxReader->parseURL(document_path);
         return;
     }
-    const auto source = import::ResolveDocument(v.dataFiles, DataRoots(v), v.RomName, name);
+    const auto source = import::ResolveDocument(v.dataFiles, DataRoots(v), v.RomName, name, v.item);
     if (!source.failure.empty()) throw LoadError(document_path, 0, 0, source.failure);
     if (source.text)
         v.SaxReader->parseText(*source.text, source.name);
+    else if (!v.FindFile(source.path).empty())  // the parent's document
+        v.SaxReader->parseURL(source.path);
     else
         v.SaxReader->parseURL(document_path);
 }

@@ -49,6 +49,11 @@ const char* HelpText() {
            "                   or history file (<name>: the file's name without .dat), then end\n"
            "  --into DIR       with --import: write below DIR instead of metadata/\n"
            "  --force          with --import: also replace documents the import did not write\n"
+           "  --verbose        with --import: list every problem, not the first few of each kind\n"
+           "  --system LIST    the item is of this software list (kavro --system nes zelda\n"
+           "                   history): its entries and metadata/<LIST>/<rom>/\n"
+           "  --parent NAME    when the rom has no document or entry of its own, use NAME's\n"
+           "                   (a clone's parent)\n"
            "  --check          no window: load as the viewer would and report every mistake found\n"
            "                   in the documents as file:line:column: severity: message; exit\n"
            "                   status 0 when nothing was found, 3 when anything was. With\n"
@@ -133,11 +138,12 @@ FontResult FindFont() {
 }
 
 // kavro --import FILE.dat: the summary on standard output, problems included.
-int RunImport(const std::string& file, const std::string& into, bool force) {
+int RunImport(const std::string& file, const std::string& into, bool force, bool verbose) {
     try {
         const auto summary = import::ImportDat(file, into, force);
-        std::cout << import::FormatSummary(file, into, summary);
-        return kExitOk;
+        std::cout << import::FormatSummary(file, into, summary, verbose);
+        // A file of which nothing could be converted is not a successful import.
+        return import::ConvertedAnything(summary) ? kExitOk : kExitLoad;
     } catch (const import::DatError& e) {
         std::cerr << "kavro: cannot import: " << e.what() << "\n";
         return kExitLoad;
@@ -150,6 +156,7 @@ int RunCheckCommand(const Options& options, const char* argv0) {
     request.home = options.home ? *options.home : ProgramFolder(argv0);
     request.words = options.words;
     request.quiet = options.quiet;
+    request.item = options.item;
     const std::pair<int, int> screen = options.screen.value_or(std::make_pair(1920, 1080));
     request.screens = options.screen_all ? BothOrientations(screen) : std::vector{screen};
     try {
@@ -193,8 +200,9 @@ Options ParseOptions(const std::vector<std::string>& args) {
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        // After "--" everything is a word: a document may be named "--x".
-        if (options_ended || arg.rfind("--", 0) != 0) {
+        // After "--" everything is a word: a document may be named "--x". So is a launcher's
+        // whole command line that begins with an option ("--system nes zelda history").
+        if (options_ended || arg.rfind("--", 0) != 0 || IsLauncherLine(arg)) {
             if (!options_ended && arg == "-h")
                 o.help = true;
             else
@@ -246,12 +254,16 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.into = take();
         } else if (name == "--force") {
             o.force = true;
+        } else if (name == "--verbose") {
+            o.verbose = true;
+        } else if (name == "--system" || name == "--parent") {
+            TakeItemOption(o.item, name, take());
         } else {
             throw std::invalid_argument("unknown option " + name + " (see kavro --help)");
         }
     }
-    if ((o.into || o.force) && !o.import)
-        throw std::invalid_argument("--into and --force go with --import FILE.dat");
+    if ((o.into || o.force || o.verbose) && !o.import)
+        throw std::invalid_argument("--into, --force and --verbose go with --import FILE.dat");
     return o;
 }
 
@@ -279,7 +291,8 @@ int RunProgram(int argc, char** argv) {
 
     const std::string home = options.home ? *options.home : ProgramFolder(argv[0]);
     if (options.import)
-        return RunImport(*options.import, options.into.value_or(home + "/metadata"), options.force);
+        return RunImport(*options.import, options.into.value_or(home + "/metadata"), options.force,
+                         options.verbose);
     std::optional<std::string> render = options.render;
     bool fell_back = false;
     std::pair<int, int> screen{1920, 1080};
@@ -318,6 +331,7 @@ int RunProgram(int argc, char** argv) {
     }
     auto viewer = std::make_unique<Viewer>(*services, std::move(fonts));
     Viewer& v = *viewer;
+    v.item = options.item;
     v.form.Resize = [&v] { Form_Resize(v); };
     v.form.KeyDown = [&v, &options](int key, int shift) {
         // While the files are watched, a view toggle that meets a broken file shows it on the

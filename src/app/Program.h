@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "import/ItemChoice.h"
+
 namespace kavro::app {
 
 // Options that frontends, tests and document authors put before or after the words.
@@ -16,11 +18,14 @@ struct Options {
     bool help = false;
     bool version = false;
     std::vector<std::string> words;  // everything that is not an option
+    // --system LIST and --parent NAME: which item the words mean (also for --list).
+    import::ItemChoice item;
 
     // kavro --import FILE.dat [--into DIR] [--force]
     std::optional<std::string> import;  // a move-list or history file
     std::optional<std::string> into;    // the folder it is imported into
     bool force = false;                 // replace documents that an import did not write
+    bool verbose = false;               // list every problem of the import
     // Authoring: --check reports findings without a window (--quiet: errors only, --screen all:
     // both orientations); --watch reloads the window when the files change.
     bool check = false, quiet = false, screen_all = false, watch = false;

@@ -52,6 +52,46 @@ std::string RomNameFromWord(const std::string& word,
     return name;
 }
 
+bool IsLauncherLine(const std::string& argument) {
+    if (!argument.starts_with("--")) return false;
+    return argument.substr(0, argument.find('=')).find(' ') != std::string::npos;
+}
+
+void TakeItemOption(import::ItemChoice& item, const std::string& name, const std::string& value) {
+    // The value becomes a folder name and an index key: one plain name.
+    if (value.empty() || value == "." || value == ".." ||
+        value.find_first_of("/\\ :,") != std::string::npos)
+        throw std::invalid_argument(
+            name + " takes one name (" +
+            (name == "--system" ? "a software list, such as nes" : "the parent rom, such as sf2") +
+            "), not \"" + value + "\"");
+    (name == "--system" ? item.system : item.parent) = value;
+}
+
+std::vector<std::string> TakeItemWords(const std::vector<std::string>& words,
+                                       import::ItemChoice& item) {
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        const std::string name = word.substr(0, word.find('='));
+        if (name != "--system" && name != "--parent") {
+            rest.push_back(word);
+            continue;
+        }
+        try {
+            if (name.size() < word.size())
+                TakeItemOption(item, name, word.substr(name.size() + 1));
+            else if (i + 1 < words.size())
+                TakeItemOption(item, name, words[++i]);
+            else
+                throw std::invalid_argument(name + " needs a value");
+        } catch (const std::invalid_argument& e) {
+            throw CommandLineError(std::string("kavro: ") + e.what());
+        }
+    }
+    return rest;
+}
+
 bool ItemFolderExists(const Viewer& v, const std::string& name) {
     if (name.empty()) return false;
     // Joined as text, the way the load driver builds the item's path: a word that is an
@@ -69,17 +109,24 @@ bool Main(Viewer& v) {
         v.sys.MsgBox(UsageMessage());
         return false;
     }
-    const std::vector<std::string> words = CommandWords(v.sys.Arguments());
+    std::vector<std::string> words = CommandWords(v.sys.Arguments());
+    if (v.sys.Arguments().size() == 1) words = TakeItemWords(words, v.item);
     // A single word (or only blanks) names no document: going on would load something the
     // user did not ask for.
     if (words.size() < 2 || words[0].empty())
         throw CommandLineError("The command line \"" + command_line +
                                "\" names no document.\n\nUSAGE:  kavro rom docname [stylename]");
-    v.RomName = RomNameFromWord(
-        words[0], [&v](const std::string& name) { return ItemFolderExists(v, name); });
+    v.RomName = RomNameFromWord(words[0], [&v](const std::string& name) {
+        return ItemFolderExists(v, import::ItemFolder(v.item, name));
+    });
     if (v.RomName.empty())
         throw CommandLineError("The command line \"" + command_line + "\" names no item: \"" +
                                words[0] + "\" ends in a separator.");
+    // Pictures and styles come from the item's folder, or from its parent's when it has none.
+    v.itemFolder = import::ItemFolder(v.item, v.RomName);
+    if (!v.item.parent.empty() && !ItemFolderExists(v, v.itemFolder) &&
+        ItemFolderExists(v, import::ItemFolder(v.item, v.item.parent)))
+        v.itemFolder = import::ItemFolder(v.item, v.item.parent);
     v.DocName = words[1];
     v.StyleName = words.size() > 2 ? words[2] : std::string();
 

@@ -35,6 +35,12 @@ struct Viewer : layout::LayoutState {
 
     // Command line.
     std::string RomName, DocName, StyleName;
+    // --system and --parent: the item's software list and the parent that stands in for it.
+    import::ItemChoice item;
+    // The folder below metadata/ whose pictures and styles the documents use (set by Main):
+    // the item's own, or its parent's when the item has none. Empty: RomName.
+    std::string itemFolder;
+    const std::string& ItemFolderName() const { return itemFolder.empty() ? RomName : itemFolder; }
 
     // Settings file.
     std::int16_t ZoomKey = 17, ExitKey = 27, RemoveImagesKey = 18, RemoveFormattingKey = 32;
@@ -59,7 +65,7 @@ struct Viewer : layout::LayoutState {
 
     // What layout and painting work with, for the current view.
     layout::Load Layout() {
-        return {form, doc, *this, sys, RomName, NoImages, NoFormatting, diagnostics};
+        return {form, doc, *this, sys, ItemFolderName(), NoImages, NoFormatting, diagnostics};
     }
 
     // Viewing.

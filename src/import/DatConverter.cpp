@@ -6,6 +6,8 @@
 #include <optional>
 
 #include "import/GlyphTable.h"
+#include "import/HistoryXml.h"
+#include "import/InfoText.h"
 
 namespace kavro::import {
 
@@ -20,14 +22,6 @@ constexpr int kTabStop = 8;
 // font, which is also what the code takes in the file.
 constexpr int kIconColumns = 2;
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -297,16 +291,11 @@ std::vector<std::string_view> Wrap(std::string_view text, int width) {
     return pieces;
 }
 
-bool IsHistoryHeading(std::string_view line) {
-    line = TrimBlanks(line);
-    return line.size() >= 5 && line.starts_with("- ") && line.ends_with(" -") &&
-           !TrimBlanks(line.substr(2, line.size() - 4)).empty();
-}
-
 class Writer {
   public:
-    Writer(DatKind kind, std::string_view item_name, std::string_view source_name, long line)
-        : kind_(kind), item_(item_name), source_(source_name), line_(line) {}
+    Writer(std::string_view label, std::string_view item_name, std::string_view source_name,
+           long line)
+        : label_(label), item_(item_name), source_(source_name), line_(line) {}
 
     void MoveListPage(Page& page) {
         DropEmptyEdges(page.lines);
@@ -346,33 +335,25 @@ class Writer {
         ++sections_;
     }
 
-    void History(std::vector<Line>& lines) {
-        DropEmptyEdges(lines);
+    // Information text (marked as InfoText makes it) in one section, wrapped at width columns
+    // when wrap is set.
+    void Text(const std::vector<std::string>& lines, bool wrap) {
         std::string& out = body_;
         out += "<section bg=\"page\">\n";
-        for (const Line& line : lines) {
-            if (IsHistoryHeading(line.text)) {
-                out += "<font name=\"heading\">";
-                AppendRun(out, TrimBlanks(line.text));
-                out += "</font>\n";
-                continue;
-            }
-            for (std::string_view piece : Wrap(line.text, kHistoryWidth)) {
-                AppendRun(out, piece);
+        Style style = Style::Text;
+        for (const std::string& line : lines) {
+            const std::vector<std::string_view> pieces =
+                wrap ? Wrap(line, kHistoryWidth) : std::vector<std::string_view>{line};
+            for (std::string_view piece : pieces) {
+                Widen(Columns(piece));
+                AppendStyled(out, piece, style);
                 out += '\n';
             }
+            style = Style::Text;  // a mark is never open across lines
         }
         out += "</section>\n";
         ++sections_;
-        width_ = kHistoryWidth;
-    }
-
-    void Nothing() {
-        body_ += "<section bg=\"page\">\n<font name=\"rule\">";
-        AppendRun(body_, "No " + std::string(kind_ == DatKind::MoveList ? "move list" : "history") +
-                             " for " + item_ + ".");
-        body_ += "</font>\n</section>\n";
-        ++sections_;
+        if (wrap) width_ = std::max(width_, kHistoryWidth);
     }
 
     int Sections() const { return sections_; }
@@ -387,8 +368,7 @@ class Writer {
         AppendEscaped(xml, source);
         xml += ", line " + std::to_string(line_) + "; a new import replaces this file. -->\n";
         xml += "<document>\n<info caption=\"";
-        AppendEscaped(xml, item_ + (kind_ == DatKind::MoveList ? " - move list" : " - history"),
-                      true);
+        AppendEscaped(xml, item_ + " - " + std::string(label_), true);
         xml += "\"/>\n<head>\n<textwidth>" +
                std::to_string(std::clamp(width_, kMinTextWidth, kMaxTextWidth)) +
                "</textwidth>\n"
@@ -398,6 +378,7 @@ class Writer {
                "\" color=\"255,210,80\">title</fontmacro>\n"
                "<fontmacro size=\"100\" color=\"120,200,255\">heading</fontmacro>\n"
                "<fontmacro size=\"100\" color=\"110,120,140\">rule</fontmacro>\n"
+               "<fontmacro size=\"100\" color=\"255,170,60\">key</fontmacro>\n"
                "<bgmacro name=\"page\" style=\"0\" color=\"16,20,48\"/>\n</head>\n";
         xml += body_;
         xml += "</document>\n";
@@ -407,7 +388,31 @@ class Writer {
   private:
     void Widen(int columns) { width_ = std::max(width_, columns); }
 
-    DatKind kind_;
+    enum class Style { Text, Key, Heading };
+
+    // A piece of marked text: each mark opens or closes a font; one still open at the end of
+    // a piece (a heading wrapped onto the next line) opens again there.
+    static void AppendStyled(std::string& out, std::string_view piece, Style& style) {
+        const auto open = [&out](Style s) {
+            out += s == Style::Key ? "<font name=\"key\">[" : "<font name=\"heading\">";
+        };
+        const auto close = [&out](Style s) { out += s == Style::Key ? "]</font>" : "</font>"; };
+        if (style != Style::Text) open(style);
+        std::size_t from = 0;
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            const char c = piece[i];
+            if (c != kKeyOpen && c != kKeyClose && c != kHeadOpen && c != kHeadClose) continue;
+            AppendRun(out, piece.substr(from, i - from));
+            from = i + 1;
+            if (style != Style::Text) close(style);
+            style = c == kKeyOpen ? Style::Key : c == kHeadOpen ? Style::Heading : Style::Text;
+            if (style != Style::Text) open(style);
+        }
+        AppendRun(out, piece.substr(from));
+        if (style != Style::Text) close(style);
+    }
+
+    std::string_view label_;
     std::string item_;
     std::string_view source_;
     long line_;
@@ -418,16 +423,66 @@ class Writer {
 
 }  // namespace
 
-ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, DatKind kind,
+namespace {
+
+// What a document of the block is called in its caption.
+std::string_view Label(std::string_view block) {
+    if (block == "cmd") return "move list";
+    if (block == "bio") return "history";
+    if (block == "mame") return "notes";
+    if (block == "drv") return "driver notes";
+    if (block == "story") return "high scores";
+    return block;
+}
+
+// The block's lines as information text; no section when none holds text.
+void WriteText(Writer& writer, std::string_view block, std::vector<Line>& lines) {
+    DropEmptyEdges(lines);
+    if (lines.empty()) return;
+    std::vector<std::string> text;
+    text.reserve(lines.size());
+    for (Line& line : lines)
+        text.push_back(std::move(line.text));
+    if (block == "mame" || block == "drv")
+        text = NotesLines(text);
+    else if (block == "story")
+        text = StoryLines(text);
+    else
+        text = HistoryLines(text);
+    // What is left after links were dropped may be nothing.
+    while (!text.empty() && TrimBlanks(text.back()).empty())
+        text.pop_back();
+    if (text.empty()) return;
+    writer.Text(text, block != "story");
+}
+
+ConvertedEntry Finish(Writer& writer, ConvertedEntry result, long first_line,
+                      std::string_view block, bool any_text = true) {
+    result.sections = any_text ? writer.Sections() : 0;
+    if (result.sections == 0) {
+        result.problems.push_back({first_line, "the entry has no $" + std::string(block) + " text",
+                                   "entries without text to show (no document)"});
+        return result;
+    }
+    result.xml = writer.Document();
+    return result;
+}
+
+}  // namespace
+
+ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, std::string_view block,
                             std::string_view item_name, std::string_view source_name) {
     ConvertedEntry result;
     bool clean_name_repaired = false;
-    Writer writer(kind, CleanLine(item_name, clean_name_repaired), source_name, first_line);
+    Writer writer(Label(block), CleanLine(item_name, clean_name_repaired), source_name, first_line);
+    const bool pages = block == "cmd";
 
     enum class State { Outside, Inside, Skipping };
     State state = State::Outside;
+    bool seen_block = false;
+    bool any_text = false;  // pages that are all empty are no move list
     Page page;
-    std::vector<Line> history;
+    std::vector<Line> text;
     long number = first_line - 1;
     bool first = true;
 
@@ -439,77 +494,87 @@ ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, DatKin
 
     ForEachLine(entry_text, [&](std::string_view raw, std::uint64_t) {
         ++number;
-        if (first) {  // the $info line
+        if (first) {  // the $TAG line
             first = false;
             return;
         }
         if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
         if (raw.starts_with('#')) return;
-        const std::string_view word = TrimBlanks(raw);
-        if (kind == DatKind::MoveList) {
-            if (word == "$cmd") {
-                if (state == State::Inside) {
-                    result.problems.push_back(
-                        {page.first_line, "the page has no $end (a new $cmd starts at line " +
-                                              std::to_string(number) + ")"});
-                    end_page();
-                }
-                state = State::Inside;
-                page.first_line = number;
-                return;
-            }
-            if (state != State::Inside) return;  // text between pages
-            if (word == "$end") {
+        const std::string_view word = BlockLine(raw);
+        if (pages && word == "cmd" && state == State::Inside) {
+            result.problems.push_back(
+                {page.first_line,
+                 "the page has no $end (a new $cmd starts at line " + std::to_string(number) + ")",
+                 "pages without $end"});
+            end_page();
+        }
+        if (word == "end") {
+            if (pages && state == State::Inside)
                 end_page();
-                return;
-            }
-        } else {
-            if (word == "$end") {
+            else
                 state = State::Outside;
-                return;
-            }
-            if (word == "$bio") {
-                state = State::Inside;
-                return;
-            }
-            if (word.starts_with('$') && state == State::Outside) {
-                state = State::Skipping;  // $mame, $story and the like are not history
-                return;
-            }
-            if (state == State::Skipping) return;
-            if (state == State::Outside) {
-                if (word.empty()) return;
-                state = State::Inside;  // the text may follow $info directly
-            }
+            return;
+        }
+        // As the index reads them: outside a block any "$word" opens one, inside only a known
+        // block name does.
+        if (!word.empty() && (state == State::Outside || KnownBlock(word))) {
+            if (pages && state == State::Inside) end_page();
+            seen_block = true;
+            state = word == block ? State::Inside : State::Skipping;
+            if (state == State::Inside && pages) page.first_line = number;
+            return;
+        }
+        if (state == State::Skipping) return;
+        if (state == State::Outside) {
+            // Older history files put the text right after the $info line, without $bio;
+            // text between pages is not part of any.
+            if (TrimBlanks(raw).empty() || seen_block || block != "bio") return;
+            state = State::Inside;
         }
         bool repaired = false;
         Line line{CleanLine(raw, repaired), number};
         if (repaired)
-            result.problems.push_back(
-                {number, "bytes that are not UTF-8 text were replaced by U+FFFD"});
-        (kind == DatKind::MoveList ? page.lines : history).push_back(std::move(line));
+            result.problems.push_back({number,
+                                       "bytes that are not UTF-8 text were replaced by U+FFFD",
+                                       "bytes that are not UTF-8 text (replaced by U+FFFD)"});
+        if (!TrimBlanks(line.text).empty()) any_text = true;
+        (pages ? page.lines : text).push_back(std::move(line));
     });
 
-    if (kind == DatKind::MoveList && state == State::Inside) {
-        result.problems.push_back({page.first_line, "the page has no $end (the entry ends)"});
+    if (pages && state == State::Inside) {
+        result.problems.push_back(
+            {page.first_line, "the page has no $end (the entry ends)", "pages without $end"});
         end_page();
     }
-    if (kind == DatKind::History && !history.empty()) writer.History(history);
-    if (writer.Sections() == 0) {
-        result.problems.push_back({first_line, kind == DatKind::MoveList
-                                                   ? "the entry has no pages"
-                                                   : "the entry has no text"});
-        writer.Nothing();
-    }
-    result.sections = writer.Sections();
-    result.xml = writer.Document();
-    return result;
+    if (!pages) WriteText(writer, block, text);
+    return Finish(writer, std::move(result), first_line, block, any_text);
+}
+
+ConvertedEntry ConvertHistoryText(std::string_view history, long first_line,
+                                  std::string_view item_name, std::string_view source_name) {
+    ConvertedEntry result;
+    bool repaired = false;
+    Writer writer(Label("bio"), CleanLine(item_name, repaired), source_name, first_line);
+    std::vector<Line> lines;
+    long number = first_line;
+    ForEachLine(history, [&](std::string_view raw, std::uint64_t) {
+        bool line_repaired = false;
+        lines.push_back({CleanLine(raw, line_repaired), number++});
+        if (line_repaired)
+            result.problems.push_back({first_line, "characters XML text may not hold were replaced",
+                                       "bytes that are not UTF-8 text (replaced by U+FFFD)"});
+    });
+    WriteText(writer, "bio", lines);
+    return Finish(writer, std::move(result), first_line, "bio");
 }
 
 ConvertedEntry ConvertEntry(const std::string& path, const DatIndex& index, const DatEntry& entry,
-                            std::string_view item_name) {
-    return ConvertEntry(ReadEntry(path, entry), entry.line, index.Kind(), item_name,
-                        std::filesystem::path(path).filename().string());
+                            std::string_view block, std::string_view item_name) {
+    const std::string source = std::filesystem::path(path).filename().string();
+    if (index.Format() == DatFormat::HistoryXml)
+        return ConvertHistoryText(HistoryXmlText(ReadEntry(path, entry), path, entry.line),
+                                  entry.line, item_name, source);
+    return ConvertEntry(ReadEntry(path, entry), entry.line, block, item_name, source);
 }
 
 }  // namespace kavro::import

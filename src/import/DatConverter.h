@@ -14,19 +14,25 @@ inline constexpr std::string_view kConvertedMark =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- Converted by kavro from ";
 
 struct ConvertedEntry {
-    std::string xml;                   // always well-formed, UTF-8
-    std::vector<DatProblem> problems;  // repaired bytes, pages without $end, empty entries
-    int sections = 0;
+    std::string xml;                   // well-formed UTF-8; empty when there is nothing to show
+    std::vector<DatProblem> problems;  // repaired bytes, pages without $end, no text
+    int sections = 0;                  // 0: the entry holds no text for the block, no document
 };
 
-// Turns one entry (its bytes from the $info line on; first_line is that line's number) into a
-// document for the item: one section per page of a move list, one section for a history.
-// source_name is the data file's name as the document's comment gives it.
-ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, DatKind kind,
+// Turns one entry of a "$" file (its bytes from the $TAG line on; first_line is that line's
+// number) into a document for the item, from its block: one section per page of a move list
+// (cmd), one section of text for the others (bio: a history; mame, drv: notes; story: high
+// scores; any other block as a history). source_name is the data file's name as the
+// document's comment gives it.
+ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, std::string_view block,
                             std::string_view item_name, std::string_view source_name);
+
+// The same for the text of a history.xml entry (already unescaped).
+ConvertedEntry ConvertHistoryText(std::string_view history, long first_line,
+                                  std::string_view item_name, std::string_view source_name);
 
 // The same, from an index entry of a file (reads only that entry).
 ConvertedEntry ConvertEntry(const std::string& path, const DatIndex& index, const DatEntry& entry,
-                            std::string_view item_name);
+                            std::string_view block, std::string_view item_name);
 
 }  // namespace kavro::import

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "import/AtomicFile.h"
 #include "import/DatConverter.h"
+#include "import/HistoryXml.h"
 
 namespace kavro::import {
 
@@ -55,71 +57,156 @@ const DatIndex& DatLibrary::Open(const std::string& path) {
     return indexes_.emplace(path, DatIndex::Open(path)).first->second;
 }
 
-DocumentSource ResolveDocument(DatLibrary& library, const std::vector<std::string>& roots,
-                               const std::string& rom, const std::string& docname) {
-    DocumentSource source;
+namespace {
+
+// "sf2", or "zelda" of the list "nes", as messages name an item.
+std::string ItemInMessage(const ItemChoice& choice, const std::string& name) {
+    return "\"" + name + "\"" +
+           (choice.system.empty() ? "" : " of the list \"" + choice.system + "\"");
+}
+
+// The data files a document of the name may come from, first choice first: history.xml
+// before history.dat, as the XML file is the maintained form and a .dat copy is usually made
+// from it (and may be older).
+std::vector<std::string> DataFiles(const std::vector<std::string>& roots,
+                                   const std::string& docname) {
+    std::vector<std::string> files;
     std::error_code ec;
-    for (const std::string& root : roots) {
-        source.path = root + rom + "/" + docname + ".xml";
-        if (fs::exists(source.path, ec)) return source;
-    }
-    if (!roots.empty()) source.path = roots.front() + rom + "/" + docname + ".xml";
-    std::vector<std::string> without_entry;  // or that cannot be read
-    for (const std::string& root : roots) {
-        const std::string data = root + docname + ".dat";
-        if (!fs::is_regular_file(data, ec)) continue;
+    for (const std::string& root : roots)
+        for (const char* extension : {".xml", ".dat"})
+            if (const std::string data = root + docname + extension; fs::is_regular_file(data, ec))
+                files.push_back(data);
+    return files;
+}
+
+// The item's entry with text for the document, converted into source; false when no data
+// file has one (why in problems).
+bool ConvertFromData(DatLibrary& library, const std::vector<std::string>& files,
+                     const std::string& name, const std::string& docname, const ItemChoice& choice,
+                     DocumentSource& source, std::vector<std::string>& problems) {
+    const std::string key = ItemKey(choice.system, name);
+    for (const std::string& data : files) {
         try {
             const DatIndex& index = library.Open(data);
-            if (const DatEntry* entry = index.Find(rom)) {
-                source.text = ConvertEntry(data, index, *entry, rom).xml;
-                source.name =
-                    data + " (entry \"" + rom + "\", line " + std::to_string(entry->line) + ")";
-                return source;
+            const DatEntry* entry = index.Find(key);
+            const std::string block =
+                entry ? ShownBlock(*entry, index.BlockFor(docname)) : std::string();
+            if (!block.empty()) {
+                ConvertedEntry converted = ConvertEntry(data, index, *entry, block, name);
+                if (converted.sections > 0) {
+                    source.text = std::move(converted.xml);
+                    source.name =
+                        data + " (entry \"" + key + "\", line " + std::to_string(entry->line) + ")";
+                    return true;
+                }
             }
-            without_entry.push_back("\"" + data + "\" has no entry for \"" + rom + "\"");
+            problems.push_back("\"" + data + "\" has no entry for " + ItemInMessage(choice, name));
         } catch (const DatError& e) {
-            without_entry.push_back(e.what());
+            problems.push_back(e.what());
         }
     }
-    if (!without_entry.empty()) {
+    return false;
+}
+
+}  // namespace
+
+DocumentSource ResolveDocument(DatLibrary& library, const std::vector<std::string>& roots,
+                               const std::string& rom, const std::string& docname,
+                               const ItemChoice& choice) {
+    DocumentSource source;
+    std::error_code ec;
+    const std::vector<std::string> files = DataFiles(roots, docname);
+    std::vector<std::string> problems;
+    std::vector<std::string> names{rom};
+    if (!choice.parent.empty() && choice.parent != rom) names.push_back(choice.parent);
+    for (const std::string& name : names) {
+        for (const std::string& root : roots) {
+            source.path = root + ItemFolder(choice, name) + "/" + docname + ".xml";
+            if (fs::exists(source.path, ec)) return source;
+        }
+        if (ConvertFromData(library, files, name, docname, choice, source, problems)) return source;
+    }
+    if (!roots.empty())
+        source.path = roots.front() + ItemFolder(choice, rom) + "/" + docname + ".xml";
+    if (!problems.empty()) {
         source.failure = "no such document, and ";
-        for (std::size_t i = 0; i < without_entry.size(); ++i)
-            source.failure += (i == 0 ? "" : "; ") + without_entry[i];
+        for (std::size_t i = 0; i < problems.size(); ++i)
+            source.failure += (i == 0 ? "" : "; ") + problems[i];
     }
     return source;
 }
 
+namespace {
+
+// A name of the index as a folder below the target: "sf2", or "nes/zelda" for "nes:zelda";
+// nothing when a part cannot be a folder name.
+std::optional<fs::path> ItemFolderOf(const std::string& key) {
+    const std::size_t colon = key.find(':');
+    if (colon == std::string::npos) {
+        if (!IsSafeFolderName(key)) return std::nullopt;
+        return fs::path(key);
+    }
+    const std::string list = key.substr(0, colon), name = key.substr(colon + 1);
+    if (!IsSafeFolderName(list) || !IsSafeFolderName(name)) return std::nullopt;
+    return fs::path(list) / name;
+}
+
+// The shown name of an index key: "zelda" for "nes:zelda".
+std::string NameOf(const std::string& key) {
+    const std::size_t colon = key.find(':');
+    return colon == std::string::npos ? key : key.substr(colon + 1);
+}
+
+}  // namespace
+
 ImportSummary ImportDat(const std::string& path, const std::string& into, bool overwrite) {
     const DatIndex index = DatIndex::Build(path);
+    if (index.Entries().empty() && index.Format() == DatFormat::Dollar)
+        throw DatError("\"" + path +
+                       "\" is not a move-list or information file: it holds no \"$info=\" (or "
+                       "\"$TAG=\") entries, and it is not a history.xml file (<history> root)");
     const std::string docname = fs::path(path).stem().string();
+    const std::string source = fs::path(path).filename().string();
+    const std::string block = index.BlockFor(docname);
     ImportSummary summary;
     summary.entries = index.Entries().size();
     summary.problems = index.Problems();
     for (const DatEntry& entry : index.Entries()) {
-        const std::string text = ReadEntry(path, entry);
+        const std::string shown = ShownBlock(entry, block);
+        if (shown.empty()) {
+            summary.problems.push_back({entry.line, "the entry has no $" + block + " text",
+                                        "entries without text to show (no document)"});
+            continue;
+        }
+        std::string text = ReadEntry(path, entry);
+        if (index.Format() == DatFormat::HistoryXml) text = HistoryXmlText(text, path, entry.line);
         bool reported = false;
-        for (const std::string& name : entry.names) {
-            if (index.Find(name) != &entry) continue;  // a later entry for a name: reported
-            if (!IsSafeFolderName(name)) {
-                summary.problems.push_back(
-                    {entry.line, "\"" + name + "\" cannot be a folder name; not written"});
+        for (const std::string& key : entry.names) {
+            if (index.Find(key) != &entry) continue;  // a later entry for a name: reported
+            const auto folder = ItemFolderOf(key);
+            if (!folder) {
+                summary.problems.push_back({entry.line, "\"" + key + "\" cannot be a folder name",
+                                            "names that cannot be folder names (not written)"});
                 continue;
             }
-            const fs::path target = fs::path(into) / name / (docname + ".xml");
+            const fs::path target = fs::path(into) / *folder / (docname + ".xml");
             std::error_code ec;
             if (fs::exists(target, ec) && !overwrite && !WrittenByImport(target)) {
                 ++summary.skipped;
                 continue;
             }
-            ConvertedEntry converted = ConvertEntry(text, entry.line, index.Kind(), name,
-                                                    fs::path(path).filename().string());
+            ConvertedEntry converted =
+                index.Format() == DatFormat::HistoryXml
+                    ? ConvertHistoryText(text, entry.line, NameOf(key), source)
+                    : ConvertEntry(text, entry.line, shown, NameOf(key), source);
             if (!reported) {
                 summary.problems.insert(summary.problems.end(), converted.problems.begin(),
                                         converted.problems.end());
                 reported = true;
             }
+            if (converted.sections == 0) break;  // no text: no document for any of its names
             if (auto failure = WriteDocument(target, converted.xml))
-                summary.problems.push_back({entry.line, *failure});
+                summary.problems.push_back({entry.line, *failure, "documents not written"});
             else
                 ++summary.written;
         }
@@ -129,8 +216,14 @@ ImportSummary ImportDat(const std::string& path, const std::string& into, bool o
     return summary;
 }
 
+namespace {
+
+constexpr std::size_t kLinesPerKind = 5;
+
+}  // namespace
+
 std::string FormatSummary(const std::string& path, const std::string& into,
-                          const ImportSummary& summary) {
+                          const ImportSummary& summary, bool verbose) {
     std::string text = "Imported \"" + path + "\" into \"" + into +
                        "\": " + std::to_string(summary.entries) + " entries, " +
                        std::to_string(summary.written) + " documents written, " +
@@ -138,8 +231,29 @@ std::string FormatSummary(const std::string& path, const std::string& into,
                        std::to_string(summary.problems.size()) + " problems\n";
     if (summary.skipped > 0)
         text += "Skipped documents were not written by an import; --force replaces them.\n";
-    for (const DatProblem& problem : summary.problems)
-        text += "  line " + std::to_string(problem.line) + ": " + problem.text + "\n";
+    // Kinds in the order they first occur; lines in file order within each.
+    std::vector<std::string> kinds;
+    for (const DatProblem& problem : summary.problems) {
+        const std::string kind = problem.kind.empty() ? "other problems" : problem.kind;
+        if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) kinds.push_back(kind);
+    }
+    for (const std::string& kind : kinds) {
+        std::vector<const DatProblem*> of_kind;
+        for (const DatProblem& problem : summary.problems)
+            if ((problem.kind.empty() ? "other problems" : problem.kind) == kind)
+                of_kind.push_back(&problem);
+        text += "  " + std::to_string(of_kind.size()) + " " + kind + ":\n";
+        const std::size_t shown =
+            verbose ? of_kind.size() : std::min(of_kind.size(), kLinesPerKind);
+        for (std::size_t i = 0; i < shown; ++i)
+            text += "    line " + std::to_string(of_kind[i]->line) + ": " + of_kind[i]->text + "\n";
+        if (shown < of_kind.size())
+            text += "    ... and " + std::to_string(of_kind.size() - shown) +
+                    " more (--verbose lists all)\n";
+    }
+    if (!ConvertedAnything(summary))
+        text += summary.problems.empty() ? "No document was written: the file holds no entries.\n"
+                                         : "No document was written (see the problems above).\n";
     return text;
 }
 

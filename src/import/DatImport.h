@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "import/DatIndex.h"
+#include "import/ItemChoice.h"
 
 namespace kavro::import {
 
@@ -29,12 +30,15 @@ struct DocumentSource {
     std::string failure;              // not empty: why there is no document at all
 };
 
-// <root>/<rom>/<docname>.xml of the first metadata root that has it; else the rom's entry of
-// the first <root>/<docname>.dat, converted (failure says so when that file has none); else
-// the document's path in the first root, which then fails to load as any missing document.
-// Every root ends in a separator.
+// <root>/<folder>/<docname>.xml of the first metadata root that has it (folder: ItemFolder);
+// else the rom's entry of the first data file of the document's name that has one with text
+// for the document (<root>/<docname>.xml when it is a history file, then <root>/<docname>.dat,
+// root by root), converted; else the same two steps for the parent, when there is one; else
+// the document's path in the first root, which then fails to load as any missing document
+// (failure says why when data files were there). Every root ends in a separator.
 DocumentSource ResolveDocument(DatLibrary& library, const std::vector<std::string>& roots,
-                               const std::string& rom, const std::string& docname);
+                               const std::string& rom, const std::string& docname,
+                               const ItemChoice& choice = {});
 
 struct ImportSummary {
     std::size_t entries = 0;
@@ -43,13 +47,22 @@ struct ImportSummary {
     std::vector<DatProblem> problems;
 };
 
-// Writes <into>/<name>/<docname>.xml for every item name of every entry of the file (docname:
-// the file's name without extension). A file that the import did not write before is only
-// replaced with overwrite. Throws DatError when the data file cannot be read.
+// Writes <into>/<folder>/<docname>.xml for every item of every entry of the file that holds
+// text for the document (docname: the file's name without extension; folder: the item's name,
+// "<list>/<name>" for a software-list item). A file that the import did not write before is
+// only replaced with overwrite. Throws DatError when the data file cannot be read or is no
+// member of the family (no $TAG= entries and no <history> root).
 ImportSummary ImportDat(const std::string& path, const std::string& into, bool overwrite);
 
-// The summary as the import command prints it.
+// The summary as the import command prints it: the counts, then the problems grouped by
+// kind with a count each and the first few lines of each (verbose: all of them). Ends with a
+// line that says so when nothing was converted.
 std::string FormatSummary(const std::string& path, const std::string& into,
-                          const ImportSummary& summary);
+                          const ImportSummary& summary, bool verbose = false);
+
+// Whether an import converted anything at all (documents written or kept).
+inline bool ConvertedAnything(const ImportSummary& summary) {
+    return summary.written > 0 || summary.skipped > 0;
+}
 
 }  // namespace kavro::import

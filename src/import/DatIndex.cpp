@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "import/AtomicFile.h"
+#include "import/HistoryXml.h"
 
 namespace kavro::import {
 
@@ -19,11 +20,12 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kInfo = "$info=";
-constexpr std::string_view kCacheHeader = "kavro-dat-index 1";
+constexpr std::string_view kCacheHeader = "kavro-dat-index 2";
 // The last line: a cache cut short by a full disk is not taken for a whole one.
 constexpr std::string_view kCacheEnd = "end\n";
 constexpr std::string_view kCacheSuffix = ".kavro-index";
 constexpr std::size_t kBlockBytes = 256 * 1024;
+constexpr std::uintmax_t kMaxCacheReserve = 64ull * 1024 * 1024;
 // One entry is read whole into memory; a longer one is cut here (no real entry comes near).
 constexpr std::uint64_t kMaxEntryBytes = 64ull * 1024 * 1024;
 
@@ -72,11 +74,19 @@ fs::path UserCacheFolder() {
 }
 
 std::optional<std::string> ReadSmallFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return std::move(text).str();
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return std::nullopt;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file || ec) return std::nullopt;
+    // In one piece: a cache of 30,000 entries is a megabyte or two.
+    std::string text;
+    text.reserve(static_cast<std::size_t>(std::min<std::uintmax_t>(size, kMaxCacheReserve)));
+    char block[64 * 1024];
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file.get())) > 0;)
+        text.append(block, got);
+    if (std::ferror(file.get())) return std::nullopt;
+    return text;
 }
 
 template <class Number>
@@ -95,34 +105,113 @@ std::string_view NextLine(std::string_view& text) {
     return line;
 }
 
+// A "$TAG=names" line: the tags (letters, digits, "_"; several separated by commas) and the
+// names after "=". Nothing for any other line.
+std::optional<std::pair<std::vector<std::string_view>, std::string_view>> TagLine(
+    std::string_view line) {
+    if (!line.starts_with('$')) return std::nullopt;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return std::nullopt;
+    std::vector<std::string_view> tags;
+    std::string_view rest = line.substr(1, equals - 1);
+    while (true) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view tag = Trim(rest.substr(0, comma));
+        if (tag.empty() || tag.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                                 "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") !=
+                               std::string_view::npos)
+            return std::nullopt;
+        tags.push_back(tag);
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    return std::pair{std::move(tags), line.substr(equals + 1)};
+}
+
+void AddUnique(std::vector<std::string>& list, std::string_view item) {
+    if (std::find(list.begin(), list.end(), item) == list.end()) list.emplace_back(item);
+}
+
 }  // namespace
 
-// Feeds on lines and collects the entries.
+std::string_view BlockLine(std::string_view line) {
+    line = Trim(line);
+    if (line.size() < 2 || line.front() != '$') return {};
+    const std::string_view word = line.substr(1);
+    if (word.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string_view::npos) return {};
+    return word;
+}
+
+bool KnownBlock(std::string_view word) {
+    return word == "bio" || word == "mame" || word == "drv" || word == "story" || word == "cmd";
+}
+
+std::string ItemKey(std::string_view list, std::string_view name) {
+    if (list.empty() || list == "info") return std::string(name);
+    return std::string(list) + ":" + std::string(name);
+}
+
+bool DatEntry::Holds(std::string_view block) const {
+    return std::find(blocks.begin(), blocks.end(), block) != blocks.end();
+}
+
+std::string ShownBlock(const DatEntry& entry, std::string_view block) {
+    if (entry.Holds(block)) return std::string(block);
+    if (block == "mame" && entry.Holds("drv")) return "drv";
+    return {};
+}
+
+// Feeds on the lines of a "$" file and collects the entries and the blocks that hold text.
 class DatIndex::Builder {
   public:
     explicit Builder(DatIndex& index) : index_(index) {}
 
     void Line(std::string_view line, std::uint64_t offset) {
         ++line_number_;
-        if (line_number_ == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
-        if (line.starts_with(kInfo)) {
+        if (line_number_ == 1 && line.starts_with("\xEF\xBB\xBF")) {
+            line.remove_prefix(3);
+            offset += 3;
+        }
+        if (auto tag = TagLine(line)) {
             Close(offset);
             open_ = true;
             current_ = DatEntry{};
             current_.offset = offset;
             current_.line = line_number_;
-            std::string_view names = line.substr(kInfo.size());
+            std::string_view names = tag->second;
+            std::vector<std::string_view> plain;
             while (!names.empty()) {
                 const std::size_t comma = names.find(',');
                 const std::string_view name = Trim(names.substr(0, comma));
-                if (!name.empty()) current_.names.emplace_back(name);
+                if (!name.empty()) plain.push_back(name);
                 names.remove_prefix(comma == std::string_view::npos ? names.size() : comma + 1);
             }
+            for (std::string_view list : tag->first)
+                for (std::string_view name : plain)
+                    current_.names.push_back(ItemKey(list, name));
             if (current_.names.empty())
-                index_.problems_.push_back({line_number_, "$info lists no item names"});
-        } else if (line.starts_with("$cmd") && Trim(line) == "$cmd") {
-            index_.kind_ = DatKind::MoveList;
+                index_.problems_.push_back(
+                    {line_number_, "$" + std::string(tag->first.front()) + " lists no item names",
+                     "entries that list no item names"});
+            return;
         }
+        if (!open_ || line.starts_with('#')) return;
+        const std::string_view word = BlockLine(line);
+        if (word == "end") {
+            EndBlock();
+            return;
+        }
+        // Outside a block any "$word" opens one; inside, only a known block name does (the
+        // block before it lacks its $end), so a text line such as "$100" stays text.
+        if (!word.empty() && (block_.empty() || KnownBlock(word))) {
+            EndBlock();
+            block_ = word;
+            return;
+        }
+        if (Trim(line).empty()) return;
+        // Older history files put the text right after the $info line, without $bio.
+        if (block_.empty() && !seen_block_) block_ = "bio";
+        if (!block_.empty()) has_text_ = true;
     }
 
     void Finish(std::uint64_t size) {
@@ -131,22 +220,31 @@ class DatIndex::Builder {
     }
 
   private:
+    void EndBlock() {
+        if (!block_.empty() && has_text_) {
+            AddUnique(current_.blocks, block_);
+            AddUnique(index_.blocks_, block_);
+        }
+        if (!block_.empty()) seen_block_ = true;
+        block_.clear();
+        has_text_ = false;
+    }
+
     void Close(std::uint64_t end) {
         if (!open_) return;
+        EndBlock();
+        seen_block_ = false;
         current_.length = end - current_.offset;
-        for (const std::string& name : current_.names)
-            if (const DatEntry* first = index_.Find(name))
-                index_.problems_.push_back(
-                    {current_.line, "\"" + name + "\" is listed again (first at line " +
-                                        std::to_string(first->line) +
-                                        "); the first entry is used"});
-        index_.AddEntry(std::move(current_));
+        index_.Admit(std::move(current_));
         open_ = false;
     }
 
     DatIndex& index_;
     DatEntry current_;
     bool open_ = false;
+    std::string block_;  // the block open, empty outside one
+    bool has_text_ = false;
+    bool seen_block_ = false;
     long line_number_ = 0;
 };
 
@@ -194,16 +292,91 @@ void ForEachLine(std::string_view text, const LineCallback& line) {
     }
 }
 
+// The name table is open addressing over the entries' own names, written by hand because a
+// cached index of 30,000 entries must open in a few milliseconds: a map of strings copies every
+// name into a node of its own, which takes most of that time.
+void DatIndex::Place(std::uint32_t hash, std::uint32_t entry) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask)
+        if (slots_[at].entry == 0) {
+            slots_[at] = {hash, entry + 1};
+            return;
+        }
+}
+
 void DatIndex::AddEntry(DatEntry entry) {
-    const std::size_t at = entries_.size();
-    for (const std::string& name : entry.names)
-        by_name_.try_emplace(name, at);
+    const auto at = static_cast<std::uint32_t>(entries_.size());
     entries_.push_back(std::move(entry));
+    for (const std::string& name : entries_.back().names) {
+        if (Find(name)) continue;  // the first entry that lists a name wins
+        if ((named_ + 1) * 2 > slots_.size()) {
+            // Grown to twice the size, the names placed again in the same order.
+            std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+            old.swap(slots_);
+            for (const Slot& slot : old)
+                if (slot.entry != 0) Place(slot.hash, slot.entry - 1);
+        }
+        Place(HashName(name), at);
+        ++named_;
+    }
+}
+
+std::uint32_t DatIndex::HashName(std::string_view name) {
+    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
+}
+
+void DatIndex::Admit(DatEntry entry) {
+    for (const std::string& name : entry.names)
+        if (const DatEntry* first = Find(name))
+            problems_.push_back({entry.line,
+                                 "\"" + name + "\" is listed again (first at line " +
+                                     std::to_string(first->line) + ")",
+                                 "names listed again (the first entry is used)"});
+    for (const std::string& block : entry.blocks)
+        AddUnique(blocks_, block);
+    AddEntry(std::move(entry));
 }
 
 const DatEntry* DatIndex::Find(std::string_view name) const {
-    const auto it = by_name_.find(std::string(name));
-    return it == by_name_.end() ? nullptr : &entries_[it->second];
+    if (slots_.empty()) return nullptr;
+    const std::uint32_t hash = HashName(name);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask; slots_[at].entry != 0; at = (at + 1) & mask) {
+        if (slots_[at].hash != hash) continue;
+        const DatEntry& entry = entries_[slots_[at].entry - 1];
+        if (std::find(entry.names.begin(), entry.names.end(), name) != entry.names.end())
+            return &entry;
+    }
+    return nullptr;
+}
+
+std::string DatIndex::BlockFor(std::string_view docname) const {
+    if (blocks_.size() == 1) return blocks_.front();
+    if (docname == "history" || docname == "sysinfo") return "bio";
+    if (docname == "mameinfo" || docname == "messinfo" || docname == "gameinit") return "mame";
+    if (docname == "story") return "story";
+    if (docname == "command") return "cmd";
+    return std::find(blocks_.begin(), blocks_.end(), "cmd") != blocks_.end() ? "cmd" : "bio";
+}
+
+void DatIndex::BuildXml(std::FILE* file, const std::string& path, std::string_view first) {
+    format_ = DatFormat::HistoryXml;
+    HistoryXmlIndexer indexer(path);
+    std::string block(kBlockBytes, '\0');
+    std::uint64_t total = first.size();
+    indexer.Feed(first, false);
+    for (;;) {
+        errno = 0;
+        const std::size_t got = file ? std::fread(block.data(), 1, block.size(), file) : 0;
+        if (got < block.size() && file && std::ferror(file))
+            throw DatError(ErrnoText("cannot read", path));
+        total += got;
+        indexer.Feed(std::string_view(block.data(), got), got == 0);
+        if (got == 0) break;
+    }
+    for (DatEntry& entry : indexer.TakeEntries())
+        Admit(std::move(entry));
+    file_size_ = total;
 }
 
 DatIndex DatIndex::Build(const std::string& path) {
@@ -213,17 +386,28 @@ DatIndex DatIndex::Build(const std::string& path) {
     FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file) throw DatError(ErrnoText("cannot open", path));
     DatIndex index;
-    Builder builder(index);
-    const std::uint64_t size = ForEachLine(
-        file.get(), path,
-        [&](std::string_view line, std::uint64_t offset) { builder.Line(line, offset); });
-    builder.Finish(size);
+    std::string start(64, '\0');
+    start.resize(std::fread(start.data(), 1, start.size(), file.get()));
+    if (LooksLikeXml(start)) {
+        index.BuildXml(file.get(), path, start);
+    } else {
+        std::rewind(file.get());
+        Builder builder(index);
+        const std::uint64_t size = ForEachLine(
+            file.get(), path,
+            [&](std::string_view line, std::uint64_t offset) { builder.Line(line, offset); });
+        builder.Finish(size);
+    }
     index.file_time_ = time;
     return index;
 }
 
-DatIndex DatIndex::BuildFromText(std::string_view text) {
+DatIndex DatIndex::BuildFromText(std::string_view text, const std::string& name) {
     DatIndex index;
+    if (LooksLikeXml(text.substr(0, 64))) {
+        index.BuildXml(nullptr, name, text);
+        return index;
+    }
     Builder builder(index);
     ForEachLine(text,
                 [&](std::string_view line, std::uint64_t offset) { builder.Line(line, offset); });
@@ -231,18 +415,38 @@ DatIndex DatIndex::BuildFromText(std::string_view text) {
     return index;
 }
 
+namespace {
+
+std::string JoinNames(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i > 0 ? "," : "") + names[i];
+    return text;
+}
+
+std::vector<std::string> SplitNames(std::string_view text) {
+    std::vector<std::string> names;
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        names.emplace_back(text.substr(0, comma));
+        text.remove_prefix(comma == std::string_view::npos ? text.size() : comma + 1);
+    }
+    return names;
+}
+
+}  // namespace
+
+// One line an entry: offset, length, line, its blocks ("-" for none), its names.
 std::string DatIndex::Serialize() const {
     std::string text(kCacheHeader);
     text += '\n' + std::to_string(file_size_) + ' ' + std::to_string(file_time_) + ' ' +
-            (kind_ == DatKind::MoveList ? 'm' : 'h') + ' ' + std::to_string(entries_.size()) + '\n';
+            (format_ == DatFormat::HistoryXml ? 'x' : 'd') + ' ' + std::to_string(entries_.size()) +
+            '\n';
     for (const DatEntry& entry : entries_) {
         text += std::to_string(entry.offset) + ' ' + std::to_string(entry.length) + ' ' +
-                std::to_string(entry.line) + ' ';
-        for (std::size_t i = 0; i < entry.names.size(); ++i) {
-            if (i > 0) text += ',';
-            text += entry.names[i];
-        }
-        text += '\n';
+                std::to_string(entry.line) + ' ' +
+                (entry.blocks.empty() ? std::string("-") : JoinNames(entry.blocks)) + ' ' +
+                JoinNames(entry.names) + '\n';
     }
     return text + std::string(kCacheEnd);
 }
@@ -254,15 +458,19 @@ std::optional<DatIndex> DatIndex::Deserialize(std::string_view text, std::uint64
     DatIndex index;
     std::size_t count = 0;
     if (!ParseNumber(head, index.file_size_) || !ParseNumber(head, index.file_time_) ||
-        head.size() < 2 || (head[0] != 'm' && head[0] != 'h'))
+        head.size() < 2 || (head[0] != 'd' && head[0] != 'x'))
         return std::nullopt;
-    index.kind_ = head[0] == 'm' ? DatKind::MoveList : DatKind::History;
+    index.format_ = head[0] == 'x' ? DatFormat::HistoryXml : DatFormat::Dollar;
     head.remove_prefix(2);
     if (!ParseNumber(head, count) || !head.empty()) return std::nullopt;
     if (index.file_size_ != file_size || index.file_time_ != file_time) return std::nullopt;
     // Every entry takes at least its "$info=" line, which bounds a believable count.
     if (count > file_size / kInfo.size() + 1) return std::nullopt;
     index.entries_.reserve(count);
+    std::size_t slots = 64;
+    while (slots < count * 4)
+        slots *= 2;
+    index.slots_.resize(slots);
     std::uint64_t previous_end = 0;
     for (std::size_t i = 0; i < count; ++i) {
         std::string_view line = NextLine(text);
@@ -274,11 +482,12 @@ std::optional<DatIndex> DatIndex::Deserialize(std::string_view text, std::uint64
             entry.offset > file_size - entry.length)
             return std::nullopt;
         previous_end = entry.offset + entry.length;
-        while (!line.empty()) {
-            const std::size_t comma = line.find(',');
-            entry.names.emplace_back(line.substr(0, comma));
-            line.remove_prefix(comma == std::string_view::npos ? line.size() : comma + 1);
-        }
+        const std::size_t blank = line.find(' ');
+        if (blank == std::string_view::npos) return std::nullopt;
+        if (line.substr(0, blank) != "-") entry.blocks = SplitNames(line.substr(0, blank));
+        entry.names = SplitNames(line.substr(blank + 1));
+        for (const std::string& block : entry.blocks)
+            AddUnique(index.blocks_, block);
         index.AddEntry(std::move(entry));
     }
     if (text != kCacheEnd) return std::nullopt;

@@ -238,20 +238,206 @@ TEST_F(ImportTest, ImportReportsProblemsWithLineNumbers) {
     EXPECT_NE(out.find("2 entries, 2 documents written, 0 skipped, 4 problems\n"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("  line 1: \"../evil\" cannot be a folder name; not written\n"),
+    // Grouped by kind, each with its count and lines.
+    EXPECT_NE(out.find("  1 names that cannot be folder names (not written):\n"
+                       "    line 1: \"../evil\" cannot be a folder name\n"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("  line 3: bytes that are not UTF-8"), std::string::npos) << out;
-    EXPECT_NE(out.find("  line 5: \"a\" is listed again (first at line 1)"), std::string::npos);
-    EXPECT_NE(out.find("  line 6: the page has no $end"), std::string::npos) << out;
+    EXPECT_NE(out.find("    line 3: bytes that are not UTF-8"), std::string::npos) << out;
+    EXPECT_NE(out.find("    line 5: \"a\" is listed again (first at line 1)"), std::string::npos);
+    EXPECT_NE(out.find("    line 6: the page has no $end"), std::string::npos) << out;
     EXPECT_FALSE(fs::exists(Home() / "evil"));
     EXPECT_TRUE(fs::exists(Home() / "out" / "a" / "bad.xml"));
 
     std::string err;
     EXPECT_EQ(Run({"--force", "mk", "command"}, nullptr, &err), app::kExitUsage);
-    EXPECT_NE(err.find("--into and --force go with --import"), std::string::npos) << err;
+    EXPECT_NE(err.find("--into, --force and --verbose go with --import"), std::string::npos) << err;
     EXPECT_EQ(Run({"--import", Home().string() + "/none.dat"}, nullptr, &err), app::kExitLoad);
     EXPECT_NE(err.find("cannot import: cannot open"), std::string::npos) << err;
+}
+
+// The information files, written from their published descriptions.
+const char* const kHistoryXml =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<history version=\"1.0\">\n"
+    "<entry><systems><system name=\"mkick\"/></systems><text>Moonlight Kickers, from XML.\n\n"
+    "- CONTRIBUTE -\n\n&lt;a href=&quot;https://x.org/?a&amp;id=1&quot;&gt;Edit this entry"
+    "&lt;/a&gt;\n</text></entry>\n"
+    "<entry><software><item list=\"nes\" name=\"mkick\"/></software><text>The cartridge."
+    "</text></entry>\n"
+    "<entry><systems><system name=\"parent\"/></systems><text>The parent's history.</text>"
+    "</entry>\n</history>\n";
+
+class InfoFilesTest : public ImportTest {
+  protected:
+    void SetUp() override {
+        ImportTest::SetUp();
+        Write("metadata/history.xml", kHistoryXml);
+        Write("metadata/history.dat", "$info=mkick,datonly\n$bio\nFrom the .dat copy.\n$end\n");
+        Write("metadata/gameinit.dat",
+              "# GAMEINIT.DAT\n$info=mkick\n$mame\nINITIALIZATION: Press [ F2 ].\n$end\n"
+              "$info=blank\n$mame\n\n$end\n");
+        Write("metadata/mameinfo.dat",
+              "# MAMEINFO.DAT v0.1\n$info=mkick\n$mame\nWIP:\n\n\n- Fixed the kick.\n$end\n"
+              "$info=kick.cpp\n$drv\nDriver notes.\n$end\n");
+        Write("metadata/story.dat",
+              "$info=mkick\n$story\nMAMESCORE records :\nAAA____123450\nBOBBY____90\n$end\n");
+    }
+
+    // The markup of the single section of "kavro <command_line>".
+    std::string Only(const std::string& command_line) {
+        auto& v = Show(command_line);
+        last_ = &v;
+        EXPECT_EQ(v.doc.SectionCount(), 1) << command_line;
+        return v.doc.SectionCount() >= 1 ? v.doc.SectionMarkup[1] : std::string();
+    }
+
+    app::Viewer* last_ = nullptr;  // the viewer of the last Only
+};
+
+TEST_F(InfoFilesTest, EachKindLoadsOnTheFly) {
+    struct Case {
+        const char* command_line;
+        const char* markup;
+        const char* caption;
+    };
+    const Case cases[] = {
+        // history.xml wins over history.dat; its edit link is left out.
+        {"mkick history", "|bg=page|\nMoonlight Kickers, from XML.\n|bge|", "mkick - history"},
+        // history.dat still serves what history.xml lacks.
+        {"datonly history", "|bg=page|\nFrom the .dat copy.\n|bge|", "datonly - history"},
+        {"mkick gameinit",
+         "|bg=page|\n|fs=heading|INITIALIZATION:|fed| Press |fs=key|[F2]|fed|.\n|bge|",
+         "mkick - notes"},
+        {"mkick mameinfo", "|bg=page|\n|fs=heading|WIP:|fed|\n\n- Fixed the kick.\n|bge|",
+         "mkick - notes"},
+        {"mkick story",
+         "|bg=page|\n|fs=heading|MAMESCORE records :|fed|\nAAA      123450\nBOBBY        90\n|bge|",
+         "mkick - high scores"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Only(c.command_line), c.markup) << c.command_line;
+        EXPECT_EQ(last_->form.Caption, c.caption) << c.command_line;
+    }
+}
+
+TEST_F(InfoFilesTest, EmptyBlocksAreNoEntryAndNameTheirFile) {
+    auto& v = Start("blank gameinit");
+    try {
+        app::timLoad_Timer(v);
+        ADD_FAILURE() << "the load went through";
+    } catch (const document::LoadError& e) {
+        EXPECT_NE(std::string(e.what()).find("gameinit.dat\" has no entry for \"blank\""),
+                  std::string::npos)
+            << e.what();
+    }
+}
+
+TEST_F(InfoFilesTest, SystemSelectsSoftwareListItems) {
+    // As a launcher's single line, and as options of their own.
+    EXPECT_EQ(Only("--system nes mkick history"), "|bg=page|\nThe cartridge.\n|bge|");
+    EXPECT_EQ(Only("mkick history --system=nes"), "|bg=page|\nThe cartridge.\n|bge|");
+    std::string out;
+    EXPECT_EQ(Run({"--render", (Home() / "x.png").string(), "--dump", "-", "--system", "nes",
+                   "mkick", "history"},
+                  &out),
+              app::kExitOk);
+    EXPECT_NE(out.find("The cartridge."), std::string::npos) << out;
+    // A launcher's whole line that begins with the option is one word, not an unknown option.
+    EXPECT_EQ(
+        Run({"--render", (Home() / "x.png").string(), "--dump", "-", "--system nes mkick history"},
+            &out),
+        app::kExitOk);
+    EXPECT_NE(out.find("The cartridge."), std::string::npos) << out;
+    // The item's own folder is metadata/<list>/<rom>/.
+    Write("metadata/nes/mkick/history.xml",
+          "<document>" + Head() + "<section>own</section></document>");
+    EXPECT_EQ(Only("--system nes mkick history"), "|bg=default|own|bge|");
+    std::string err;
+    EXPECT_EQ(Run({"--system", "a/b", "mkick", "history"}, nullptr, &err), app::kExitUsage);
+    EXPECT_NE(err.find("--system takes one name"), std::string::npos) << err;
+    EXPECT_EQ(Run({"--render", (Home() / "x.png").string(), "--system", "snes", "mkick", "history"},
+                  nullptr, &err),
+              app::kExitLoad);
+    EXPECT_NE(err.find("has no entry for \"mkick\" of the list \"snes\""), std::string::npos)
+        << err;
+}
+
+TEST_F(InfoFilesTest, ParentStandsInWhenTheRomHasNothing) {
+    EXPECT_EQ(Only("clone history --parent parent"), "|bg=page|\nThe parent's history.\n|bge|");
+    // The rom's own entry comes first.
+    EXPECT_EQ(Only("mkick history --parent parent"),
+              "|bg=page|\nMoonlight Kickers, from XML.\n|bge|");
+    // The parent's own folder, with its pictures and styles.
+    Write("metadata/parent/notes.xml",
+          "<document>" + Head() + "<section>parent's notes</section></document>");
+    EXPECT_EQ(Only("clone notes --parent parent"), "|bg=default|parent's notes|bge|");
+    EXPECT_EQ(last_->ItemFolderName(), "parent");
+    std::string err;
+    EXPECT_EQ(Run({"--render", (Home() / "x.png").string(), "clone", "history"}, nullptr, &err),
+              app::kExitLoad)
+        << "without --parent the clone has nothing";
+}
+
+TEST_F(InfoFilesTest, ImportWritesOnlyDocumentsWithTextOrSaysWhy) {
+    const std::string into = (Home() / "out").string();
+    std::string out, err;
+    EXPECT_EQ(
+        Run({"--import", (Home() / "metadata" / "gameinit.dat").string(), "--into", into}, &out),
+        app::kExitOk);
+    EXPECT_NE(out.find(": 2 entries, 1 documents written, 0 skipped, 1 problems\n"
+                       "  1 entries without text to show (no document):\n"
+                       "    line 6: the entry has no $mame text\n"),
+              std::string::npos)
+        << out;
+    EXPECT_TRUE(fs::exists(Home() / "out" / "mkick" / "gameinit.xml"));
+    EXPECT_FALSE(fs::exists(Home() / "out" / "blank"));
+
+    EXPECT_EQ(
+        Run({"--import", (Home() / "metadata" / "history.xml").string(), "--into", into}, &out),
+        app::kExitOk);
+    EXPECT_NE(out.find(": 3 entries, 3 documents written"), std::string::npos) << out;
+    EXPECT_TRUE(fs::exists(Home() / "out" / "nes" / "mkick" / "history.xml"));
+
+    // Nothing to convert: status 3, and why.
+    Write("empty.dat", "# a header only\n$info=a\n$bio\n\n$end\n$info=b,c\n");
+    EXPECT_EQ(Run({"--import", (Home() / "empty.dat").string(), "--into", into}, &out),
+              app::kExitLoad);
+    EXPECT_NE(out.find("0 documents written"), std::string::npos) << out;
+    EXPECT_NE(out.find("No document was written (see the problems above).\n"), std::string::npos)
+        << out;
+    // Not a member of the family at all.
+    Write("notes.txt", "just some text\n");
+    EXPECT_EQ(Run({"--import", (Home() / "notes.txt").string(), "--into", into}, &out, &err),
+              app::kExitLoad);
+    EXPECT_NE(err.find("is not a move-list or information file: it holds no \"$info=\""),
+              std::string::npos)
+        << err;
+    Write("other.xml", "<document><section>x</section></document>");
+    EXPECT_EQ(Run({"--import", (Home() / "other.xml").string(), "--into", into}, &out, &err),
+              app::kExitLoad);
+    EXPECT_NE(err.find("line 1, column 1: the root element is <document>"), std::string::npos)
+        << err;
+}
+
+TEST_F(InfoFilesTest, SummaryShowsTheFirstFewOfAKindUnlessVerbose) {
+    std::string text;
+    for (int i = 0; i < 8; ++i)
+        text += "$info=g" + std::to_string(i) + "\n$mame\n\n$end\n";
+    text += "$info=ok\n$mame\nText.\n$end\n";
+    Write("many.dat", text);
+    const std::string into = (Home() / "out").string();
+    std::string out;
+    ASSERT_EQ(Run({"--import", (Home() / "many.dat").string(), "--into", into}, &out),
+              app::kExitOk);
+    EXPECT_NE(out.find("  8 entries without text to show (no document):\n"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("    line 17: "), std::string::npos) << out;  // the fifth
+    EXPECT_EQ(out.find("    line 21: "), std::string::npos) << out;  // the sixth
+    EXPECT_NE(out.find("    ... and 3 more (--verbose lists all)\n"), std::string::npos) << out;
+    ASSERT_EQ(Run({"--import", (Home() / "many.dat").string(), "--into", into, "--verbose"}, &out),
+              app::kExitOk);
+    EXPECT_NE(out.find("    line 29: "), std::string::npos) << out;
+    EXPECT_EQ(out.find("more (--verbose"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -9,8 +9,6 @@
 namespace kavro::testing {
 namespace {
 
-using import::DatKind;
-
 std::string Page(const std::string& lines) {
     return "$info=mkick\n$cmd\n" + lines + "$end\n";
 }
@@ -128,7 +126,7 @@ TEST(DatConverter, XmlAndMarkupCharactersAreEscaped) {
     EXPECT_EQ(Section(Page("_A~~_B\n"), 1), "|bg=page|\n|ic=a|[A]|∼∼|ic=b|[B]|\n|bge|");
     EXPECT_EQ(Section(Page("_A~~~_B\n"), 1), "|bg=page|\n|ic=a|[A]|~~~|ic=b|[B]|\n|bge|");
     // The caption is an attribute value.
-    EXPECT_NE(Convert("$info=a\"b\n", DatKind::MoveList, "a\"b").xml.find("caption=\"a&quot;b"),
+    EXPECT_NE(Convert("$info=a\"b\n$cmd\nx\n$end\n", "cmd", "a\"b").xml.find("caption=\"a&quot;b"),
               std::string::npos);
 }
 
@@ -144,12 +142,12 @@ TEST(DatConverter, InvalidBytesAreReplaced) {
     EXPECT_EQ(result.problems[0].line, 3);
 }
 
-TEST(DatConverter, EntryWithoutPages) {
+TEST(DatConverter, EntryWithoutPagesIsNoDocument) {
     const auto result = Convert("$info=mkick\nonly text\n");
-    EXPECT_EQ(Read(result.xml).SectionCount(), 1);
-    EXPECT_NE(result.xml.find("No move list for mkick."), std::string::npos);
+    EXPECT_EQ(result.sections, 0);
+    EXPECT_EQ(result.xml, "");
     ASSERT_EQ(result.problems.size(), 1u);
-    EXPECT_EQ(result.problems[0].text, "the entry has no pages");
+    EXPECT_EQ(result.problems[0].text, "the entry has no $cmd text");
 }
 
 TEST(DatConverter, PagesWithoutEnd) {
@@ -189,7 +187,7 @@ TEST(DatConverter, HistoryWithBio) {
     const std::string text =
         "$info=mkick,mkickj\n$bio\nMoonlight Kickers (c) 2026.\n\n- TECHNICAL -\n"
         "Two players.\n$end\n$mame\nnot history\n$end\n";
-    const auto result = Convert(text, DatKind::History);
+    const auto result = Convert(text, "bio");
     const auto doc = Read(result.xml);
     ASSERT_EQ(doc.SectionCount(), 1);
     EXPECT_EQ(doc.SectionMarkup[1],
@@ -197,28 +195,26 @@ TEST(DatConverter, HistoryWithBio) {
               "Two players.\n|bge|");
     EXPECT_TRUE(result.problems.empty());
     // Glyph codes mean nothing in a history.
-    EXPECT_EQ(Section("$info=a\n$bio\n_A ^E\n$end\n", 1, DatKind::History),
-              "|bg=page|\n_A ^E\n|bge|");
+    EXPECT_EQ(Section("$info=a\n$bio\n_A ^E\n$end\n", 1, "bio"), "|bg=page|\n_A ^E\n|bge|");
 }
 
 TEST(DatConverter, HistoryWithoutBioAndWithOtherBlocksFirst) {
-    EXPECT_EQ(Section("$info=a\nText right away.\n$end\n", 1, DatKind::History),
+    EXPECT_EQ(Section("$info=a\nText right away.\n$end\n", 1, "bio"),
               "|bg=page|\nText right away.\n|bge|");
-    EXPECT_EQ(
-        Section("$info=a\n$story\nscores\n$end\n$bio\nThe game.\n$end\n", 1, DatKind::History),
-        "|bg=page|\nThe game.\n|bge|");
-    const auto empty = Convert("$info=a\n$mame\nx\n$end\n", DatKind::History, "a");
-    EXPECT_NE(empty.xml.find("No history for a."), std::string::npos);
+    EXPECT_EQ(Section("$info=a\n$story\nscores\n$end\n$bio\nThe game.\n$end\n", 1, "bio"),
+              "|bg=page|\nThe game.\n|bge|");
+    const auto empty = Convert("$info=a\n$mame\nx\n$end\n", "bio", "a");
+    EXPECT_EQ(empty.sections, 0);
+    EXPECT_EQ(empty.xml, "");
 }
 
 TEST(DatConverter, HistoryParagraphsAreWrappedAtSixtyColumns) {
     const std::string sixty(60, 'x');
-    EXPECT_EQ(Section("$info=a\n$bio\n" + sixty + "\n$end\n", 1, DatKind::History),
+    EXPECT_EQ(Section("$info=a\n$bio\n" + sixty + "\n$end\n", 1, "bio"),
               "|bg=page|\n" + sixty + "\n|bge|");
-    EXPECT_EQ(Section("$info=a\n$bio\n" + sixty + "y\n$end\n", 1, DatKind::History),
+    EXPECT_EQ(Section("$info=a\n$bio\n" + sixty + "y\n$end\n", 1, "bio"),
               "|bg=page|\n" + sixty + "\ny\n|bge|");
-    EXPECT_EQ(Section("$info=a\n$bio\n" + std::string(55, 'x') + " words here\n$end\n", 1,
-                      DatKind::History),
+    EXPECT_EQ(Section("$info=a\n$bio\n" + std::string(55, 'x') + " words here\n$end\n", 1, "bio"),
               "|bg=page|\n" + std::string(55, 'x') + "\nwords here\n|bge|");
 }
 

@@ -14,7 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using import::DatIndex;
-using import::DatKind;
 
 class DatIndexTest : public ::testing::Test {
   protected:
@@ -58,7 +57,7 @@ const std::string kSample =
 
 TEST(DatIndexText, NamesOffsetsAndFirstEntryWins) {
     const DatIndex index = DatIndex::BuildFromText(kSample);
-    EXPECT_EQ(index.Kind(), DatKind::MoveList);
+    EXPECT_EQ(index.BlockFor("anything"), "cmd");
     ASSERT_EQ(index.Entries().size(), 4u);
     EXPECT_EQ(index.Entries()[0].names, (std::vector<std::string>{"ryu", "ken"}));
     EXPECT_EQ(index.Entries()[0].offset, 10u);
@@ -76,13 +75,12 @@ TEST(DatIndexText, NamesOffsetsAndFirstEntryWins) {
     EXPECT_EQ(e.back().offset + e.back().length, kSample.size());
     ASSERT_EQ(index.Problems().size(), 2u);
     EXPECT_EQ(index.Problems()[0].line, 10);
-    EXPECT_EQ(index.Problems()[0].text,
-              "\"ken\" is listed again (first at line 2); the first entry is used");
+    EXPECT_EQ(index.Problems()[0].text, "\"ken\" is listed again (first at line 2)");
     EXPECT_EQ(index.Problems()[1].line, 14);
 }
 
 TEST(DatIndexText, HistoryFilesHaveNoPages) {
-    EXPECT_EQ(DatIndex::BuildFromText("$info=a\n$bio\nx\n$end\n").Kind(), DatKind::History);
+    EXPECT_EQ(DatIndex::BuildFromText("$info=a\n$bio\nx\n$end\n").BlockFor("command"), "bio");
     EXPECT_EQ(DatIndex::BuildFromText("").Entries().size(), 0u);
     // A byte-order mark does not hide the first $info line.
     EXPECT_NE(DatIndex::BuildFromText("\xEF\xBB\xBF$info=a\n").Find("a"), nullptr);
@@ -143,7 +141,7 @@ TEST_F(DatIndexTest, BrokenCachesAreRebuilt) {
     EXPECT_FALSE(DatIndex::Deserialize(text + "1 1 1 x\n", size, time));
     EXPECT_FALSE(
         DatIndex::Deserialize(text.substr(0, text.size() - 4) + "1 1 1 x\nend\n", size, time));
-    EXPECT_FALSE(DatIndex::Deserialize("kavro-dat-index 2\n" + text.substr(18), size, time));
+    EXPECT_FALSE(DatIndex::Deserialize("kavro-dat-index 1\n" + text.substr(18), size, time));
     // An entry that would end past the file.
     std::string past = text;
     past.replace(past.find("\n10 ") + 1, 2, "99");

@@ -12,10 +12,9 @@
 namespace kavro::testing {
 
 // The entry of the text (which starts with its $info line) converted for the item.
-inline import::ConvertedEntry Convert(std::string_view text,
-                                      import::DatKind kind = import::DatKind::MoveList,
+inline import::ConvertedEntry Convert(std::string_view text, std::string_view block = "cmd",
                                       std::string_view name = "mkick") {
-    return import::ConvertEntry(text, 1, kind, name, "command.dat");
+    return import::ConvertEntry(text, 1, block, name, "command.dat");
 }
 
 // A converted document read by the viewer's own reader; fails the test when it does not load.
@@ -31,11 +30,10 @@ inline document::ConvertedDocument Read(const std::string& xml) {
 }
 
 // The markup of section k (from 1) of the converted entry.
-inline std::string Section(std::string_view text, int k,
-                           import::DatKind kind = import::DatKind::MoveList) {
-    const auto doc = Read(Convert(text, kind).xml);
+inline std::string Section(std::string_view text, int k, std::string_view block = "cmd") {
+    const auto doc = Read(Convert(text, block).xml);
     if (k > doc.SectionCount()) {
-        ADD_FAILURE() << "no section " << k << " in\n" << Convert(text, kind).xml;
+        ADD_FAILURE() << "no section " << k << " in\n" << Convert(text, block).xml;
         return {};
     }
     return doc.SectionMarkup[static_cast<std::size_t>(k)];
