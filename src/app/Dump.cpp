@@ -116,7 +116,10 @@ std::string DumpState(const Viewer& v) {
                          {"Zoomed", v.Zoomed},
                          {"NoImages", v.NoImages},
                          {"NoFormatting", v.NoFormatting},
-                         {"Rotate", v.Rotate}};
+                         {"Rotate", v.Rotate},
+                         {"Seconds", v.Seconds},
+                         {"AnyKey", v.AnyKey},
+                         {"Display", v.Display}};
     j["screen"] = Json{{"Width", v.sys.ScreenWidth()}, {"Height", v.sys.ScreenHeight()}};
     j["Form1"] = Json{{"Left", f.Left},
                       {"Top", f.Top},
@@ -149,6 +152,10 @@ std::string DumpState(const Viewer& v) {
     j["imgImage"] = Images(f.imgImage);
     j["imgPH"] = Images(f.imgPH);
     j["ErrorBar"] = f.picErrorBar[0].Visible ? Json(f.lblErrorBar[0].Caption()) : Json(nullptr);
+    j["Countdown"] = v.countdown.running ? Json{{"left_ms", v.countdown.left_ms},
+                                                {"paused", v.countdown.paused},
+                                                {"BarWidth", f.picCountdown[0].Width}}
+                                         : Json(nullptr);
     // Invalid UTF-8 in a document must not make the dump fail.
     return j.dump(1, ' ', false, Json::error_handler_t::replace);
 }

@@ -29,7 +29,8 @@ Form1::Form1(std::unique_ptr<toolkit::FontEngine> fonts)
       cmdUp(Button("^", 7800, 0, 495, 285)),
       cmdDown(Button("v", 8640, 0, 495, 285)),
       picErrorBar("picErrorBar", Hidden<toolkit::PictureBox>()),
-      lblErrorBar("lblErrorBar", Hidden<toolkit::Label>(&Fonts())) {
+      lblErrorBar("lblErrorBar", Hidden<toolkit::Label>(&Fonts())),
+      picCountdown("picCountdown", Hidden<toolkit::PictureBox>()) {
     Caption = "Form1";
     BackColor = 0;
     Width = 14640;
@@ -38,6 +39,7 @@ Form1::Form1(std::unique_ptr<toolkit::FontEngine> fonts)
     timLoad.Enabled = true;
     AddToScene(&picErrorBar);
     AddToScene(&lblErrorBar);
+    AddToScene(&picCountdown);
 }
 
 }  // namespace kavro::app

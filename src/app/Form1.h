@@ -26,6 +26,10 @@ class Form1 : public layout::SectionForm {
     // loaded (--watch); hidden otherwise. Drawn over the sections.
     toolkit::ControlArray<toolkit::PictureBox> picErrorBar;
     toolkit::ControlArray<toolkit::Label> lblErrorBar;
+    // A frontend's timers: the countdown (--seconds) and the section cycle (--cycle), both off
+    // until the first load; the thin bar along the bottom that shows the time left.
+    toolkit::Timer timCountdown, timCycle;
+    toolkit::ControlArray<toolkit::PictureBox> picCountdown;
 };
 
 }  // namespace kavro::app

@@ -1,6 +1,9 @@
 #include "app/Program.h"
 
+#include <unistd.h>
+
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,13 +13,16 @@
 #include <system_error>
 
 #include "app/Check.h"
+#include "app/DocumentList.h"
 #include "app/Dump.h"
 #include "app/Keys.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/Unattended.h"
 #include "app/Watch.h"
 #include "app/WindowGeometry.h"
 #include "import/DatImport.h"
+#include "toolkit/DataPaths.h"
 #include "toolkit/DesktopServices.h"
 #include "toolkit/KeyCodes.h"
 #include "toolkit/PngWriter.h"
@@ -61,6 +67,16 @@ const char* HelpText() {
            "  --quiet          with --check: report errors only (status 3 only for errors)\n"
            "  --watch          reload the window when the document, its style or its pictures\n"
            "                   change; a broken save shows its error on a bar at the bottom\n"
+           "  --list ROM       print the documents the game has, one a line: the name, a tab,\n"
+           "                   where it comes from (xml:path, dat:path); exit status 3 when\n"
+           "                   there is none. No window\n"
+           "  --seconds N      end after N seconds, with a countdown bar along the bottom; any\n"
+           "                   key or button pauses it, the next one lets it run on\n"
+           "  --any-key        any key or button ends the viewer (view flags not saved)\n"
+           "  --display N      open on screen N (0 is the first)\n"
+           "  --passive        never take the keyboard focus, keys or controllers (a second\n"
+           "                   screen while a game runs)\n"
+           "  --cycle S        show the next section every S seconds, from the last to the first\n"
            "  -h, --help       this text\n"
            "  --version        the version\n"
            "  --               the end of the options: every argument after it is a word\n"
@@ -102,6 +118,22 @@ std::vector<int> ParseKeys(const std::string& text) {
         from = at + 1;
     }
     return keys;
+}
+
+// A whole number from least to 32767, as the settings file's numbers.
+int ParseCount(const std::string& option, const std::string& text, int least) {
+    constexpr int kMost = 32767;
+    std::size_t used = 0;
+    int value = -1;
+    try {
+        value = std::stoi(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || value < least || value > kMost)
+        throw std::invalid_argument(option + " takes a whole number from " + std::to_string(least) +
+                                    " to " + std::to_string(kMost) + ", not \"" + text + "\"");
+    return value;
 }
 
 std::string ProgramFolder(const char* argv0) {
@@ -171,6 +203,52 @@ int RunCheckCommand(const Options& options, const char* argv0) {
         std::cerr << e.what() << "\n";
         return kExitEnvironment;
     }
+}
+
+// Until the video system takes SIGTERM and SIGINT over (it turns them into a quit event, which
+// ends the event loop with status 0), either ends the program at once with status 0: nothing
+// has been written yet. _exit is safe in a signal handler.
+extern "C" void EndAtOnce(int) {
+    _exit(kExitOk);
+}
+
+void EndAtOnceOnSignals(bool on) {
+    std::signal(SIGTERM, on ? EndAtOnce : SIG_DFL);
+    std::signal(SIGINT, on ? EndAtOnce : SIG_DFL);
+}
+
+// The screen to open on: --display, else Display= of the settings file. A settings file that
+// cannot be read gives the first screen here; the start-up reports it.
+int ChosenDisplay(const Options& options, const std::string& home) {
+    if (options.display) return *options.display;
+    try {
+        return ReadSettings(toolkit::FindDataPaths(home).settings_file).Display;
+    } catch (const SettingsError&) {
+        return 0;
+    }
+}
+
+// A key from the keyboard or --keys: first what any key does for a frontend, then its action.
+void PressKey(Viewer& v, int key) {
+    AnyInput(v);
+    Form_KeyDown(v, key, 0);
+}
+
+// kavro --list ROM: the documents on standard output; no window, no font, no video.
+int RunList(const Options& options, const std::string& home) {
+    if (options.words.size() != 1) {
+        std::cerr << "kavro: --list takes one game: kavro --list ROM\n";
+        return kExitUsage;
+    }
+    const std::vector<std::string> roots = toolkit::FindDataPaths(home).metadata_roots;
+    ListRequest request;
+    request.rom = RomNameFromWord(options.words.front(), [&roots](const std::string& name) {
+        return ItemFolderExists(roots, name);
+    });
+    import::DatLibrary library;
+    const auto documents = ListDocuments(roots, request, library, std::cerr);
+    std::cout << FormatListing(documents, home) << std::flush;
+    return documents.empty() ? kExitLoad : kExitOk;
 }
 
 struct Written {
@@ -258,6 +336,18 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.verbose = true;
         } else if (name == "--system" || name == "--parent") {
             TakeItemOption(o.item, name, take());
+        } else if (name == "--list") {
+            o.list = true;
+        } else if (name == "--seconds") {
+            o.seconds = ParseCount(name, take(), 0);
+        } else if (name == "--any-key") {
+            o.any_key = true;
+        } else if (name == "--display") {
+            o.display = ParseCount(name, take(), 0);
+        } else if (name == "--passive") {
+            o.passive = true;
+        } else if (name == "--cycle") {
+            o.cycle = ParseCount(name, take(), 1);
         } else {
             throw std::invalid_argument("unknown option " + name + " (see kavro --help)");
         }
@@ -290,6 +380,10 @@ int RunProgram(int argc, char** argv) {
     if (options.check) return RunCheckCommand(options, argv[0]);
 
     const std::string home = options.home ? *options.home : ProgramFolder(argv[0]);
+    if (options.list) return RunList(options, home);
+    // A frontend ends a viewer it started with SIGTERM (or a user with Ctrl+C): with a window,
+    // at once and with status 0, never saving the view flags.
+    if (!options.render && !options.import) EndAtOnceOnSignals(true);
     if (options.import)
         return RunImport(*options.import, options.into.value_or(home + "/metadata"), options.force,
                          options.verbose);
@@ -301,9 +395,16 @@ int RunProgram(int argc, char** argv) {
     // first frame, and neither needs the other.
     std::future<FontResult> font_search = std::async(std::launch::async, [] { return FindFont(); });
     std::unique_ptr<toolkit::VideoSession> video;
+    const int display = ChosenDisplay(options, home);
     if (!render) {
         std::string error;
+        // From the video start on, SDL's own handlers take the signals.
+        EndAtOnceOnSignals(false);
         video = toolkit::VideoSession::Start(&error);
+        if (video && !video->SelectDisplay(display, &error)) {
+            std::cerr << "kavro: cannot open on the display asked for: " << error << "\n";
+            return kExitEnvironment;
+        }
         if (video) {
             if (!options.screen) screen = {video->Width(), video->Height()};
         } else {
@@ -334,6 +435,7 @@ int RunProgram(int argc, char** argv) {
     v.item = options.item;
     v.form.Resize = [&v] { Form_Resize(v); };
     v.form.KeyDown = [&v, &options](int key, int shift) {
+        AnyInput(v);
         // While the files are watched, a view toggle that meets a broken file shows it on the
         // bar instead of ending the viewer.
         if (options.watch && !options.render) {
@@ -352,9 +454,12 @@ int RunProgram(int argc, char** argv) {
         if (options.dump) WriteDump(v, *options.dump);
     };
     v.form.ControllerDown = [&v, &options](const toolkit::ControllerInput& input) {
+        AnyInput(v);
         Form_ControllerDown(v, input);
         if (options.dump) WriteDump(v, *options.dump);
     };
+    // Beside a running game no key or button is the viewer's.
+    if (options.passive) v.form.KeyDown = nullptr, v.form.ControllerDown = nullptr;
     bool loaded = false;
     // --watch: created with the window; told what to watch after each load.
     std::unique_ptr<watch::FileWatcher> watcher;
@@ -369,10 +474,11 @@ int RunProgram(int argc, char** argv) {
         } else {
             timLoad_Timer(v);
         }
+        StartUnattended(v);
         loaded = true;
         try {
             for (int key : options.keys)
-                Form_KeyDown(v, key, 0);
+                PressKey(v, key);
         } catch (const toolkit::ProgramEnd&) {
             // The exit key among the keys: the state as it stood when it was pressed.
             if (options.dump) WriteDump(v, *options.dump);
@@ -380,9 +486,23 @@ int RunProgram(int argc, char** argv) {
         }
         if (options.dump) WriteDump(v, *options.dump);
     });
+    // After the start timer, which a run without a window ticks as the first.
+    v.form.AddTimer(&v.form.timCountdown, [&v, &options] {
+        timCountdown_Timer(v);
+        if (options.dump) WriteDump(v, *options.dump);
+    });
+    v.form.AddTimer(&v.form.timCycle, [&v, &options] {
+        timCycle_Timer(v);
+        if (options.dump) WriteDump(v, *options.dump);
+    });
 
     try {
         if (!Main(v)) return kExitUsage;
+        // The command line wins over the settings file.
+        if (options.seconds) v.Seconds = *options.seconds;
+        if (options.any_key) v.AnyKey = true;
+        if (options.cycle) v.CycleSeconds = *options.cycle;
+        v.Display = display;
         if (render) {
             // The exit key among --keys ends the run with its status, after the picture of the
             // screen as it stood when the key was pressed.
@@ -411,12 +531,12 @@ int RunProgram(int argc, char** argv) {
             return status;
         }
         std::string error;
-        auto window = toolkit::Window::Create(v.form, &error);
+        auto window = toolkit::Window::Create(v.form, &error, {display, options.passive});
         if (!window) {
             services->MsgBox("Kavro cannot open its window: " + error);
             return kExitEnvironment;
         }
-        window->UseControllers(home);
+        if (!options.passive) window->UseControllers(home);
         // The watcher's thread only wakes the event loop; the reload runs there. It stops
         // before the window goes.
         struct StopWatching {

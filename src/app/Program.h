@@ -29,6 +29,12 @@ struct Options {
     // Authoring: --check reports findings without a window (--quiet: errors only, --screen all:
     // both orientations); --watch reloads the window when the files change.
     bool check = false, quiet = false, screen_all = false, watch = false;
+
+    // Frontends. --list ROM: the documents a game has, no window. --seconds N: end after N
+    // seconds; --any-key: any key or button ends; --display N: the screen (from 0) to open on;
+    // --passive: never take the focus or the input; --cycle S: next section every S seconds.
+    bool list = false, any_key = false, passive = false;
+    std::optional<int> seconds, display, cycle;
 };
 
 // Takes the options out of the arguments. Throws std::invalid_argument with a message.

@@ -20,6 +20,9 @@ constexpr std::string_view kSettings = "Settings";
 constexpr std::string_view kJoystick = "Joystick";
 // The value buffer of the profile call holds 250 characters including the terminator.
 constexpr std::size_t kValueLimit = 249;
+// Nine hours (a 16-bit value, as every number of the file); the screens a desktop can have.
+constexpr int kMostSeconds = 32767;
+constexpr int kMostDisplay = 255;
 
 // The value as a message can show it: control characters and bytes above ASCII escaped.
 std::string Printable(std::string_view text) {
@@ -89,6 +92,17 @@ bool ReadFlag(const std::string& path, std::string_view key, std::string_view de
     return *flag;
 }
 
+// An optional whole number of [Settings] from 0 to most; absent gives 0.
+int ReadCount(const std::string& path, std::string_view key, int most) {
+    const auto text = ReadText(path, kSettings, key, std::nullopt);
+    if (!text) return 0;
+    const auto value = document::ToInteger(*text);
+    if (!value || *value < 0 || *value > most)
+        ThrowBadValue(path, kSettings, key, *text,
+                      "a whole number from 0 to " + std::to_string(most));
+    return *value;
+}
+
 int ReadRotation(const std::string& path) {
     const auto text = ReadText(path, kSettings, "Rotate", std::nullopt);
     if (!text) return 0;
@@ -147,6 +161,9 @@ SettingsValues ReadSettings(const std::string& path) {
     }
     ReadControllerInputs(path, &values.ControllerInputs);
     values.Rotate = ReadRotation(path);
+    values.Seconds = ReadCount(path, "Seconds", kMostSeconds);
+    values.AnyKey = ReadFlag(path, "AnyKey", "0");
+    values.Display = ReadCount(path, "Display", kMostDisplay);
     return values;
 }
 
@@ -185,6 +202,9 @@ void LoadSettings(Viewer& v) {
     v.NoFormatting = values.NoFormatting;
     v.ControllerInputs = values.ControllerInputs;
     v.Rotate = values.Rotate;
+    v.Seconds = values.Seconds;
+    v.AnyKey = values.AnyKey;
+    v.Display = values.Display;
 }
 
 void SaveSettings(Viewer& v) {

@@ -27,6 +27,11 @@ struct SettingsValues {
     bool Zoomed = false, NoImages = false, NoFormatting = false;
     ControllerMap ControllerInputs = DefaultControllerMap();
     int Rotate = 0;  // only read: the screen's mounting is no view setting
+    // Only read, for frontends: end after so many seconds (0: never); any key or button ends;
+    // the screen to open on.
+    int Seconds = 0;
+    bool AnyKey = false;
+    int Display = 0;
 };
 
 // The settings file in the program folder app_path.

@@ -93,11 +93,15 @@ std::vector<std::string> TakeItemWords(const std::vector<std::string>& words,
 }
 
 bool ItemFolderExists(const Viewer& v, const std::string& name) {
+    return ItemFolderExists(v.sys.MetadataRoots(), name);
+}
+
+bool ItemFolderExists(const std::vector<std::string>& roots, const std::string& name) {
     if (name.empty()) return false;
     // Joined as text, the way the load driver builds the item's path: a word that is an
     // absolute path must not replace the program folder.
     std::error_code ec;
-    for (const std::string& root : v.sys.MetadataRoots())
+    for (const std::string& root : roots)
         if (std::filesystem::is_directory(root + "/" + name, ec)) return true;
     return false;
 }

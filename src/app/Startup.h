@@ -53,6 +53,8 @@ std::string RomNameFromWord(const std::string& word,
 
 // True when the item folder metadata/<name>/ exists below the program folder.
 bool ItemFolderExists(const Viewer& v, const std::string& name);
+// The same in these metadata folders.
+bool ItemFolderExists(const std::vector<std::string>& roots, const std::string& name);
 
 // The one-shot start timer: disables itself and runs the first load.
 void timLoad_Timer(Viewer& v);

@@ -52,6 +52,18 @@ struct Viewer : layout::LayoutState {
     bool BordersShown = false;
     ControllerMap ControllerInputs = DefaultControllerMap();
     int Rotate = 0;  // degrees the picture is turned on the physical screen
+    // For frontends ([Settings] Seconds, AnyKey, Display; --seconds, --any-key, --display,
+    // --cycle): end after so many seconds (0: never), end on any key or button without saving,
+    // the screen to open on (from 0), the next section every so many seconds (0: never).
+    int Seconds = 0;
+    bool AnyKey = false;
+    int Display = 0;
+    int CycleSeconds = 0;
+    struct Countdown {
+        bool running = false, paused = false;
+        std::int64_t total_ms = 0, left_ms = 0;
+        std::int64_t counted_at = 0;  // the clock when left_ms was last brought up to date
+    } countdown;
 
     // Converted document and the reader.
     document::ConvertedDocument doc;

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <iostream>
 
 namespace kavro::toolkit {
@@ -24,6 +25,11 @@ void DesktopServices::Beep() {
         const char bell = '\a';
         [[maybe_unused]] const auto written = write(STDERR_FILENO, &bell, 1);
     }
+}
+
+std::int64_t DesktopServices::Milliseconds() const {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
 }
 
 }  // namespace kavro::toolkit

@@ -584,14 +584,22 @@ std::unique_ptr<VideoSession> VideoSession::Start(std::string* error) {
         Fail(error, "no display (only the \"" + name + "\" video driver is available)");
         return nullptr;
     }
-    SDL_DisplayMode mode{};
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
-        Fail(error, std::string("cannot read the display size: ") + SDL_GetError());
-        return nullptr;
-    }
-    session->width_ = mode.w;
-    session->height_ = mode.h;
+    if (!session->SelectDisplay(0, error)) return nullptr;
     return session;
+}
+
+bool VideoSession::SelectDisplay(int display, std::string* error) {
+    const int displays = SDL_GetNumVideoDisplays();
+    if (display < 0 || display >= displays)
+        return Fail(error, "there is no display " + std::to_string(display) +
+                               " (this desktop has " + std::to_string(std::max(displays, 0)) +
+                               ", counted from 0)");
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(display, &mode) != 0)
+        return Fail(error, std::string("cannot read the display size: ") + SDL_GetError());
+    width_ = mode.w;
+    height_ = mode.h;
+    return true;
 }
 
 struct Window::Impl {
@@ -612,6 +620,7 @@ struct Window::Impl {
     Uint32 wake_event = SDL_RegisterEvents(1);  // (Uint32)-1 when SDL has none left
     std::string caption;
     int x = 0, y = 0, w = 0, h = 0;
+    SDL_Rect origin{};  // the display's place on the desktop
     // Game controllers start after the first frame, so they never delay it.
     bool controllers_wanted = false;
     std::string program_folder;
@@ -772,7 +781,7 @@ struct Window::Impl {
         const int nx = EdgePx(form.Left), ny = EdgePx(form.Top);
         int nw = 0, nh = 0;
         PhysicalSize(&nw, &nh);
-        if (nx != x || ny != y) SDL_SetWindowPosition(window.get(), nx, ny);
+        if (nx != x || ny != y) SDL_SetWindowPosition(window.get(), origin.x + nx, origin.y + ny);
         if (nw != w || nh != h) SDL_SetWindowSize(window.get(), nw, nh);
         x = nx, y = ny, w = nw, h = nh;
     }
@@ -782,8 +791,9 @@ Window::Window(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Window::Window(PassKey, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Window::~Window() = default;
 
-std::unique_ptr<Window> Window::Create(Form& form, std::string* error) {
+std::unique_ptr<Window> Window::Create(Form& form, std::string* error, WindowPlacement placement) {
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (placement.passive) SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "1");
     auto impl = std::make_unique<Impl>(form);
     if (!impl->video.Ok()) {
         Fail(error, std::string("cannot start the video subsystem: ") + SDL_GetError());
@@ -795,8 +805,16 @@ std::unique_ptr<Window> Window::Create(Form& form, std::string* error) {
     impl->x = EdgePx(form.Left);
     impl->y = EdgePx(form.Top);
     impl->PhysicalSize(&impl->w, &impl->h);
-    impl->window.reset(SDL_CreateWindow(impl->caption.c_str(), impl->x, impl->y, impl->w, impl->h,
-                                        SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN));
+    if (SDL_GetDisplayBounds(placement.display, &impl->origin) != 0) {
+        Fail(error,
+             "there is no display " + std::to_string(placement.display) + ": " + SDL_GetError());
+        return nullptr;
+    }
+    Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
+    // A passive window is left out of the task bar, where a click would bring it forward.
+    if (placement.passive) flags |= SDL_WINDOW_SKIP_TASKBAR;
+    impl->window.reset(SDL_CreateWindow(impl->caption.c_str(), impl->origin.x + impl->x,
+                                        impl->origin.y + impl->y, impl->w, impl->h, flags));
     if (!impl->window) {
         Fail(error, std::string("cannot create the window: ") + SDL_GetError());
         return nullptr;
@@ -816,8 +834,10 @@ std::unique_ptr<Window> Window::Create(Form& form, std::string* error) {
         return nullptr;
     }
     impl->painter = std::make_unique<Painter>(impl->renderer.get());
-    SDL_RaiseWindow(impl->window.get());
-    SDL_SetWindowInputFocus(impl->window.get());
+    if (!placement.passive) {
+        SDL_RaiseWindow(impl->window.get());
+        SDL_SetWindowInputFocus(impl->window.get());
+    }
     return std::make_unique<Window>(PassKey{}, std::move(impl));
 }
 

@@ -46,7 +46,11 @@ class VideoSession {
     VideoSession(const VideoSession&) = delete;
     VideoSession& operator=(const VideoSession&) = delete;
 
-    // The desktop's size in pixels.
+    // Takes the size of display (counted from 0; 0 at the start). False, with the reason in
+    // *error, when the desktop has no such display.
+    bool SelectDisplay(int display, std::string* error);
+
+    // The display's size in pixels.
     int Width() const { return width_; }
     int Height() const { return height_; }
 
@@ -69,9 +73,17 @@ class VideoSession {
 // Form::MouseWheel, due timers tick, and the
 // screen is drawn again only after something was handled, so an idle viewer waits without using the
 // processor.
+// Where the window goes and how it behaves towards other windows.
+struct WindowPlacement {
+    int display = 0;  // the form's position counts from this display's top-left corner
+    // Never raised, never given the keyboard focus: a window beside a game that has it.
+    bool passive = false;
+};
+
 class Window {
   public:
-    static std::unique_ptr<Window> Create(Form& form, std::string* error);
+    static std::unique_ptr<Window> Create(Form& form, std::string* error,
+                                          WindowPlacement placement = {});
     ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;

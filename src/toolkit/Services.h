@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ class Services {
     // stderr as well.
     virtual void MsgBox(const std::string& text) = 0;
     virtual void Beep() = 0;
+    // A clock in milliseconds that only moves forward; its start is arbitrary. Timers count
+    // with it, so tests can move it by hand.
+    virtual std::int64_t Milliseconds() const = 0;
     // Ends the program at once (throws ProgramEnd).
     [[noreturn]] virtual void End(int status) { throw ProgramEnd{status}; }
 
@@ -84,6 +88,9 @@ class HeadlessServices : public Services {
     float ScreenHeight() const override { return Sideways() ? width_ : height_; }
     void MsgBox(const std::string& text) override;
     void Beep() override { ++beeps_; }
+    // A clock that moves only when AdvanceClock moves it.
+    std::int64_t Milliseconds() const override { return clock_ms_; }
+    void AdvanceClock(std::int64_t ms) { clock_ms_ += ms; }
 
     int Beeps() const { return beeps_; }
     const std::string& LastMessage() const { return last_message_; }
@@ -97,6 +104,7 @@ class HeadlessServices : public Services {
     float width_;
     float height_;
     int beeps_ = 0;
+    std::int64_t clock_ms_ = 0;
     std::string last_message_;
 };
 
