@@ -12,11 +12,14 @@
 #include "app/Check.h"
 #include "app/Dump.h"
 #include "app/Keys.h"
+#include "app/Manuals.h"
+#include "app/Resume.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "app/Watch.h"
 #include "app/WindowGeometry.h"
 #include "import/DatImport.h"
+#include "manuals/ManualSearch.h"
 #include "toolkit/DesktopServices.h"
 #include "toolkit/KeyCodes.h"
 #include "toolkit/PngWriter.h"
@@ -49,6 +52,10 @@ const char* HelpText() {
            "                   or history file (<name>: the file's name without .dat), then end\n"
            "  --into DIR       with --import: write below DIR instead of metadata/\n"
            "  --force          with --import: also replace documents the import did not write\n"
+           "  --import-manuals DIR  prepare the pages of every manual (PDF, CBZ, ZIP, CB7, 7Z)\n"
+           "                   in DIR for this screen (--screen), then end; --import FILE.pdf\n"
+           "                   prepares one\n"
+           "  --from-start     open the document at its top, not where the reader left it\n"
            "  --check          no window: load as the viewer would and report every mistake found\n"
            "                   in the documents as file:line:column: severity: message; exit\n"
            "                   status 0 when nothing was found, 3 when anything was. With\n"
@@ -246,9 +253,18 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.into = take();
         } else if (name == "--force") {
             o.force = true;
+        } else if (name == "--import-manuals") {
+            o.import_manuals = take();
+        } else if (name == "--from-start") {
+            o.from_start = true;
         } else {
             throw std::invalid_argument("unknown option " + name + " (see kavro --help)");
         }
+    }
+    // A manual given to --import is prepared like a folder of them.
+    if (o.import && manuals::KindOfFile(*o.import) && !o.into && !o.force) {
+        o.import_manuals = o.import;
+        o.import.reset();
     }
     if ((o.into || o.force) && !o.import)
         throw std::invalid_argument("--into and --force go with --import FILE.dat");
@@ -278,6 +294,19 @@ int RunProgram(int argc, char** argv) {
     if (options.check) return RunCheckCommand(options, argv[0]);
 
     const std::string home = options.home ? *options.home : ProgramFolder(argv[0]);
+    if (options.import_manuals) {
+        // The settings file of a viewer started here, for [Manuals]; the screen the pages are
+        // drawn for.
+        const toolkit::HeadlessServices where(home, options.words, 0, 0);
+        const std::pair<int, int> size = options.screen.value_or(std::make_pair(1920, 1080));
+        try {
+            return ImportManuals(*options.import_manuals, where.SettingsFile(), size.first,
+                                 size.second, std::cout, std::cerr);
+        } catch (const SettingsError& e) {
+            std::cerr << e.what() << "\n";
+            return kExitSettings;
+        }
+    }
     if (options.import)
         return RunImport(*options.import, options.into.value_or(home + "/metadata"), options.force);
     std::optional<std::string> render = options.render;
@@ -318,6 +347,9 @@ int RunProgram(int argc, char** argv) {
     }
     auto viewer = std::make_unique<Viewer>(*services, std::move(fonts));
     Viewer& v = *viewer;
+    // A picture of the screen (--render) shows the document from its top and leaves no place.
+    if (!render) v.ResumeFile = ResumeStore::UserFile();
+    v.FromStart = options.from_start;
     v.form.Resize = [&v] { Form_Resize(v); };
     v.form.KeyDown = [&v, &options](int key, int shift) {
         // While the files are watched, a view toggle that meets a broken file shows it on the

@@ -35,6 +35,11 @@ struct Viewer : layout::LayoutState {
 
     // Command line.
     std::string RomName, DocName, StyleName;
+    // The item's parent and system, for the %parent% and %system% of [Manuals] patterns.
+    std::string ParentName, SystemName;
+    // Where the reader left documents (empty: not remembered); --from-start ignores it.
+    std::string ResumeFile;
+    bool FromStart = false;
 
     // Settings file.
     std::int16_t ZoomKey = 17, ExitKey = 27, RemoveImagesKey = 18, RemoveFormattingKey = 32;

@@ -1,0 +1,163 @@
+#include "manuals/PageCache.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "import/AtomicFile.h"
+#include "manuals/ManualError.h"
+
+namespace kavro::manuals {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kIndexName = "pages";
+constexpr const char* kPreparing = ".preparing-";
+
+std::string Hash(const std::string& text) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a: stable across runs and builds
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
+}
+
+std::uintmax_t FolderBytes(const fs::path& folder) {
+    std::uintmax_t bytes = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code size_ec;
+        const std::uintmax_t size = it->file_size(size_ec);
+        if (!size_ec) bytes += size;
+    }
+    return bytes;
+}
+
+}  // namespace
+
+std::string PageCache::UserFolder() {
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/')
+        return std::string(xdg) + "/kavro/manuals";
+    if (const char* home = std::getenv("HOME"); home && *home == '/')
+        return std::string(home) + "/.cache/kavro/manuals";
+    std::error_code ec;
+    return (fs::temp_directory_path(ec) / ("kavro-manuals-" + std::to_string(::getuid()))).string();
+}
+
+std::string PageCache::KeyOf(const std::string& file, int width) const {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) throw ManualError(file, "it cannot be examined");
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(file, ec);
+    std::ostringstream identity;
+    identity << st.st_dev << ':' << st.st_ino << ':' << st.st_size << ':' << st.st_mtim.tv_sec
+             << '.' << st.st_mtim.tv_nsec << ':' << width << ':' << absolute.string();
+    return Hash(identity.str()) + "-w" + std::to_string(width);
+}
+
+std::optional<std::vector<std::string>> PageCache::Find(const std::string& key) const {
+    const fs::path folder = fs::path(root_) / key;
+    std::ifstream index(folder / kIndexName);
+    if (!index) return std::nullopt;
+    std::vector<std::string> pages;
+    std::error_code ec;
+    for (std::string name; std::getline(index, name);) {
+        if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+        const fs::path page = folder / name;
+        if (!fs::is_regular_file(page, ec)) return std::nullopt;
+        pages.push_back(page.string());
+    }
+    if (pages.empty()) return std::nullopt;
+    // Used now: the entry goes last in the eviction order.
+    fs::last_write_time(folder / kIndexName, fs::file_time_type::clock::now(), ec);
+    return pages;
+}
+
+std::string PageCache::Begin(const std::string& key) const {
+    std::error_code ec;
+    fs::create_directories(root_, ec);
+    std::string pattern = (fs::path(root_) / (kPreparing + key + "-XXXXXX")).string();
+    if (ec || ::mkdtemp(pattern.data()) == nullptr)
+        throw ManualError(root_, "the page cache cannot be written");
+    return pattern;
+}
+
+std::vector<std::string> PageCache::Commit(const std::string& key, const std::string& folder,
+                                           const std::vector<std::string>& names) const {
+    std::string index;
+    for (const std::string& name : names)
+        index += name + "\n";
+    const fs::path target = fs::path(root_) / key;
+    std::error_code ec;
+    if (!import::WriteFileAtomically(fs::path(folder) / kIndexName, index)) {
+        Abandon(folder);
+        throw ManualError(root_, "the page cache cannot be written");
+    }
+    // Another run may have prepared the same entry meanwhile: either copy is complete.
+    fs::remove_all(target, ec);
+    fs::rename(folder, target, ec);
+    if (ec) {
+        Abandon(folder);
+        if (auto pages = Find(key)) return *pages;
+        throw ManualError(root_, "the page cache cannot be written: " + ec.message());
+    }
+    Evict(key);
+    std::vector<std::string> paths;
+    for (const std::string& name : names)
+        paths.push_back((target / name).string());
+    return paths;
+}
+
+void PageCache::Abandon(const std::string& folder) const {
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+}
+
+void PageCache::Evict(const std::string& keep) const {
+    struct Entry {
+        fs::path folder;
+        fs::file_time_type used;
+        std::uintmax_t bytes;
+    };
+    std::vector<Entry> entries;
+    std::uintmax_t total = 0;
+    const auto day_ago = fs::file_time_type::clock::now() - std::chrono::hours(24);
+    std::error_code ec;
+    for (fs::directory_iterator it(root_, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code entry_ec;
+        if (!it->is_directory(entry_ec)) continue;
+        const std::string name = it->path().filename().string();
+        if (name.rfind(kPreparing, 0) == 0) {
+            if (it->last_write_time(entry_ec) < day_ago) fs::remove_all(it->path(), entry_ec);
+            continue;
+        }
+        const fs::file_time_type used = fs::last_write_time(it->path() / kIndexName, entry_ec);
+        const std::uintmax_t bytes = FolderBytes(it->path());
+        total += bytes;
+        if (name != keep)
+            entries.push_back({it->path(), entry_ec ? fs::file_time_type{} : used, bytes});
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.used < b.used; });
+    for (const Entry& entry : entries) {
+        if (total <= limit_) break;
+        std::error_code remove_ec;
+        fs::remove_all(entry.folder, remove_ec);
+        if (!remove_ec) total -= entry.bytes;
+    }
+}
+
+}  // namespace kavro::manuals
