@@ -29,7 +29,9 @@ Form1::Form1(std::unique_ptr<toolkit::FontEngine> fonts)
       cmdUp(Button("^", 7800, 0, 495, 285)),
       cmdDown(Button("v", 8640, 0, 495, 285)),
       picErrorBar("picErrorBar", Hidden<toolkit::PictureBox>()),
-      lblErrorBar("lblErrorBar", Hidden<toolkit::Label>(&Fonts())) {
+      lblErrorBar("lblErrorBar", Hidden<toolkit::Label>(&Fonts())),
+      picPagesBar("picPagesBar", Hidden<toolkit::PictureBox>()),
+      lblPagesBar("lblPagesBar", Hidden<toolkit::Label>(&Fonts())) {
     Caption = "Form1";
     BackColor = 0;
     Width = 14640;
@@ -38,6 +40,8 @@ Form1::Form1(std::unique_ptr<toolkit::FontEngine> fonts)
     timLoad.Enabled = true;
     AddToScene(&picErrorBar);
     AddToScene(&lblErrorBar);
+    AddToScene(&picPagesBar);
+    AddToScene(&lblPagesBar);
 }
 
 }  // namespace kavro::app

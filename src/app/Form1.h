@@ -26,6 +26,10 @@ class Form1 : public layout::SectionForm {
     // loaded (--watch); hidden otherwise. Drawn over the sections.
     toolkit::ControlArray<toolkit::PictureBox> picErrorBar;
     toolkit::ControlArray<toolkit::Label> lblErrorBar;
+    // The bar along the bottom that shows how far a manual's pages are drawn: element 0 the
+    // track, element 1 the part done, the label ("page 7 of 40") over both. Hidden otherwise.
+    toolkit::ControlArray<toolkit::PictureBox> picPagesBar;
+    toolkit::ControlArray<toolkit::Label> lblPagesBar;
 };
 
 }  // namespace kavro::app

@@ -7,6 +7,8 @@
 #include <ostream>
 
 #include "app/IniFile.h"
+#include "app/LoadDriver.h"
+#include "app/Navigation.h"
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "app/Viewer.h"
@@ -17,6 +19,7 @@
 #include "manuals/ManualSearch.h"
 #include "manuals/NaturalOrder.h"
 #include "manuals/PageCache.h"
+#include "manuals/PageRasteriser.h"
 
 namespace kavro::app {
 
@@ -64,6 +67,65 @@ double UnzoomedAreaWidth(int w, int h) {
     return w > h ? h * 15.0 * 1.33 : w * 15.0;
 }
 
+// The pages of a PDF with a window to hand drawn pages to: the first now, the rest in the
+// background. A reload while they are drawn (a toggle, a page that came) keeps the drawing
+// when the width is the same.
+void DrawInBackground(Viewer& v, const manuals::PrepareRequest& request) {
+    const std::string key = request.cache->KeyOf(request.manual.path, request.width_px);
+    if (v.pageDrawing && v.pageDrawing->Key() == key) {
+        // Pages drawn meanwhile are measured: their shape need not be the first page's.
+        const int ready = v.pageDrawing->Ready();
+        for (int i = v.pagesShown; i < ready; ++i)
+            v.manualPages[static_cast<std::size_t>(i)] =
+                manuals::MeasurePage(v.manualPages[static_cast<std::size_t>(i)].path);
+        v.pagesShown = ready;
+        return;
+    }
+    v.pageDrawing.reset();
+    v.pageDrawing = manuals::PageRasteriser::Start(request, v.wakeForPages, &v.manualPages);
+    v.pagesShown = v.pageDrawing ? v.pageDrawing->Ready() : static_cast<int>(v.manualPages.size());
+}
+
+constexpr float kPagesBarHeight = 420;  // twips
+constexpr long kPagesTrackColour = 0x303030;
+constexpr long kPagesDoneColour = 0x905000;  // dark blue (red + 256 * green + 65536 * blue)
+
+void ShowPagesBar(Viewer& v) {
+    auto& f = v.form;
+    const bool drawing = v.pageDrawing && !v.pageDrawing->Finished();
+    const std::string failure = v.pageDrawing ? v.pageDrawing->Failure() : std::string();
+    if (f.picPagesBar.UBound() < 1) f.picPagesBar.Load(1);
+    toolkit::PictureBox& track = f.picPagesBar[0];
+    toolkit::PictureBox* done = f.picPagesBar.At(1);
+    toolkit::Label& label = f.lblPagesBar[0];
+    const bool shown = drawing || !failure.empty();
+    track.Visible = shown;
+    label.Visible = shown;
+    if (done) done->Visible = shown;
+    if (!shown) return;
+    const int ready = v.pageDrawing->Ready(), total = v.pageDrawing->Total();
+    track.BackColor = kPagesTrackColour;
+    track.Left = 0;
+    track.Width = f.Width;
+    track.Height = kPagesBarHeight;
+    track.Top = f.Height - kPagesBarHeight;
+    if (done) {
+        done->BackColor = kPagesDoneColour;
+        done->Left = 0;
+        done->Top = track.Top;
+        done->Height = kPagesBarHeight;
+        done->Width = f.Width * static_cast<float>(ready) / static_cast<float>(total);
+    }
+    label.ForeColor = 0xFFFFFF;
+    label.SetFontSize(14.0f);
+    label.SetAutoSize(true);
+    label.SetCaption(failure.empty()
+                         ? "page " + std::to_string(ready) + " of " + std::to_string(total)
+                         : failure);
+    label.Left = 120;
+    label.Top = track.Top + (kPagesBarHeight - label.Height) / 2;
+}
+
 }  // namespace
 
 ManualSettings ReadManualSettings(const std::string& settings_file) {
@@ -106,17 +168,44 @@ bool LoadManual(Viewer& v, const std::string& name) {
     request.width_px = manuals::PageWidthPixels(area.Width);
     request.search_path = SearchPath();
     request.cache = &cache;
-    std::vector<manuals::Page> pages;
     try {
-        pages = manuals::PreparePages(request);
+        if (v.wakeForPages && manual->kind == manuals::ManualKind::Pdf) {
+            DrawInBackground(v, request);
+        } else {
+            v.pageDrawing.reset();
+            v.manualPages = manuals::PreparePages(request);
+            v.pagesShown = static_cast<int>(v.manualPages.size());
+        }
     } catch (const manuals::ManualError& e) {
         throw document::LoadError(e.File(), 0, 0, e.Reason());
     }
-    for (std::size_t i = 0; i < pages.size(); ++i)
-        v.ProvideImage(manuals::PageImageName(static_cast<int>(i) + 1), pages[i].path);
+    // A page not drawn yet is not found: its section shows "page n of N" in its place.
+    for (int i = 0; i < v.pagesShown; ++i)
+        v.ProvideImage(manuals::PageImageName(i + 1),
+                       v.manualPages[static_cast<std::size_t>(i)].path);
     const std::string title = fs::path(manual->path).filename().string();
-    v.SaxReader->parseText(manuals::ManualXml(pages, title, area.Width, area.Height), manual->path);
+    v.SaxReader->parseText(manuals::ManualXml(v.manualPages, title, area.Width, area.Height),
+                           manual->path);
+    ShowPagesBar(v);
     return true;
+}
+
+void PagesArrived(Viewer& v) {
+    if (!v.pageDrawing || !v.Loaded) return;
+    const int ready = v.pageDrawing->Ready();
+    const bool finished = v.pageDrawing->Finished();
+    // The sections shown are laid out again only for a page the reader may be about to see
+    // (or at the end): a load lays out every page.
+    const bool near = ready > v.pagesShown && ready + 1 >= v.CurrentSection &&
+                      v.pagesShown < v.CurrentSection + 2;
+    if (near || (finished && ready > v.pagesShown)) {
+        const int section = v.CurrentSection;
+        const auto* anchor = v.form.picSection.At(section - 1);
+        const float top = anchor ? anchor->Top : v.form.fraScreenArea.Top;
+        cmdLoad_Click(v);
+        if (anchor) KeepPlace(v, section, top);
+    }
+    ShowPagesBar(v);
 }
 
 int ImportManuals(const std::string& target, const std::string& settings_file, int screen_width,

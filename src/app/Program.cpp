@@ -441,14 +441,25 @@ int RunProgram(int argc, char** argv) {
             std::unique_ptr<watch::FileWatcher>& watcher;
             ~StopWatching() { watcher.reset(); }
         } stop_watching{watcher};
-        if (options.watch) {
-            window->OnWake([&v, &options, &watcher] {
+        // A manual's pages drawn in the background arrive through the event loop too; their
+        // drawing stops before the window goes.
+        struct StopDrawing {
+            Viewer& v;
+            ~StopDrawing() {
+                v.pageDrawing.reset();
+                v.wakeForPages = nullptr;
+            }
+        } stop_drawing{v};
+        v.wakeForPages = window->Waker();
+        window->OnWake([&v, &options, &watcher] {
+            PagesArrived(v);
+            if (watcher) {
                 ReloadAfterChange(v);
-                if (watcher) watcher->Watch(WatchedFiles(v));
-                if (options.dump) WriteDump(v, *options.dump);
-            });
-            watcher = std::make_unique<watch::FileWatcher>(window->Waker());
-        }
+                watcher->Watch(WatchedFiles(v));
+            }
+            if (options.dump) WriteDump(v, *options.dump);
+        });
+        if (options.watch) watcher = std::make_unique<watch::FileWatcher>(window->Waker());
         // For scripts/bench: the moment the first frame with the document is shown, in
         // microseconds since the epoch, then the end of the program.
         if (std::getenv("KAVRO_FIRST_FRAME")) {

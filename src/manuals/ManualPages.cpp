@@ -115,9 +115,9 @@ std::vector<Page> PreparePages(const PrepareRequest& request) {
             try {
                 const std::vector<std::string> names =
                     pdf ? DrawPdf(request, folder) : UnpackArchive(request, folder);
-                paths = cache.Commit(key, folder, names);
+                paths = cache.Commit(key, names);
             } catch (...) {
-                cache.Abandon(folder);
+                cache.Abandon(key);
                 throw;
             }
         }

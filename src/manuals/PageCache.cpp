@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kIndexName = "pages";
-constexpr const char* kPreparing = ".preparing-";
 
 std::string Hash(const std::string& text) {
     std::uint64_t hash = 14695981039346656037ull;  // FNV-1a: stable across runs and builds
@@ -87,43 +86,35 @@ std::optional<std::vector<std::string>> PageCache::Find(const std::string& key) 
 }
 
 std::string PageCache::Begin(const std::string& key) const {
+    const fs::path folder = fs::path(root_) / key;
     std::error_code ec;
-    fs::create_directories(root_, ec);
-    std::string pattern = (fs::path(root_) / (kPreparing + key + "-XXXXXX")).string();
-    if (ec || ::mkdtemp(pattern.data()) == nullptr)
-        throw ManualError(root_, "the page cache cannot be written");
-    return pattern;
+    // What is there is an unfinished entry (the caller found no complete one): start afresh.
+    fs::remove_all(folder, ec);
+    fs::create_directories(folder, ec);
+    if (ec) throw ManualError(root_, "the page cache cannot be written: " + ec.message());
+    return folder.string();
 }
 
-std::vector<std::string> PageCache::Commit(const std::string& key, const std::string& folder,
+std::vector<std::string> PageCache::Commit(const std::string& key,
                                            const std::vector<std::string>& names) const {
     std::string index;
     for (const std::string& name : names)
         index += name + "\n";
-    const fs::path target = fs::path(root_) / key;
-    std::error_code ec;
-    if (!import::WriteFileAtomically(fs::path(folder) / kIndexName, index)) {
-        Abandon(folder);
+    const fs::path folder = fs::path(root_) / key;
+    if (!import::WriteFileAtomically(folder / kIndexName, index)) {
+        Abandon(key);
         throw ManualError(root_, "the page cache cannot be written");
-    }
-    // Another run may have prepared the same entry meanwhile: either copy is complete.
-    fs::remove_all(target, ec);
-    fs::rename(folder, target, ec);
-    if (ec) {
-        Abandon(folder);
-        if (auto pages = Find(key)) return *pages;
-        throw ManualError(root_, "the page cache cannot be written: " + ec.message());
     }
     Evict(key);
     std::vector<std::string> paths;
     for (const std::string& name : names)
-        paths.push_back((target / name).string());
+        paths.push_back((folder / name).string());
     return paths;
 }
 
-void PageCache::Abandon(const std::string& folder) const {
+void PageCache::Abandon(const std::string& key) const {
     std::error_code ec;
-    fs::remove_all(folder, ec);
+    fs::remove_all(fs::path(root_) / key, ec);
 }
 
 void PageCache::Evict(const std::string& keep) const {
@@ -140,11 +131,13 @@ void PageCache::Evict(const std::string& keep) const {
         std::error_code entry_ec;
         if (!it->is_directory(entry_ec)) continue;
         const std::string name = it->path().filename().string();
-        if (name.rfind(kPreparing, 0) == 0) {
-            if (it->last_write_time(entry_ec) < day_ago) fs::remove_all(it->path(), entry_ec);
+        const fs::file_time_type used = fs::last_write_time(it->path() / kIndexName, entry_ec);
+        if (entry_ec) {
+            // Unfinished: being prepared now, or left by a run that was stopped.
+            if (name != keep && it->last_write_time(entry_ec) < day_ago)
+                fs::remove_all(it->path(), entry_ec);
             continue;
         }
-        const fs::file_time_type used = fs::last_write_time(it->path() / kIndexName, entry_ec);
         const std::uintmax_t bytes = FolderBytes(it->path());
         total += bytes;
         if (name != keep)

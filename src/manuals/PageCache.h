@@ -10,7 +10,8 @@ namespace kavro::manuals {
 // Pages of manuals prepared once and kept: one folder per manual and page width, named by a
 // hash of the file's identity (device, inode, path), size, modification time and the width,
 // so a changed file or another screen gets pages of its own. A folder counts only once its
-// list of pages is written (last, atomically); a manual that fails leaves nothing behind.
+// list of pages is written (last, atomically); a manual that fails leaves nothing behind, and
+// a folder a stopped run left unfinished goes after a day.
 // When the folders together pass the limit, the ones used longest ago are removed first.
 class PageCache {
   public:
@@ -34,15 +35,17 @@ class PageCache {
     // is missing or incomplete.
     std::optional<std::vector<std::string>> Find(const std::string& key) const;
 
-    // A new empty folder to prepare an entry's pages in. Throws ManualError.
+    // The entry's folder, made empty, to prepare its pages in (an unfinished one is started
+    // afresh; two runs preparing one manual at once are not guarded against). Throws
+    // ManualError.
     std::string Begin(const std::string& key) const;
-    // Makes the prepared folder the entry with these page files (names within it, first to
-    // last), then removes the oldest entries past the limit. Returns the pages' paths. Throws
-    // ManualError (the folder is removed).
-    std::vector<std::string> Commit(const std::string& key, const std::string& folder,
+    // Makes the prepared folder a complete entry with these page files (names within it, first
+    // to last), then removes the oldest entries past the limit. Returns the pages' paths.
+    // Throws ManualError (the folder is removed).
+    std::vector<std::string> Commit(const std::string& key,
                                     const std::vector<std::string>& names) const;
-    // Removes a prepared folder that is not to be kept.
-    void Abandon(const std::string& folder) const;
+    // Removes an entry's folder, finished or not.
+    void Abandon(const std::string& key) const;
 
     // Removes entries, those used longest ago first, until the rest fit in the limit; keep is
     // never removed. Unfinished folders of other runs older than a day go too.

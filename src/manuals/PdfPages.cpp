@@ -59,10 +59,9 @@ int PdfPageCount(const PdfTools& tools, const std::string& pdf) {
 
 void RasterisePdfPage(const PdfTools& tools, const std::string& pdf, int page, int width_px,
                       const std::string& png) {
-    // pdftoppm appends ".png" to the name it is given.
-    std::string prefix = png;
-    if (prefix.size() > 4 && prefix.compare(prefix.size() - 4, 4, ".png") == 0)
-        prefix.resize(prefix.size() - 4);
+    // pdftoppm appends ".png" to the name it is given; the page is renamed into place when it
+    // is whole, so a reader never sees half of it.
+    const std::string prefix = png + ".part";
     const std::string number = std::to_string(page);
     const ChildResult run =
         RunChild(tools.pdftoppm,
@@ -75,7 +74,8 @@ void RasterisePdfPage(const PdfTools& tools, const std::string& pdf, int page, i
         std::filesystem::remove(prefix + ".png", ec);
         Fail(pdf, "page " + number + " cannot be drawn", run);
     }
-    if (prefix + ".png" != png) std::filesystem::rename(prefix + ".png", png, ec);
+    std::filesystem::rename(prefix + ".png", png, ec);
+    if (ec) Fail(pdf, "page " + number + " cannot be kept: " + ec.message(), run);
 }
 
 }  // namespace kavro::manuals
