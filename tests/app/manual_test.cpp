@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 
 #include "../manuals/SamplePdf.h"
 #include "app/Manuals.h"
@@ -51,9 +53,10 @@ TEST_F(ManualViewerTest, PdfManualIsOnePageASectionAtTheColumnsWidth) {
     EXPECT_EQ(v.form.Caption, "manual.pdf");
 
     // Zoomed, the pages are drawn wider.
+    const float unzoomed = page.Width;
     Key(v.ZoomKey);
     EXPECT_NEAR(v.form.imgImage[1].Width, 0.9 * v.form.fraScreenArea.Width, 15);
-    EXPECT_GT(v.form.imgImage[1].Width, page.Width);
+    EXPECT_GT(v.form.imgImage[1].Width, unzoomed);
 }
 
 TEST_F(ManualViewerTest, DocumentOfTheItemWinsAndOtherNamesAreNoManuals) {
@@ -100,6 +103,62 @@ TEST_F(ManualViewerTest, CacheLimitMustBeANumber) {
     EXPECT_EQ(
         app::ReadManualSettings((UserConfig() / "kavro/kavro.ini").string()).cache_limit_bytes,
         5u << 20);
+}
+
+// Labels shown on section k's surface.
+std::vector<std::string> TextOn(const app::Viewer& v, int k) {
+    std::vector<std::string> texts;
+    const auto* surface = v.form.picSection.At(k - 1);
+    for (int i = 0; i <= v.form.lblText.UBound(); ++i)
+        if (const auto* label = v.form.lblText.At(i);
+            label && label->Visible && label->Container == surface && !label->Caption().empty())
+            texts.push_back(label->Caption());
+    return texts;
+}
+
+TEST_F(ManualViewerTest, PagesNotDrawnYetShowTheirPlaceUntilTheyArrive) {
+    Write("metadata/mk/manual.pdf", SamplePdf(4));
+    // The drawing thread waits in its wake-up call after the second page until it is let go,
+    // so pages 3 and 4 are certainly not drawn while the view is looked at.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool held = true;
+    int wakes = 0;
+    app::Viewer& v = Start("mk manual");
+    v.wakeForPages = [&] {
+        std::unique_lock lock(mutex);
+        ++wakes;
+        changed.notify_all();
+        changed.wait(lock, [&] { return !held; });
+    };
+    app::timLoad_Timer(v);
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return wakes > 0; }));
+    }
+    ASSERT_TRUE(v.pageDrawing);
+    EXPECT_EQ(v.pageDrawing->Ready(), 2);
+    ASSERT_EQ(v.doc.SectionCount(), 4);
+    EXPECT_THAT(TextOn(v, 3), ::testing::ElementsAre("page 3 of 4"));
+    EXPECT_THAT(TextOn(v, 1), ::testing::IsEmpty());  // the first page is there at once
+    EXPECT_TRUE(v.form.lblPagesBar[0].Visible);
+    EXPECT_EQ(v.form.lblPagesBar[0].Caption(), "page " + std::to_string(v.pagesShown) + " of 4");
+    {
+        std::lock_guard lock(mutex);
+        held = false;
+        changed.notify_all();
+    }
+    for (int waited = 0; !v.pageDrawing->Finished() && waited < 600; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(v.pageDrawing->Finished());
+    app::PagesArrived(v);
+    EXPECT_EQ(PlacedPages(v), 4);
+    EXPECT_THAT(TextOn(v, 3), ::testing::IsEmpty());
+    EXPECT_FALSE(v.form.lblPagesBar[0].Visible);
+    // Complete in the cache: the next start draws nothing.
+    app::Viewer& again = Open("mk manual");
+    EXPECT_FALSE(again.pageDrawing);
+    EXPECT_EQ(PlacedPages(again), 4);
 }
 
 // The section and how far into it the screen area's top is, in twips.
