@@ -13,6 +13,7 @@
 #include "app/Settings.h"
 #include "app/Viewer.h"
 #include "document/SaxReader.h"
+#include "imaging/PictureFiles.h"
 #include "manuals/ManualDocument.h"
 #include "manuals/ManualError.h"
 #include "manuals/ManualPages.h"
@@ -84,6 +85,18 @@ void DrawInBackground(Viewer& v, const manuals::PrepareRequest& request) {
     v.pageDrawing.reset();
     v.pageDrawing = manuals::PageRasteriser::Start(request, v.wakeForPages, &v.manualPages);
     v.pagesShown = v.pageDrawing ? v.pageDrawing->Ready() : static_cast<int>(v.manualPages.size());
+}
+
+// A page's picture, decoded only while it is drawn: a long manual holds no page it does not
+// show.
+toolkit::PicturePtr DeferredPage(const manuals::Page& page) {
+    const std::string path = page.path;
+    return std::make_shared<const toolkit::Picture>(
+        page.width, page.height, toolkit::Picture::Decoder([path] {
+            const toolkit::PicturePtr decoded = imaging::LoadPictureFile(path, nullptr);
+            return decoded ? decoded->Pixels() : std::vector<std::uint32_t>();
+        }),
+        path);
 }
 
 constexpr float kPagesBarHeight = 420;  // twips
@@ -180,9 +193,11 @@ bool LoadManual(Viewer& v, const std::string& name) {
         throw document::LoadError(e.File(), 0, 0, e.Reason());
     }
     // A page not drawn yet is not found: its section shows "page n of N" in its place.
-    for (int i = 0; i < v.pagesShown; ++i)
-        v.ProvideImage(manuals::PageImageName(i + 1),
-                       v.manualPages[static_cast<std::size_t>(i)].path);
+    for (int i = 0; i < v.pagesShown; ++i) {
+        const manuals::Page& page = v.manualPages[static_cast<std::size_t>(i)];
+        v.ProvideImage(manuals::PageImageName(i + 1), page.path);
+        if (page.width > 0 && page.height > 0) v.pictures.Store(page.path, DeferredPage(page));
+    }
     const std::string title = fs::path(manual->path).filename().string();
     v.SaxReader->parseText(manuals::ManualXml(v.manualPages, title, area.Width, area.Height),
                            manual->path);

@@ -51,6 +51,12 @@ TEST_F(ManualViewerTest, PdfManualIsOnePageASectionAtTheColumnsWidth) {
     EXPECT_NEAR(page.Width, 0.9 * area.Width, 15);
     EXPECT_NEAR(page.Height, page.Width * 595.0 / 420.0, 30);
     EXPECT_EQ(v.form.Caption, "manual.pdf");
+    // Pages are decoded only to be drawn, and not kept: a long manual holds none out of view.
+    ASSERT_TRUE(page.Picture());
+    EXPECT_EQ(page.Picture()->HeldBytes(), 0u);
+    EXPECT_EQ(page.Picture()->PixelsToDraw()->size(),
+              static_cast<std::size_t>(page.Picture()->Width() * page.Picture()->Height()));
+    EXPECT_EQ(page.Picture()->HeldBytes(), 0u);
 
     // Zoomed, the pages are drawn wider.
     const float unzoomed = page.Width;
