@@ -25,6 +25,9 @@ struct ConvertedEntry {
 ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, DatKind kind,
                             std::string_view item_name, std::string_view source_name);
 
+// Appends text to XML with &, < and > escaped, and " too in an attribute value.
+void AppendEscaped(std::string& out, std::string_view text, bool attribute = false);
+
 // The same, from an index entry of a file (reads only that entry).
 ConvertedEntry ConvertEntry(const std::string& path, const DatIndex& index, const DatEntry& entry,
                             std::string_view item_name);

@@ -3,32 +3,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "import/DatConverter.h"
+
 namespace kavro::manuals {
 
 namespace {
-
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 std::string Number(double value) {
     char text[32];
@@ -50,7 +29,9 @@ int PageWidthPixels(double area_width_twips) {
 std::string ManualXml(const std::vector<Page>& pages, const std::string& title, double area_width,
                       double area_height) {
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<document>\n";
-    xml += "<info caption=\"" + Escaped(title) + "\"/>\n";
+    xml += "<info caption=\"";
+    import::AppendEscaped(xml, title, true);
+    xml += "\"/>\n";
     xml +=
         "<head><textwidth>40</textwidth>"
         "<fontmacro size=\"100\" color=\"160,160,160\">page</fontmacro>"

@@ -17,12 +17,6 @@ namespace kavro::manuals {
 
 namespace {
 
-std::string PageName(int number, const std::string& extension) {
-    char name[32];
-    std::snprintf(name, sizeof name, "page-%04d", number);
-    return name + extension;
-}
-
 std::string ExtensionOf(const std::string& name) {
     const std::size_t dot = name.find_last_of('.');
     const std::size_t slash = name.find_last_of('/');
@@ -43,7 +37,7 @@ std::vector<std::string> DrawPdf(const PrepareRequest& request, const std::strin
     const int count = PdfPageCount(tools, request.manual.path);
     std::vector<std::string> names;
     for (int page = 1; page <= count; ++page) {
-        names.push_back(PageName(page, ".png"));
+        names.push_back(PageFileName(page, ".png"));
         RasterisePdfPage(tools, request.manual.path, page, request.width_px,
                          folder + "/" + names.back());
         Report(request, page, count);
@@ -69,7 +63,7 @@ std::vector<std::string> UnpackArchive(const PrepareRequest& request, const std:
     std::vector<std::string> names;
     const int total = static_cast<int>(members.size());
     for (const auto& [member, file] : members) {
-        names.push_back(PageName(static_cast<int>(names.size()) + 1, ExtensionOf(file)));
+        names.push_back(PageFileName(static_cast<int>(names.size()) + 1, ExtensionOf(file)));
         if (std::rename((folder + "/" + file).c_str(), (folder + "/" + names.back()).c_str()) != 0)
             throw ManualError(request.manual.path,
                               "its pages cannot be kept in \"" + folder + "\"");
@@ -79,6 +73,12 @@ std::vector<std::string> UnpackArchive(const PrepareRequest& request, const std:
 }
 
 }  // namespace
+
+std::string PageFileName(int number, const std::string& extension) {
+    char name[32];
+    std::snprintf(name, sizeof name, "page-%04d", number);
+    return name + extension;
+}
 
 Page MeasurePage(const std::string& path) {
     Page page{path, 0, 0};

@@ -33,6 +33,9 @@ struct PrepareRequest {
 // nothing in the cache.
 std::vector<Page> PreparePages(const PrepareRequest& request);
 
+// The name of page number (from 1) in a cache entry: page-0007.png.
+std::string PageFileName(int number, const std::string& extension);
+
 // The size of a page picture from its header; 0 x 0 when it cannot be read.
 Page MeasurePage(const std::string& path);
 

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "import/AtomicFile.h"
+#include "import/DatIndex.h"
 #include "manuals/ManualError.h"
 
 namespace kavro::manuals {
@@ -22,17 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kIndexName = "pages";
-
-std::string Hash(const std::string& text) {
-    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a: stable across runs and builds
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-    return hex;
-}
 
 std::uintmax_t FolderBytes(const fs::path& folder) {
     std::uintmax_t bytes = 0;
@@ -64,7 +54,7 @@ std::string PageCache::KeyOf(const std::string& file, int width) const {
     std::ostringstream identity;
     identity << st.st_dev << ':' << st.st_ino << ':' << st.st_size << ':' << st.st_mtim.tv_sec
              << '.' << st.st_mtim.tv_nsec << ':' << width << ':' << absolute.string();
-    return Hash(identity.str()) + "-w" + std::to_string(width);
+    return import::StableHash(identity.str()) + "-w" + std::to_string(width);
 }
 
 std::optional<std::vector<std::string>> PageCache::Find(const std::string& key) const {

@@ -1,20 +1,8 @@
 #include "manuals/PageRasteriser.h"
 
-#include <cstdio>
-
 #include "manuals/ManualError.h"
 
 namespace kavro::manuals {
-
-namespace {
-
-std::string PageName(int number) {
-    char name[32];
-    std::snprintf(name, sizeof name, "page-%04d.png", number);
-    return name;
-}
-
-}  // namespace
 
 std::unique_ptr<PageRasteriser> PageRasteriser::Start(const PrepareRequest& request,
                                                       std::function<void()> wake,
@@ -34,7 +22,7 @@ std::unique_ptr<PageRasteriser> PageRasteriser::Start(const PrepareRequest& requ
     const std::string folder = cache.Begin(key);
     std::vector<std::string> names;
     for (int page = 1; page <= total; ++page)
-        names.push_back(PageName(page));
+        names.push_back(PageFileName(page, ".png"));
     try {
         RasterisePdfPage(tools, pdf, 1, request.width_px, folder + "/" + names[0]);
     } catch (...) {
