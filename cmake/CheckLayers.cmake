@@ -6,16 +6,19 @@ if(CMAKE_SCRIPT_MODE_FILE)
     cmake_minimum_required(VERSION 3.25)
 endif()
 
-set(KAVRO_LAYERS toolkit imaging encoding document import layout watch app)
+set(KAVRO_LAYERS toolkit imaging encoding document import manuals layout watch app)
 set(KAVRO_LAYER_DEPS_toolkit "")
 set(KAVRO_LAYER_DEPS_imaging toolkit)
 set(KAVRO_LAYER_DEPS_encoding "")
 set(KAVRO_LAYER_DEPS_document encoding)
 # Move-list and history files: reads them and writes documents; needs nothing else.
 set(KAVRO_LAYER_DEPS_import "")
+# Game manuals (PDF, comic archives, folders of page pictures) turned into page pictures and a
+# document of them; runs pdftoppm as a program of its own.
+set(KAVRO_LAYER_DEPS_manuals import toolkit)
 set(KAVRO_LAYER_DEPS_layout document imaging toolkit)
 set(KAVRO_LAYER_DEPS_watch "")
-set(KAVRO_LAYER_DEPS_app layout document import imaging toolkit watch)
+set(KAVRO_LAYER_DEPS_app layout document import manuals imaging toolkit watch)
 
 # Fails with one line per include of a layer that is neither the file's own nor below it.
 function(kavro_check_layers root)

@@ -30,7 +30,9 @@ Form1::Form1(std::unique_ptr<toolkit::FontEngine> fonts)
       cmdDown(Button("v", 8640, 0, 495, 285)),
       picErrorBar("picErrorBar", Hidden<toolkit::PictureBox>()),
       lblErrorBar("lblErrorBar", Hidden<toolkit::Label>(&Fonts())),
-      picCountdown("picCountdown", Hidden<toolkit::PictureBox>()) {
+      picCountdown("picCountdown", Hidden<toolkit::PictureBox>()),
+      picPagesBar("picPagesBar", Hidden<toolkit::PictureBox>()),
+      lblPagesBar("lblPagesBar", Hidden<toolkit::Label>(&Fonts())) {
     Caption = "Form1";
     BackColor = 0;
     Width = 14640;
@@ -40,6 +42,8 @@ Form1::Form1(std::unique_ptr<toolkit::FontEngine> fonts)
     AddToScene(&picErrorBar);
     AddToScene(&lblErrorBar);
     AddToScene(&picCountdown);
+    AddToScene(&picPagesBar);
+    AddToScene(&lblPagesBar);
 }
 
 }  // namespace kavro::app

@@ -30,6 +30,10 @@ class Form1 : public layout::SectionForm {
     // until the first load; the thin bar along the bottom that shows the time left.
     toolkit::Timer timCountdown, timCycle;
     toolkit::ControlArray<toolkit::PictureBox> picCountdown;
+    // The bar along the bottom that shows how far a manual's pages are drawn: element 0 the
+    // track, element 1 the part done, the label ("page 7 of 40") over both. Hidden otherwise.
+    toolkit::ControlArray<toolkit::PictureBox> picPagesBar;
+    toolkit::ControlArray<toolkit::Label> lblPagesBar;
 };
 
 }  // namespace kavro::app

@@ -4,6 +4,7 @@
 
 #include "app/LoadDriver.h"
 #include "app/Navigation.h"
+#include "app/Resume.h"
 #include "app/Settings.h"
 #include "app/WindowGeometry.h"
 
@@ -37,6 +38,7 @@ void RunAction(Viewer& v, Action action) {
             break;
         case Action::Exit:
             SaveSettings(v);
+            RememberPlace(v);
             v.sys.End(0);
             break;
         case Action::Zoom:

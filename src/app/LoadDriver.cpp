@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Manuals.h"
 #include "app/ParseAhead.h"
 #include "app/Viewer.h"
 #include "document/SaxReader.h"
@@ -94,13 +95,14 @@ std::vector<std::string> DataRoots(const Viewer& v) {
     return roots;
 }
 
-// The item's document when there is one, else the rom's entry of metadata/<name>.dat
-// converted in memory.
+// The item's document when there is one, else its manual (a PDF, an archive or a folder of
+// pages), else the rom's entry of metadata/<name>.dat converted in memory.
 void ParseDocument(Viewer& v, const std::string& name, const std::string& document_path) {
     if (!v.FindFile(document_path).empty()) {
         v.SaxReader->parseURL(document_path);
         return;
     }
+    if (LoadManual(v, name)) return;
     const auto source = import::ResolveDocument(v.dataFiles, DataRoots(v), v.RomName, name, v.item);
     if (!source.failure.empty()) throw LoadError(document_path, 0, 0, source.failure);
     if (source.text)

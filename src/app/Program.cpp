@@ -16,6 +16,8 @@
 #include "app/DocumentList.h"
 #include "app/Dump.h"
 #include "app/Keys.h"
+#include "app/Manuals.h"
+#include "app/Resume.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "app/Unattended.h"
@@ -23,6 +25,7 @@
 #include "app/WindowGeometry.h"
 #include "import/DatImport.h"
 #include "toolkit/DataPaths.h"
+#include "manuals/ManualSearch.h"
 #include "toolkit/DesktopServices.h"
 #include "toolkit/KeyCodes.h"
 #include "toolkit/PngWriter.h"
@@ -60,6 +63,10 @@ const char* HelpText() {
            "                   history): its entries and metadata/<LIST>/<rom>/\n"
            "  --parent NAME    when the rom has no document or entry of its own, use NAME's\n"
            "                   (a clone's parent)\n"
+           "  --import-manuals DIR  prepare the pages of every manual (PDF, CBZ, ZIP, CB7, 7Z)\n"
+           "                   in DIR for this screen (--screen), then end; --import FILE.pdf\n"
+           "                   prepares one\n"
+           "  --from-start     open the document at its top, not where the reader left it\n"
            "  --check          no window: load as the viewer would and report every mistake found\n"
            "                   in the documents as file:line:column: severity: message; exit\n"
            "                   status 0 when nothing was found, 3 when anything was. With\n"
@@ -348,9 +355,18 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.passive = true;
         } else if (name == "--cycle") {
             o.cycle = ParseCount(name, take(), 1);
+        } else if (name == "--import-manuals") {
+            o.import_manuals = take();
+        } else if (name == "--from-start") {
+            o.from_start = true;
         } else {
             throw std::invalid_argument("unknown option " + name + " (see kavro --help)");
         }
+    }
+    // A manual given to --import is prepared like a folder of them.
+    if (o.import && manuals::KindOfFile(*o.import) && !o.into && !o.force && !o.verbose) {
+        o.import_manuals = o.import;
+        o.import.reset();
     }
     if ((o.into || o.force || o.verbose) && !o.import)
         throw std::invalid_argument("--into, --force and --verbose go with --import FILE.dat");
@@ -380,6 +396,19 @@ int RunProgram(int argc, char** argv) {
     if (options.check) return RunCheckCommand(options, argv[0]);
 
     const std::string home = options.home ? *options.home : ProgramFolder(argv[0]);
+    if (options.import_manuals) {
+        // The settings file of a viewer started here, for [Manuals]; the screen the pages are
+        // drawn for.
+        const toolkit::HeadlessServices where(home, options.words, 0, 0);
+        const std::pair<int, int> size = options.screen.value_or(std::make_pair(1920, 1080));
+        try {
+            return ImportManuals(*options.import_manuals, where.SettingsFile(), size.first,
+                                 size.second, std::cout, std::cerr);
+        } catch (const SettingsError& e) {
+            std::cerr << e.what() << "\n";
+            return kExitSettings;
+        }
+    }
     if (options.list) return RunList(options, home);
     // A frontend ends a viewer it started with SIGTERM (or a user with Ctrl+C): with a window,
     // at once and with status 0, never saving the view flags.
@@ -433,6 +462,9 @@ int RunProgram(int argc, char** argv) {
     auto viewer = std::make_unique<Viewer>(*services, std::move(fonts));
     Viewer& v = *viewer;
     v.item = options.item;
+    // A picture of the screen (--render) shows the document from its top and leaves no place.
+    if (!render) v.ResumeFile = ResumeStore::UserFile();
+    v.FromStart = options.from_start;
     v.form.Resize = [&v] { Form_Resize(v); };
     v.form.KeyDown = [&v, &options](int key, int shift) {
         AnyInput(v);
@@ -543,14 +575,25 @@ int RunProgram(int argc, char** argv) {
             std::unique_ptr<watch::FileWatcher>& watcher;
             ~StopWatching() { watcher.reset(); }
         } stop_watching{watcher};
-        if (options.watch) {
-            window->OnWake([&v, &options, &watcher] {
+        // A manual's pages drawn in the background arrive through the event loop too; their
+        // drawing stops before the window goes.
+        struct StopDrawing {
+            Viewer& v;
+            ~StopDrawing() {
+                v.pageDrawing.reset();
+                v.wakeForPages = nullptr;
+            }
+        } stop_drawing{v};
+        v.wakeForPages = window->Waker();
+        window->OnWake([&v, &options, &watcher] {
+            PagesArrived(v);
+            if (watcher) {
                 ReloadAfterChange(v);
-                if (watcher) watcher->Watch(WatchedFiles(v));
-                if (options.dump) WriteDump(v, *options.dump);
-            });
-            watcher = std::make_unique<watch::FileWatcher>(window->Waker());
-        }
+                watcher->Watch(WatchedFiles(v));
+            }
+            if (options.dump) WriteDump(v, *options.dump);
+        });
+        if (options.watch) watcher = std::make_unique<watch::FileWatcher>(window->Waker());
         // For scripts/bench: the moment the first frame with the document is shown, in
         // microseconds since the epoch, then the end of the program.
         if (std::getenv("KAVRO_FIRST_FRAME")) {

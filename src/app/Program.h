@@ -26,6 +26,10 @@ struct Options {
     std::optional<std::string> into;    // the folder it is imported into
     bool force = false;                 // replace documents that an import did not write
     bool verbose = false;               // list every problem of the import
+    // kavro --import-manuals DIR: prepares the pages of every manual in it (also --import
+    // FILE.pdf and the archive kinds).
+    std::optional<std::string> import_manuals;
+    bool from_start = false;  // ignore where the reader left the document
     // Authoring: --check reports findings without a window (--quiet: errors only, --screen all:
     // both orientations); --watch reloads the window when the files change.
     bool check = false, quiet = false, screen_all = false, watch = false;

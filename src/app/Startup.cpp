@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/LoadDriver.h"
+#include "app/Resume.h"
 #include "app/Settings.h"
 #include "app/WindowGeometry.h"
 
@@ -147,6 +148,7 @@ bool Main(Viewer& v) {
 void timLoad_Timer(Viewer& v) {
     v.form.timLoad.Enabled = false;
     app::cmdLoad_Click(v);
+    RestorePlace(v);
 }
 
 }  // namespace kavro::app

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "import/DatImport.h"
 #include "layout/LayoutState.h"
 #include "layout/Load.h"
+#include "manuals/PageRasteriser.h"
 #include "toolkit/Services.h"
 
 namespace kavro::app {
@@ -41,6 +43,15 @@ struct Viewer : layout::LayoutState {
     // the item's own, or its parent's when the item has none. Empty: RomName.
     std::string itemFolder;
     const std::string& ItemFolderName() const { return itemFolder.empty() ? RomName : itemFolder; }
+    // Where the reader left documents (empty: not remembered); --from-start ignores it.
+    std::string ResumeFile;
+    bool FromStart = false;
+    // A manual's pages drawn in the background (window only: wakeForPages hands them to the
+    // event loop), the pages of the manual shown and how many of them were ready at its load.
+    std::function<void()> wakeForPages;
+    std::unique_ptr<manuals::PageRasteriser> pageDrawing;
+    std::vector<manuals::Page> manualPages;
+    int pagesShown = 0;
 
     // Settings file.
     std::int16_t ZoomKey = 17, ExitKey = 27, RemoveImagesKey = 18, RemoveFormattingKey = 32;

@@ -75,7 +75,7 @@ std::optional<toolkit::PicturePtr> DecodeGif(const std::string& path, PictureCac
 
 namespace {
 std::uintmax_t PixelBytes(const toolkit::PicturePtr& picture) {
-    return picture ? picture->Pixels().size() * sizeof(std::uint32_t) : 0;
+    return picture ? picture->HeldBytes() : 0;
 }
 }  // namespace
 

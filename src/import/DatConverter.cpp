@@ -124,7 +124,9 @@ std::string CleanLine(std::string_view raw, bool& repaired) {
     return out;
 }
 
-void AppendEscaped(std::string& out, std::string_view text, bool attribute = false) {
+}  // namespace
+
+void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
     for (char c : text) {
         switch (c) {
             case '&':
@@ -147,6 +149,8 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute = fal
         }
     }
 }
+
+namespace {
 
 // Text as the section markup must receive it. The markup separates fields with "|", reads a
 // field that begins like a code ("fs=", "fed", ...) as that code, and drops "~" from fields of

@@ -30,6 +30,8 @@ ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, std::s
 // The same for the text of a history.xml entry (already unescaped).
 ConvertedEntry ConvertHistoryText(std::string_view history, long first_line,
                                   std::string_view item_name, std::string_view source_name);
+// Appends text to XML with &, < and > escaped, and " too in an attribute value.
+void AppendEscaped(std::string& out, std::string_view text, bool attribute = false);
 
 // The same, from an index entry of a file (reads only that entry).
 ConvertedEntry ConvertEntry(const std::string& path, const DatIndex& index, const DatEntry& entry,

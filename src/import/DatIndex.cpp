@@ -52,8 +52,8 @@ std::int64_t FileTimeOf(const fs::path& path, std::error_code& ec) {
     return static_cast<std::int64_t>(fs::last_write_time(path, ec).time_since_epoch().count());
 }
 
-// FNV-1a: a file name for the cache that stays the same from one build to the next (unlike
-// std::hash, which may change with the library).
+}  // namespace
+
 std::string StableHash(std::string_view text) {
     std::uint64_t hash = 14695981039346656037ull;
     for (unsigned char c : text) {
@@ -64,6 +64,8 @@ std::string StableHash(std::string_view text) {
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
     return hex;
 }
+
+namespace {
 
 fs::path UserCacheFolder() {
     if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/')

@@ -116,6 +116,10 @@ std::string ReadEntry(const std::string& path, const DatEntry& entry);
 // Where the index of a file is cached beside it.
 std::string IndexCachePath(const std::string& path);
 
+// FNV-1a of the text in 16 hexadecimal digits: a name for a cache file that stays the same from
+// one build to the next (unlike std::hash, which may change with the library).
+std::string StableHash(std::string_view text);
+
 // Called with every line, the line feed removed (a carriage return before it stays), and the
 // offset of its first byte.
 using LineCallback = std::function<void(std::string_view line, std::uint64_t offset)>;

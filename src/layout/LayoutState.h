@@ -49,6 +49,12 @@ struct LayoutState {
     // Icon and image files of the current load by folder and name ("icons/lp.gif").
     std::unordered_map<std::string, std::string> itemFiles;
     FolderListings folderListings;
+    // A picture a generated document brings (a manual's page): its img elements name it, and
+    // the image lookup finds this file as if it lay in the item's images folder. Forgotten
+    // with the other lookups at the next load.
+    void ProvideImage(const std::string& name, const std::string& path) {
+        itemFiles["images/" + name] = path;
+    }
     // The path of the normal file named by path, ignoring the case of its file name; empty
     // when there is none.
     const std::string& FindFile(const std::string& path) {

@@ -392,8 +392,9 @@ class Painter {
             picture_bytes_ -= hit->bytes;  // a new picture at a freed one's address
             pictures_.Erase(key);
         }
+        const auto pixels = pic->PixelsToDraw();
         SurfacePtr source(SDL_CreateRGBSurfaceWithFormatFrom(
-            const_cast<std::uint32_t*>(pic->Pixels().data()), pic->Width(), pic->Height(), 32,
+            const_cast<std::uint32_t*>(pixels->data()), pic->Width(), pic->Height(), 32,
             pic->Width() * static_cast<int>(sizeof(std::uint32_t)), SDL_PIXELFORMAT_ARGB8888));
         if (!source) return nullptr;
         SurfacePtr sized;
