@@ -24,6 +24,12 @@ using namespace kavro;
 constexpr int kEntries = 3000;
 const std::string kGame = "game1500";
 
+app::ListRequest GameRequest() {
+    app::ListRequest request;
+    request.rom = kGame;
+    return request;
+}
+
 std::string DataFile(int pages_per_entry, const std::string& page) {
     std::string text;
     for (int e = 0; e < kEntries; ++e) {
@@ -51,8 +57,7 @@ class ListHome {
             std::ofstream(metadata / kGame / (std::string(name) + ".xml")) << "<d/>";
         // Warm: the indexes are cached beside the files from here on.
         import::DatLibrary library;
-        std::ostringstream warnings;
-        app::ListDocuments(Roots(), {kGame, {}, {}}, library, warnings);
+        app::ListDocuments(Roots(), GameRequest(), library);
     }
     ~ListHome() {
         std::error_code ec;
@@ -78,8 +83,7 @@ void BM_ListInProcess(benchmark::State& state) {
     std::size_t listed = 0;
     for (auto _ : state) {
         import::DatLibrary library;
-        std::ostringstream warnings;
-        listed = app::ListDocuments(roots, {kGame, {}, {}}, library, warnings).size();
+        listed = app::ListDocuments(roots, GameRequest(), library).size();
     }
     state.counters["documents"] = static_cast<double>(listed);
 }

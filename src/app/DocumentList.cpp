@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
+#include <set>
 #include <ostream>
 #include <system_error>
+
+#include "manuals/ManualSearch.h"
 
 namespace kavro::app {
 
@@ -33,31 +35,52 @@ void ForEachFile(const fs::path& folder, const std::string& extension, Found fou
 }  // namespace
 
 std::vector<ListedDocument> ListDocuments(const std::vector<std::string>& roots,
-                                          const ListRequest& request, import::DatLibrary& library,
-                                          std::ostream& warnings) {
-    // By name, the first source found wins: roots are in lookup order, and an item's own
-    // document comes before any data file's entry.
-    std::map<std::string, ListedDocument> found;
+                                          const ListRequest& request, import::DatLibrary& library) {
     if (request.rom.empty()) return {};
-    for (const std::string& root : roots)
-        ForEachFile(fs::path(root) / request.rom, ".xml", [&](const fs::path& path) {
-            found.try_emplace(path.stem().string(),
-                              ListedDocument{path.stem().string(), "xml", path.string()});
-        });
-    for (const std::string& root : roots)
-        ForEachFile(fs::path(root), ".dat", [&](const fs::path& path) {
-            const std::string name = path.stem().string();
-            if (found.count(name)) return;
-            try {
-                if (library.Open(path.string()).Find(request.rom))
-                    found.emplace(name, ListedDocument{name, "dat", path.string()});
-            } catch (const import::DatError& e) {
-                warnings << "kavro: " << e.what() << "\n";
-            }
-        });
+    // The names to ask about: the item's (and its parent's) own documents, every data file,
+    // and the manual names; each is then resolved exactly as the viewer resolves it.
+    std::set<std::string> names(request.manual_names.begin(), request.manual_names.end());
+    std::vector<std::string> folders{request.rom};
+    if (!request.item.parent.empty()) folders.push_back(request.item.parent);
+    std::vector<std::string> slashed;
+    for (const std::string& root : roots) {
+        slashed.push_back(root + "/");
+        for (const std::string& folder : folders)
+            ForEachFile(fs::path(root) / import::ItemFolder(request.item, folder), ".xml",
+                        [&](const fs::path& path) { names.insert(path.stem().string()); });
+        for (const char* extension : {".dat", ".xml"})
+            ForEachFile(fs::path(root), extension,
+                        [&](const fs::path& path) { names.insert(path.stem().string()); });
+    }
+    const manuals::PatternValues values{request.rom, request.item.parent, request.item.system};
     std::vector<ListedDocument> documents;
-    for (auto& [name, document] : found)
-        documents.push_back(std::move(document));
+    for (const std::string& name : names) {
+        const import::DocumentSource source =
+            import::ResolveDocument(library, slashed, request.rom, name, request.item);
+        std::error_code ec;
+        const bool own = !source.text && fs::is_regular_file(source.path, ec);
+        const bool manual =
+            !own && std::find(request.manual_names.begin(), request.manual_names.end(), name) !=
+                        request.manual_names.end();
+        if (manual) {
+            if (const auto found = manuals::FindManual(roots, name, values,
+                                                       request.manual_patterns, request.home)) {
+                const std::string ext = fs::path(found->path).extension().string();
+                documents.push_back({name,
+                                     found->kind == manuals::ManualKind::Folder
+                                         ? std::string("folder")
+                                         : ext.empty() ? std::string("pdf") : ext.substr(1),
+                                     found->path});
+                continue;
+            }
+        }
+        if (own) {
+            documents.push_back({name, "xml", source.path});
+        } else if (source.text) {
+            const std::string ext = fs::path(source.data_file).extension().string();
+            documents.push_back({name, ext.empty() ? "dat" : ext.substr(1), source.data_file});
+        }
+    }
     return documents;
 }
 

@@ -247,13 +247,25 @@ int RunList(const Options& options, const std::string& home) {
         std::cerr << "kavro: --list takes one game: kavro --list ROM\n";
         return kExitUsage;
     }
-    const std::vector<std::string> roots = toolkit::FindDataPaths(home).metadata_roots;
+    const toolkit::DataPaths paths = toolkit::FindDataPaths(home);
+    const std::vector<std::string>& roots = paths.metadata_roots;
     ListRequest request;
-    request.rom = RomNameFromWord(options.words.front(), [&roots](const std::string& name) {
-        return ItemFolderExists(roots, name);
+    request.item = options.item;
+    request.rom = RomNameFromWord(options.words.front(), [&](const std::string& name) {
+        return ItemFolderExists(roots, import::ItemFolder(request.item, name));
     });
+    try {
+        const ManualSettings manual = ReadManualSettings(paths.settings_file);
+        request.manual_names = manual.names;
+        request.manual_patterns = manual.patterns;
+    } catch (const SettingsError& e) {
+        std::cerr << e.what() << "\n";
+        return kExitSettings;
+    }
+    if (const char* home_env = std::getenv("HOME"); home_env && *home_env == '/')
+        request.home = home_env;
     import::DatLibrary library;
-    const auto documents = ListDocuments(roots, request, library, std::cerr);
+    const auto documents = ListDocuments(roots, request, library);
     std::cout << FormatListing(documents, home) << std::flush;
     return documents.empty() ? kExitLoad : kExitOk;
 }

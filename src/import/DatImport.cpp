@@ -95,6 +95,7 @@ bool ConvertFromData(DatLibrary& library, const std::vector<std::string>& files,
                 ConvertedEntry converted = ConvertEntry(data, index, *entry, block, name);
                 if (converted.sections > 0) {
                     source.text = std::move(converted.xml);
+                    source.data_file = data;
                     source.name =
                         data + " (entry \"" + key + "\", line " + std::to_string(entry->line) + ")";
                     return true;

@@ -27,6 +27,7 @@ struct DocumentSource {
     std::string path;                 // the document's own path, as messages name it
     std::optional<std::string> text;  // the converted document, when it comes from a data file
     std::string name;                 // the converted document's name in messages
+    std::string data_file;            // the data file it was converted from
     std::string failure;              // not empty: why there is no document at all
 };
 

@@ -113,14 +113,19 @@ std::optional<ManualFile> FindManual(const std::vector<std::string>& metadata_ro
                                      const std::string& home) {
     static constexpr std::array<std::string_view, 5> kFiles = {".pdf", ".cbz", ".zip", ".cb7",
                                                                ".7z"};
-    for (const std::string& root : metadata_roots) {
-        const std::string base = root + "/" + values.rom + "/" + name;
-        for (std::string_view ext : kFiles) {
-            const std::string path = base + std::string(ext);
-            if (IsFile(path)) return ManualFile{path, *KindOfFile(path)};
+    // The item's own folder (below its software list's), then its parent's, as for documents.
+    const std::string list = values.system.empty() ? "" : values.system + "/";
+    std::vector<std::string> folders{list + values.rom};
+    if (!values.parent.empty()) folders.push_back(list + values.parent);
+    for (const std::string& folder : folders)
+        for (const std::string& root : metadata_roots) {
+            const std::string base = root + "/" + folder + "/" + name;
+            for (std::string_view ext : kFiles) {
+                const std::string path = base + std::string(ext);
+                if (IsFile(path)) return ManualFile{path, *KindOfFile(path)};
+            }
+            if (IsFolderOfPages(base)) return ManualFile{base, ManualKind::Folder};
         }
-        if (IsFolderOfPages(base)) return ManualFile{base, ManualKind::Folder};
-    }
     for (const std::string& pattern : patterns) {
         const std::optional<std::string> path = ExpandPattern(pattern, values, home);
         if (!path || path->empty()) continue;

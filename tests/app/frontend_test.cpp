@@ -36,9 +36,11 @@ class FrontendTest : public ViewerTest {
         if (out) *out = captured.str();
         return status;
     }
-    std::string Listing(const std::string& rom) {
+    std::string Listing(const std::string& rom, std::vector<std::string> options = {}) {
         std::string out;
-        const int status = Run({"--list", rom}, &out);
+        options.insert(options.begin(), "--list");
+        options.push_back(rom);
+        const int status = Run(options, &out);
         EXPECT_EQ(status, out.empty() ? 3 : 0) << rom;
         return out;
     }
@@ -91,6 +93,31 @@ TEST_F(FrontendTest, ListNamesEverySourceKindOnceTheWayTheViewerLoadsIt) {
         EXPECT_EQ(Listing(c.rom), c.expected) << c.rom;
 }
 
+TEST_F(FrontendTest, ListFollowsSystemParentHistoryXmlAndManuals) {
+    Write("metadata/history.xml",
+          "<history><entry><systems><system name=\"sf2\"/></systems>"
+          "<text>A fighting game.</text></entry><entry><software><item list=\"nes\" "
+          "name=\"zelda\"/></software><text>An adventure.</text></entry></history>");
+    Write("metadata/gameinit.dat", "$info=sf2\n$mame\n\n$end\n");  // empty: no entry
+    Write("metadata/sf2/manual/p1.png", "");
+    Write("metadata/nes/zelda/howto.xml", "<d/>");
+    struct Case {
+        std::string rom;
+        std::vector<std::string> options;
+        std::string expected;
+    } cases[] = {
+        {"sf2", {}, "history\txml:metadata/history.xml\nmanual\tfolder:metadata/sf2/manual\n"},
+        {"sf2ce", {}, ""},
+        {"sf2ce", {"--parent", "sf2"},
+         "history\txml:metadata/history.xml\nmanual\tfolder:metadata/sf2/manual\n"},
+        {"zelda", {"--system", "nes"},
+         "history\txml:metadata/history.xml\nhowto\txml:metadata/nes/zelda/howto.xml\n"},
+        {"zelda", {}, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Listing(c.rom, c.options), c.expected) << c.rom << " " << c.options.size();
+}
+
 TEST_F(FrontendTest, ListNeedsOneGameAndTakesOnlyDataFilesWithTheGame) {
     EXPECT_EQ(Run({"--list"}), 1);
     EXPECT_EQ(Run({"--list", "mk", "command"}), 1);
@@ -98,13 +125,12 @@ TEST_F(FrontendTest, ListNeedsOneGameAndTakesOnlyDataFilesWithTheGame) {
     std::filesystem::create_directory(Home() / "metadata" / "folder.dat");
     Write("metadata/history.dat", kHistory);
     import::DatLibrary library;
-    std::ostringstream warnings;
-    const auto listed =
-        app::ListDocuments({(Home() / "metadata").string()}, {"mk", {}, {}}, library, warnings);
+    app::ListRequest request;
+    request.rom = "mk";
+    const auto listed = app::ListDocuments({(Home() / "metadata").string()}, request, library);
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].name, "history");
     EXPECT_EQ(listed[0].kind, "dat");
-    EXPECT_EQ(warnings.str(), "");
 }
 
 TEST_F(FrontendTest, CountdownEndsAtItsSecondWithoutSavingAndShowsTheTimeLeft) {
