@@ -46,7 +46,9 @@ void CheckOneScreen(const CheckRequest& request, std::pair<int, int> screen,
     v.DocHandler = std::make_unique<document::ContentHandler>(
         v.doc, v.handlerContext, [&v](const std::string& caption) { v.form.Caption = caption; });
     v.DocHandler->AttachDiagnostics(&d);
-    if (!Main(v)) throw CommandLineError(UsageMessage());
+    v.ProgramName = request.program;
+    // Main has shown the usage message (on stderr): an empty error shows nothing more.
+    if (!Main(v)) throw CommandLineError("");
     // The view flags of the settings file would hide the very pictures and fonts to check.
     v.NoImages = false;
     v.NoFormatting = false;

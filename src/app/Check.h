@@ -16,6 +16,7 @@ struct CheckRequest {
     std::vector<std::string> words;  // the command line's words, as given
     std::vector<std::pair<int, int>> screens{{1920, 1080}};
     bool quiet = false;  // errors only
+    std::string program = "kavro";  // the program's name as invoked
 };
 
 // Loads the documents as the viewer would, without a window, once per screen, and collects

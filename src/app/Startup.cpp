@@ -9,10 +9,10 @@
 
 namespace kavro::app {
 
-std::string UsageMessage() {
-    return "Kavro will NOT run without command line options!\r\n\r\n"
-           "USAGE:  kavro.exe rom docname [stylename]\r\n\r\n"
-           "Example:  kavro.exe mk command";
+std::string UsageMessage(const std::string& program) {
+    return "Kavro will NOT run without command line options!\n\n"
+           "USAGE:  " + program + " rom docname [stylename]\n\n"
+           "Example:  " + program + " mk command";
 }
 
 std::vector<std::string> SplitWords(const std::string& command_line) {
@@ -66,7 +66,7 @@ bool Main(Viewer& v) {
     v.TileCarry = 0;
     const std::string command_line = v.sys.CommandLine();
     if (command_line.empty()) {
-        v.sys.MsgBox(UsageMessage());
+        v.sys.MsgBox(UsageMessage(v.ProgramName));
         return false;
     }
     const std::vector<std::string> words = CommandWords(v.sys.Arguments());
@@ -74,7 +74,8 @@ bool Main(Viewer& v) {
     // user did not ask for.
     if (words.size() < 2 || words[0].empty())
         throw CommandLineError("The command line \"" + command_line +
-                               "\" names no document.\n\nUSAGE:  kavro rom docname [stylename]");
+                               "\" names no document.\n\nUSAGE:  " + v.ProgramName +
+                               " rom docname [stylename]");
     v.RomName = RomNameFromWord(
         words[0], [&v](const std::string& name) { return ItemFolderExists(v, name); });
     if (v.RomName.empty())

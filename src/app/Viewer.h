@@ -35,6 +35,7 @@ struct Viewer : layout::LayoutState {
 
     // Command line.
     std::string RomName, DocName, StyleName;
+    std::string ProgramName = "kavro";  // as invoked, for the usage message
 
     // Settings file.
     std::int16_t ZoomKey = 17, ExitKey = 27, RemoveImagesKey = 18, RemoveFormattingKey = 32;

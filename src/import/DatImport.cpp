@@ -4,18 +4,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include "import/AtomicFile.h"
 #include "import/DatConverter.h"
+#include "import/ImportTarget.h"
+#include "import/StreamInput.h"
 
 namespace kavro::import {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::int64_t FileTime(const fs::path& path, std::error_code& ec) {
-    return static_cast<std::int64_t>(fs::last_write_time(path, ec).time_since_epoch().count());
-}
 
 // An item name becomes a folder name: nothing that leaves the target folder or hides in it.
 bool IsSafeFolderName(const std::string& name) {
@@ -25,31 +22,12 @@ bool IsSafeFolderName(const std::string& name) {
     });
 }
 
-bool WrittenByImport(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string start(kConvertedMark.size(), '\0');
-    in.read(start.data(), static_cast<std::streamsize>(start.size()));
-    return in && start == kConvertedMark;
-}
-
-// A document is never left half written.
-std::optional<std::string> WriteDocument(const fs::path& target, const std::string& text) {
-    std::error_code ec;
-    fs::create_directories(target.parent_path(), ec);
-    if (ec) return "cannot create \"" + target.parent_path().string() + "\": " + ec.message();
-    if (!WriteFileAtomically(target, text)) return "cannot write \"" + target.string() + "\"";
-    return std::nullopt;
-}
-
 }  // namespace
 
 const DatIndex& DatLibrary::Open(const std::string& path) {
-    std::error_code ec;
-    const std::uint64_t size = fs::file_size(path, ec);
-    const std::int64_t time = ec ? 0 : FileTime(path, ec);
     if (const auto it = indexes_.find(path); it != indexes_.end()) {
-        if (!ec && it->second.FileSize() == size && it->second.FileTime() == time)
-            return it->second;
+        const std::optional<FileIdentity> now = IdentifyFile(path);
+        if (now && *now == it->second.Identity()) return it->second;
         indexes_.erase(it);
     }
     return indexes_.emplace(path, DatIndex::Open(path)).first->second;
@@ -66,8 +44,14 @@ DocumentSource ResolveDocument(DatLibrary& library, const std::vector<std::strin
     if (!roots.empty()) source.path = roots.front() + rom + "/" + docname + ".xml";
     std::vector<std::string> without_entry;  // or that cannot be read
     for (const std::string& root : roots) {
-        const std::string data = root + docname + ".dat";
-        if (!fs::is_regular_file(data, ec)) continue;
+        // Named in any letter case, as documents are (the first regular file of the names).
+        std::string data;
+        for (const fs::path& found : NamedIgnoringCase(root, docname + ".dat"))
+            if (fs::is_regular_file(found, ec)) {
+                data = root + found.filename().string();
+                break;
+            }
+        if (data.empty()) continue;
         try {
             const DatIndex& index = library.Open(data);
             if (const DatEntry* entry = index.Find(rom)) {
@@ -90,13 +74,16 @@ DocumentSource ResolveDocument(DatLibrary& library, const std::vector<std::strin
 }
 
 ImportSummary ImportDat(const std::string& path, const std::string& into, bool overwrite) {
-    const DatIndex index = DatIndex::Build(path);
+    // Read once, as a stream: the import works on pipes, and on a file that changes meanwhile.
+    const std::string data = ReadStream(path);
+    const DatIndex index = DatIndex::BuildFromText(data);
+    ImportTarget target(into, overwrite);
     const std::string docname = fs::path(path).stem().string();
     ImportSummary summary;
     summary.entries = index.Entries().size();
     summary.problems = index.Problems();
     for (const DatEntry& entry : index.Entries()) {
-        const std::string text = ReadEntry(path, entry);
+        const std::string_view text = std::string_view(data).substr(entry.offset, entry.length);
         bool reported = false;
         for (const std::string& name : entry.names) {
             if (index.Find(name) != &entry) continue;  // a later entry for a name: reported
@@ -105,12 +92,10 @@ ImportSummary ImportDat(const std::string& path, const std::string& into, bool o
                     {entry.line, "\"" + name + "\" cannot be a folder name; not written"});
                 continue;
             }
-            const fs::path target = fs::path(into) / name / (docname + ".xml");
-            std::error_code ec;
-            if (fs::exists(target, ec) && !overwrite && !WrittenByImport(target)) {
-                ++summary.skipped;
-                continue;
-            }
+            const ImportTarget::Place place = target.Find(name, docname + ".xml");
+            if (!place.problem.empty()) summary.problems.push_back({entry.line, place.problem});
+            if (place.skipped) ++summary.skipped;
+            if (!place.path) continue;
             ConvertedEntry converted = ConvertEntry(text, entry.line, index.Kind(), name,
                                                     fs::path(path).filename().string());
             if (!reported) {
@@ -118,10 +103,8 @@ ImportSummary ImportDat(const std::string& path, const std::string& into, bool o
                                         converted.problems.end());
                 reported = true;
             }
-            if (auto failure = WriteDocument(target, converted.xml))
-                summary.problems.push_back({entry.line, *failure});
-            else
-                ++summary.written;
+            target.Write(*place.path, converted.xml);
+            ++summary.written;
         }
     }
     std::stable_sort(summary.problems.begin(), summary.problems.end(),
@@ -137,7 +120,8 @@ std::string FormatSummary(const std::string& path, const std::string& into,
                        std::to_string(summary.skipped) + " skipped, " +
                        std::to_string(summary.problems.size()) + " problems\n";
     if (summary.skipped > 0)
-        text += "Skipped documents were not written by an import; --force replaces them.\n";
+        text += "Skipped documents were not written by an import (whatever the letter case of "
+                "their names); --force replaces them.\n";
     for (const DatProblem& problem : summary.problems)
         text += "  line " + std::to_string(problem.line) + ": " + problem.text + "\n";
     return text;

@@ -11,7 +11,7 @@
 namespace kavro::import {
 
 // The indexes of the data files a run has opened, so that a reload does not read them again;
-// an index is opened afresh when its file's size or time has changed.
+// an index is opened afresh when its file is no longer the one indexed (FileIdentity).
 class DatLibrary {
   public:
     // Throws DatError when the file cannot be read.
@@ -39,13 +39,15 @@ DocumentSource ResolveDocument(DatLibrary& library, const std::vector<std::strin
 struct ImportSummary {
     std::size_t entries = 0;
     std::size_t written = 0;
-    std::size_t skipped = 0;  // documents already there that a person wrote
+    std::size_t skipped = 0;  // documents already there that a person wrote (any letter case)
     std::vector<DatProblem> problems;
 };
 
 // Writes <into>/<name>/<docname>.xml for every item name of every entry of the file (docname:
-// the file's name without extension). A file that the import did not write before is only
-// replaced with overwrite. Throws DatError when the data file cannot be read.
+// the file's name without extension), as ImportTarget places it: a file that the import did not
+// write before is only replaced with overwrite. Throws DatError when the data file cannot be
+// read (or is longer than kMaxDatBytes), ImportWriteError at the first document that cannot be
+// written (folders made for nothing are removed again).
 ImportSummary ImportDat(const std::string& path, const std::string& into, bool overwrite);
 
 // The summary as the import command prints it.

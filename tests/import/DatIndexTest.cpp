@@ -134,20 +134,16 @@ TEST_F(DatIndexTest, BrokenCachesAreRebuilt) {
     const DatIndex good = DatIndex::Open(path);
     const std::string text = good.Serialize();
     const std::string cache = import::IndexCachePath(path);
-    const auto size = good.FileSize();
-    const auto time = good.FileTime();
-    EXPECT_TRUE(DatIndex::Deserialize(text, size, time));
-    EXPECT_FALSE(DatIndex::Deserialize(text, size + 1, time));
-    EXPECT_FALSE(DatIndex::Deserialize(text, size, time + 1));
-    EXPECT_FALSE(DatIndex::Deserialize(text.substr(0, text.size() - 3), size, time));
-    EXPECT_FALSE(DatIndex::Deserialize(text + "1 1 1 x\n", size, time));
-    EXPECT_FALSE(
-        DatIndex::Deserialize(text.substr(0, text.size() - 4) + "1 1 1 x\nend\n", size, time));
-    EXPECT_FALSE(DatIndex::Deserialize("kavro-dat-index 2\n" + text.substr(18), size, time));
+    const import::FileIdentity id = good.Identity();
+    EXPECT_TRUE(DatIndex::Deserialize(text, id));
+    EXPECT_FALSE(DatIndex::Deserialize(text.substr(0, text.size() - 3), id));
+    EXPECT_FALSE(DatIndex::Deserialize(text + "1 1 1 x\n", id));
+    EXPECT_FALSE(DatIndex::Deserialize(text.substr(0, text.size() - 4) + "1 1 1 x\nend\n", id));
+    EXPECT_FALSE(DatIndex::Deserialize("kavro-dat-index 1\n" + text.substr(18), id));
     // An entry that would end past the file.
     std::string past = text;
     past.replace(past.find("\n10 ") + 1, 2, "99");
-    EXPECT_FALSE(DatIndex::Deserialize(past, size, time));
+    EXPECT_FALSE(DatIndex::Deserialize(past, id));
     std::ofstream(cache, std::ios::binary) << "garbage";
     EXPECT_NE(DatIndex::Open(path).Find("guile"), nullptr);
 }
