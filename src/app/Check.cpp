@@ -55,7 +55,12 @@ void CheckOneScreen(const CheckRequest& request, std::pair<int, int> screen,
     try {
         cmdLoad_Click(v);
     } catch (const document::LoadError& e) {
-        d.Report({e.File(), e.Line(), e.Column()}, document::Severity::Error, e.Reason());
+        // Already found with its place by the reader's checks (a negative textwidth).
+        const bool placed = std::any_of(d.findings.begin(), d.findings.end(), [&](const auto& f) {
+            return f.message == e.Reason() && f.where.line > 0;
+        });
+        if (!placed)
+            d.Report({e.File(), e.Line(), e.Column()}, document::Severity::Error, e.Reason());
         return;
     }
     CheckLoad(v, d);

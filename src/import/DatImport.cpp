@@ -55,7 +55,10 @@ DocumentSource ResolveDocument(DatLibrary& library, const std::vector<std::strin
         try {
             const DatIndex& index = library.Open(data);
             if (const DatEntry* entry = index.Find(rom)) {
-                source.text = ConvertEntry(data, index, *entry, rom).xml;
+                ConvertedEntry converted = ConvertEntry(data, index, *entry, rom);
+                source.text = std::move(converted.xml);
+                source.data_path = data;
+                source.problems = std::move(converted.problems);
                 source.name =
                     data + " (entry \"" + rom + "\", line " + std::to_string(entry->line) + ")";
                 return source;

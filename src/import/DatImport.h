@@ -27,6 +27,10 @@ struct DocumentSource {
     std::optional<std::string> text;  // the converted document, when it comes from a data file
     std::string name;                 // the converted document's name in messages
     std::string failure;              // not empty: why there is no document at all
+    // The converted entry's problems (bytes replaced, a page without $end) at their lines of
+    // the data file data_path.
+    std::string data_path;
+    std::vector<DatProblem> problems;
 };
 
 // <root>/<rom>/<docname>.xml of the first metadata root that has it; else the rom's entry of
