@@ -6,7 +6,7 @@
 # ignores permissions): through setpriv when the suite runs as root.
 # Usage: robustness.sh KAVRO SOURCE_DIR
 set -uo pipefail
-kavro=$1
+kavro=$(realpath "$1")
 source_dir=$2
 
 work=$(mktemp -d)
@@ -129,7 +129,9 @@ done
 "$kavro" --home "$app" --render "$work/shot.png" --dump - mk command >&- 2>"$work/err"
 status=$?
 expect 4 "--dump - with standard output closed"
-(cd "$work" && run --home "$app" --render - mk command)
+cd "$work"
+run --home "$app" --render - mk command
+cd - >/dev/null
 expect 0 "--render -"
 [ "$(head -c 4 "$work/out" | od -An -c | tr -d ' ')" = "211PNG" ] || fail "--render - wrote no PNG to stdout"
 [ ! -e "$work/-" ] || fail "--render - wrote a file named -"
