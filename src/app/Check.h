@@ -15,7 +15,7 @@ struct CheckRequest {
     std::string home;
     std::vector<std::string> words;  // the command line's words, as given
     std::vector<std::pair<int, int>> screens{{1920, 1080}};
-    bool quiet = false;  // errors only
+    bool quiet = false;             // errors only
     std::string program = "kavro";  // the program's name as invoked
 };
 

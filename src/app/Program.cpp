@@ -50,7 +50,8 @@ const char* HelpText() {
            "  --home DIR       the program folder (default: the folder of the executable)\n"
            "  --screen WxH     the screen size in pixels (default: the display's; 1920x1080\n"
            "                   without a display)\n"
-           "  --render FILE    no window: load, deliver --keys, write the screen to FILE (PNG)\n"
+           "  --render FILE    no window: load, deliver --keys, write the screen to FILE (PNG;\n"
+           "                   - for standard output)\n"
            "  --keys LIST      after the load, press these keys: codes or names, comma-separated\n"
            "                   (Down,Right,Esc,Space,Ctrl,Alt,A,40,...)\n"
            "  --dump FILE      write the viewer's state as JSON to FILE (- for standard output)\n"
@@ -280,8 +281,8 @@ Written WritePicture(SDL_Surface* picture, const std::string& target,
     if (!written.ok) {
         // The writer names the file it wrote, which is ours, not the user's.
         const std::string ours = pending->Path().string();
-        for (std::size_t at = written.error.find(ours); at != std::string::npos;
-             at = written.error.find(ours, at))
+        for (std::size_t at = written.error.find(ours); ours != target && at != std::string::npos;
+             at = written.error.find(ours, at + target.size()))
             written.error.replace(at, ours.size(), target);
         return written;
     }
@@ -374,14 +375,17 @@ Options ParseOptions(const std::vector<std::string>& args) {
 void ValidateOptions(const Options& o) {
     if ((o.into || o.force) && !o.import)
         throw std::invalid_argument("--into and --force go with --import FILE.dat");
-    if (o.screen_all && !o.check) throw std::invalid_argument("--screen all only goes with --check");
+    if (o.screen_all && !o.check)
+        throw std::invalid_argument("--screen all only goes with --check");
     // --import and --check end the run in their own way: what goes with viewing would be
     // dropped. The first pair that cannot go together is named.
-    const std::pair<const char*, bool> others[] = {
-        {"--check", o.check},  {"--render", o.render.has_value()}, {"--dump", o.dump.has_value()},
-        {"--keys", !o.keys.empty()}, {"--watch", o.watch}};
-    for (const auto& [mode, given] : {std::pair{"--import", o.import.has_value()},
-                                      std::pair{"--check", o.check}})
+    const std::pair<const char*, bool> others[] = {{"--check", o.check},
+                                                   {"--render", o.render.has_value()},
+                                                   {"--dump", o.dump.has_value()},
+                                                   {"--keys", !o.keys.empty()},
+                                                   {"--watch", o.watch}};
+    for (const auto& [mode, given] :
+         {std::pair{"--import", o.import.has_value()}, std::pair{"--check", o.check}})
         for (const auto& [other, also] : others)
             if (given && also && std::string_view(other) != mode)
                 throw std::invalid_argument(std::string(mode) + " and " + other +
@@ -522,7 +526,8 @@ int RunProgram(int argc, char** argv) {
             }
             Written written;
             const toolkit::ScreenPicture screen = toolkit::PaintForm(v.form, &written.error);
-            if (screen) written = WritePicture(screen.get(), *render, [&viewer] { viewer.reset(); });
+            if (screen)
+                written = WritePicture(screen.get(), *render, [&viewer] { viewer.reset(); });
             if (!written.ok) {
                 services->MsgBox("Kavro cannot write the screen to \"" + *render +
                                  "\": " + written.error);

@@ -86,8 +86,7 @@ std::optional<std::int16_t> KeyCodeFromText(const std::string& text) {
     return std::nullopt;
 }
 
-std::int16_t ReadKeyCode(const Files& files, std::string_view key,
-                         std::string_view default_text) {
+std::int16_t ReadKeyCode(const Files& files, std::string_view key, std::string_view default_text) {
     std::string path;
     const std::string text = *ReadText(files, kInput, key, default_text, &path);
     const auto code = KeyCodeFromText(text);

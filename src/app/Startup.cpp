@@ -11,8 +11,11 @@ namespace kavro::app {
 
 std::string UsageMessage(const std::string& program) {
     return "Kavro will NOT run without command line options!\n\n"
-           "USAGE:  " + program + " rom docname [stylename]\n\n"
-           "Example:  " + program + " mk command";
+           "USAGE:  " +
+           program +
+           " rom docname [stylename]\n\n"
+           "Example:  " +
+           program + " mk command";
 }
 
 std::vector<std::string> SplitWords(const std::string& command_line) {

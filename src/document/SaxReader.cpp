@@ -190,8 +190,8 @@ class ParseRun {
                 // viewing stops at it.
                 if (checking_ && ++checked_errors_ <= kMaxCheckedErrors) {
                     const Position at = Here();
-                    handler_->diagnostics()->Report({name_, at.line, at.column},
-                                                    Severity::Error, error.what());
+                    handler_->diagnostics()->Report({name_, at.line, at.column}, Severity::Error,
+                                                    error.what());
                     return;
                 }
                 Stop(error.what(), Here());

@@ -123,8 +123,9 @@ std::string FormatSummary(const std::string& path, const std::string& into,
                        std::to_string(summary.skipped) + " skipped, " +
                        std::to_string(summary.problems.size()) + " problems\n";
     if (summary.skipped > 0)
-        text += "Skipped documents were not written by an import (whatever the letter case of "
-                "their names); --force replaces them.\n";
+        text +=
+            "Skipped documents were not written by an import (whatever the letter case of "
+            "their names); --force replaces them.\n";
     for (const DatProblem& problem : summary.problems)
         text += "  line " + std::to_string(problem.line) + ": " + problem.text + "\n";
     return text;

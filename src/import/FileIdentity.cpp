@@ -55,7 +55,8 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path) {
         identity.inode = static_cast<std::uint64_t>(info.st_ino);
         std::uint64_t hash = StableHash(nullptr, 0);
         const std::uint64_t first = std::min(identity.size, kIdentityBlockBytes);
-        const std::uint64_t last_start = std::max(first, identity.size - std::min(identity.size, kIdentityBlockBytes));
+        const std::uint64_t last_start =
+            std::max(first, identity.size - std::min(identity.size, kIdentityBlockBytes));
         ok = HashRange(fd, 0, first, hash) &&
              HashRange(fd, last_start, identity.size - last_start, hash);
         identity.checksum = hash;

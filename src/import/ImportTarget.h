@@ -28,8 +28,8 @@ class ImportTarget {
     // Where the document file_name of the item folder belongs.
     struct Place {
         std::optional<std::filesystem::path> path;  // nothing: not to be written
-        bool skipped = false;  // a person's document is there (not a problem)
-        std::string problem;   // not empty: why it cannot be written (a folder in the way)
+        bool skipped = false;                       // a person's document is there (not a problem)
+        std::string problem;  // not empty: why it cannot be written (a folder in the way)
     };
     Place Find(const std::string& folder, const std::string& file_name) const;
 

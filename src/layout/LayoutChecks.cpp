@@ -123,10 +123,9 @@ void ReportMissingFile(const LayoutContext& c, std::size_t j, const std::string&
     // move list's icons are meant to be seen).
     const auto& sections = c.v.diagnostics->sections;
     const auto k = static_cast<std::size_t>(c.section + 1);
-    const bool with_text =
-        k < sections.size() && j < c.field_offsets.size() &&
-        std::find(sections[k].with_text.begin(), sections[k].with_text.end(),
-                  c.field_offsets[j]) != sections[k].with_text.end();
+    const bool with_text = k < sections.size() && j < c.field_offsets.size() &&
+                           std::find(sections[k].with_text.begin(), sections[k].with_text.end(),
+                                     c.field_offsets[j]) != sections[k].with_text.end();
     Report(c, j, Severity::Warning,
            what + " not found (looked in " + Joined(tried) + ")" +
                (with_text ? "; its text is shown instead" : ""));

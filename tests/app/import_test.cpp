@@ -233,7 +233,8 @@ TEST_F(ImportTest, ImportKeepsDocumentsAPersonWroteUnlessForced) {
 // status; the folders made for it are removed again.
 TEST_F(ImportTest, ImportStopsAtTheFirstWriteFailure) {
     const std::string data = (Home() / "long.dat").string();
-    std::ofstream(data, std::ios::binary) << "$info=" << std::string(300, 'x') << ",b\n$cmd\n[A]\n$end\n";
+    std::ofstream(data, std::ios::binary)
+        << "$info=" << std::string(300, 'x') << ",b\n$cmd\n[A]\n$end\n";
     std::string out, err;
     EXPECT_EQ(Run({"--import", data, "--into", (Home() / "made" / "deep").string()}, &out, &err),
               app::kExitImportWrite);

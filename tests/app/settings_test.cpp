@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/IniFile.h"
-#include "common/Unprivileged.h"
 #include "app/Settings.h"
+#include "common/Unprivileged.h"
 
 namespace kavro::app {
 namespace {

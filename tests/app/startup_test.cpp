@@ -191,8 +191,9 @@ TEST(Options, ShortHelpAndTheEndOfOptions) {
     EXPECT_FALSE(o.help);
     EXPECT_EQ(o.dump, "-");
     EXPECT_EQ(o.words, (std::vector<std::string>{"mk", "--x", "-h", "--help"}));
-    EXPECT_EQ(app::ParseOptions({"mk", "-x"}).words, (std::vector<std::string>{"mk", "-x"}))
-        << "a single dash is no option";
+    EXPECT_THROW(app::ParseOptions({"mk", "-x"}), std::invalid_argument)
+        << "a single dash starts an option too";
+    EXPECT_EQ(app::ParseOptions({"mk", "--", "-x"}).words, (std::vector<std::string>{"mk", "-x"}));
     EXPECT_EQ(app::ParseOptions({"mk", "--", "--"}).words, (std::vector<std::string>{"mk", "--"}));
     try {
         app::ParseOptions({"mk", "--x", "--"});

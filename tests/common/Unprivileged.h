@@ -15,7 +15,8 @@ namespace kavro::testing {
 // body as it is when the tests run as another user; as root, in a child process that first
 // hands folder (and everything in it) to the unprivileged user 65534 and then becomes that
 // user. The child's failures are printed by the child and fail the test here.
-inline void RunUnprivileged(const std::filesystem::path& folder, const std::function<void()>& body) {
+inline void RunUnprivileged(const std::filesystem::path& folder,
+                            const std::function<void()>& body) {
     if (::geteuid() != 0) {
         body();
         return;

@@ -244,10 +244,10 @@ TEST_F(DatIndexTest, DataFilesAreReadUpToTheirLimit) {
         else
             EXPECT_THROW(import::ReadStream(path, limit), import::DatError);
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                              &std::fclose);
+                                                             &std::fclose);
         const auto read = [&] {
-            return import::ForEachLine(file.get(), path, [](std::string_view, std::uint64_t) {},
-                                       limit);
+            return import::ForEachLine(
+                file.get(), path, [](std::string_view, std::uint64_t) {}, limit);
         };
         if (accepted)
             EXPECT_EQ(read(), text.size());
