@@ -47,14 +47,21 @@ void CheckOneScreen(const CheckRequest& request, std::pair<int, int> screen,
         v.doc, v.handlerContext, [&v](const std::string& caption) { v.form.Caption = caption; });
     v.DocHandler->AttachDiagnostics(&d);
     v.item = request.item;
-    if (!Main(v)) throw CommandLineError(UsageMessage());
+    v.ProgramName = request.program;
+    // Main has shown the usage message (on stderr): an empty error shows nothing more.
+    if (!Main(v)) throw CommandLineError("");
     // The view flags of the settings file would hide the very pictures and fonts to check.
     v.NoImages = false;
     v.NoFormatting = false;
     try {
         cmdLoad_Click(v);
     } catch (const document::LoadError& e) {
-        d.Report({e.File(), e.Line(), e.Column()}, document::Severity::Error, e.Reason());
+        // Already found with its place by the reader's checks (a negative textwidth).
+        const bool placed = std::any_of(d.findings.begin(), d.findings.end(), [&](const auto& f) {
+            return f.message == e.Reason() && f.where.line > 0;
+        });
+        if (!placed)
+            d.Report({e.File(), e.Line(), e.Column()}, document::Severity::Error, e.Reason());
         return;
     }
     CheckLoad(v, d);

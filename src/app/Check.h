@@ -16,8 +16,9 @@ struct CheckRequest {
     std::string home;
     std::vector<std::string> words;  // the command line's words, as given
     std::vector<std::pair<int, int>> screens{{1920, 1080}};
-    bool quiet = false;       // errors only
-    import::ItemChoice item;  // --system, --parent
+    bool quiet = false;             // errors only
+    import::ItemChoice item;        // --system, --parent
+    std::string program = "kavro";  // the program's name as invoked
 };
 
 // Loads the documents as the viewer would, without a window, once per screen, and collects

@@ -77,8 +77,8 @@ std::vector<ListedDocument> ListDocuments(const std::vector<std::string>& roots,
         if (own) {
             documents.push_back({name, "xml", source.path});
         } else if (source.text) {
-            const std::string ext = fs::path(source.data_file).extension().string();
-            documents.push_back({name, ext.empty() ? "dat" : ext.substr(1), source.data_file});
+            const std::string ext = fs::path(source.data_path).extension().string();
+            documents.push_back({name, ext.empty() ? "dat" : ext.substr(1), source.data_path});
         }
     }
     return documents;

@@ -105,6 +105,10 @@ void ParseDocument(Viewer& v, const std::string& name, const std::string& docume
     if (LoadManual(v, name)) return;
     const auto source = import::ResolveDocument(v.dataFiles, DataRoots(v), v.RomName, name, v.item);
     if (!source.failure.empty()) throw LoadError(document_path, 0, 0, source.failure);
+    if (v.diagnostics)
+        for (const import::DatProblem& problem : source.problems)
+            v.diagnostics->Report({source.data_path, problem.line, 0}, document::Severity::Warning,
+                                  problem.text);
     if (source.text)
         v.SaxReader->parseText(*source.text, source.name);
     else if (!v.FindFile(source.path).empty())  // the parent's document
@@ -157,6 +161,34 @@ void FitLineWidth(Viewer& v, const std::string& document_path) {
             "the line width (textwidth) " + std::to_string(v.doc.LineChars) + " is negative");
     FitTextSize(v);
     v.form.fraScreenArea.FontSize = v.form.FontSize();
+}
+
+constexpr int kControlLimit = toolkit::ControlArray<toolkit::Label>::kMaxIndex;
+
+bool AtControlLimit(const Form1& f) {
+    return f.lblText.UBound() >= kControlLimit || f.imgIco.UBound() >= kControlLimit ||
+           f.imgImage.UBound() >= kControlLimit || f.picSection.UBound() >= kControlLimit;
+}
+
+void ReportCut(Viewer& v, int section) {
+    const std::string message = "the documents need more than " + std::to_string(kControlLimit) +
+                                " text runs, icons, images or sections; the rest from section " +
+                                std::to_string(section) + " on is not shown";
+    if (!v.diagnostics) {
+        std::cerr << "kavro: " << message << "\n";
+        return;
+    }
+    document::SourcePosition where;
+    const auto& sources = v.diagnostics->sections;
+    if (static_cast<std::size_t>(section) < sources.size()) {
+        const document::SectionSource& source = sources[static_cast<std::size_t>(section)];
+        where.file = source.file;
+        if (!source.anchors.empty()) {
+            where.line = source.anchors.front().line;
+            where.column = source.anchors.front().column;
+        }
+    }
+    v.diagnostics->Report(where, document::Severity::Warning, message);
 }
 
 // Section k (counted from 1), laid out, painted and put below the one above.
@@ -234,6 +266,7 @@ bool LoadDocuments(Viewer& v, bool read_ahead) {
     v.doc.SectionMarkup.assign(1, std::string());
     EmptyMacroTables(v.doc);
     int first_new_section = 1;
+    int cut_at = 0;  // the first section that reached the control limit
     ClearSection(v);
     v.pictures.NewLoad();
     v.fileLookups.clear();
@@ -279,18 +312,14 @@ bool LoadDocuments(Viewer& v, bool read_ahead) {
         for (int k = first_new_section; k <= v.doc.SectionCount(); ++k) {
             ahead.Reach(k - 1);
             LayOut(v, k);
+            if (cut_at == 0 && AtControlLimit(v.form)) cut_at = k;
         }
         first_new_section = v.doc.SectionCount() + 1;
     }
 
     // Past the control limit the rest of a document cannot be shown; say so instead of
-    // silently dropping it.
-    const auto& f = v.form;
-    constexpr int kLimit = toolkit::ControlArray<toolkit::Label>::kMaxIndex;
-    if (f.lblText.UBound() >= kLimit || f.imgIco.UBound() >= kLimit ||
-        f.imgImage.UBound() >= kLimit || f.picSection.UBound() >= kLimit)
-        std::cerr << "kavro: the documents need more than " << kLimit
-                  << " text runs, icons, images or sections; the rest is not shown\n";
+    // silently dropping it (a check names the section where it was cut).
+    if (cut_at > 0) ReportCut(v, cut_at);
 
     v.CurrentSection = 1;
     v.Loaded = true;

@@ -1,12 +1,18 @@
 #include "app/Program.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <iostream>
 #include <stdexcept>
@@ -23,9 +29,11 @@
 #include "app/Unattended.h"
 #include "app/Watch.h"
 #include "app/WindowGeometry.h"
+#include "import/AtomicFile.h"
 #include "import/DatImport.h"
 #include "toolkit/DataPaths.h"
 #include "manuals/ManualSearch.h"
+#include "import/ImportTarget.h"
 #include "toolkit/DesktopServices.h"
 #include "toolkit/KeyCodes.h"
 #include "toolkit/PngWriter.h"
@@ -49,14 +57,16 @@ const char* HelpText() {
            "  --home DIR       the program folder (default: the folder of the executable)\n"
            "  --screen WxH     the screen size in pixels (default: the display's; 1920x1080\n"
            "                   without a display)\n"
-           "  --render FILE    no window: load, deliver --keys, write the screen to FILE (PNG)\n"
+           "  --render FILE    no window: load, deliver --keys, write the screen to FILE (PNG;\n"
+           "                   - for standard output)\n"
            "  --keys LIST      after the load, press these keys: codes or names, comma-separated\n"
            "                   (Down,Right,Esc,Space,Ctrl,Alt,A,40,...)\n"
            "  --dump FILE      write the viewer's state as JSON to FILE (- for standard output)\n"
            "                   after the load and the keys (in a window: after every key)\n"
            "  --import FILE    write metadata/<rom>/<name>.xml for every game of a move-list\n"
            "                   or history file (<name>: the file's name without .dat), then end\n"
-           "  --into DIR       with --import: write below DIR instead of metadata/\n"
+           "  --into DIR       with --import: write below DIR instead of the first writable\n"
+           "                   metadata folder (the user's data folder for an installation)\n"
            "  --force          with --import: also replace documents the import did not write\n"
            "  --verbose        with --import: list every problem, not the first few of each kind\n"
            "  --system LIST    the item is of this software list (kavro --system nes zelda\n"
@@ -92,7 +102,8 @@ const char* HelpText() {
            "whole command line and is split at every blank.\n"
            "\n"
            "Exit status: 0 ended normally, 1 bad command line, 2 bad settings file,\n"
-           "3 document could not be loaded, 4 no font or no way to show or write the screen.\n";
+           "3 document could not be loaded, 4 no font or no way to show or write the screen\n"
+           "(or the dump), 5 --import could not write a document.\n";
 }
 
 std::pair<int, int> ParseScreen(const std::string& text) {
@@ -150,19 +161,21 @@ std::string ProgramFolder(const char* argv0) {
     return exe.parent_path().string();
 }
 
-bool WriteDump(const Viewer& v, const std::string& target) {
+// The dump replaces its file only when all of it was written; "-" is standard output. A dump
+// that cannot be written ends the run with the status for an output that cannot be written.
+void WriteDump(const Viewer& v, const std::string& target) {
     const std::string text = DumpState(v) + "\n";
+    std::string error;
     if (target == "-") {
         std::cout << text << std::flush;
-        return true;
+        if (std::cout) return;
+        std::cout.clear();
+        error = "cannot write to standard output";
+    } else if (import::WriteFileAtomically(target, text, &error)) {
+        return;
     }
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out) {
-        std::cerr << "kavro: cannot write the dump to \"" << target << "\"\n";
-        return false;
-    }
-    return true;
+    std::cerr << "kavro: cannot write the dump: " << error << "\n";
+    throw toolkit::ProgramEnd{kExitEnvironment};
 }
 
 struct FontResult {
@@ -176,16 +189,32 @@ FontResult FindFont() {
     return result;
 }
 
-// kavro --import FILE.dat: the summary on standard output, problems included.
+// Where --import writes without --into: the first metadata folder that can be written (a
+// portable folder's own), else the user's data folder, made when needed (an installation).
+std::string DefaultImportTarget(const std::string& home) {
+    const toolkit::DataPaths paths = toolkit::FindDataPaths(home);
+    for (const std::string& root : paths.metadata_roots)
+        if (::access(root.c_str(), W_OK) == 0) return root;
+    return paths.user_metadata_root.empty() ? paths.metadata_roots.back()
+                                            : paths.user_metadata_root;
+}
+
+// kavro --import FILE.dat: the summary on standard output, problems included. It stops at the
+// first document it cannot write, with one message naming it.
 int RunImport(const std::string& file, const std::string& into, bool force, bool verbose) {
     try {
         const auto summary = import::ImportDat(file, into, force);
-        std::cout << import::FormatSummary(file, into, summary, verbose);
+        std::cout << import::FormatSummary(file, into, summary, verbose) << std::flush;
+        if (!std::cout) return kExitImportWrite;
         // A file of which nothing could be converted is not a successful import.
         return import::ConvertedAnything(summary) ? kExitOk : kExitLoad;
     } catch (const import::DatError& e) {
         std::cerr << "kavro: cannot import: " << e.what() << "\n";
         return kExitLoad;
+    } catch (const import::ImportWriteError& e) {
+        std::cerr << "kavro: cannot import \"" << file << "\" into \"" << into << "\": " << e.what()
+                  << "; the import stopped there\n";
+        return kExitImportWrite;
     }
 }
 
@@ -196,12 +225,14 @@ int RunCheckCommand(const Options& options, const char* argv0) {
     request.words = options.words;
     request.quiet = options.quiet;
     request.item = options.item;
+    request.program = ProgramName(argv0);
     const std::pair<int, int> screen = options.screen.value_or(std::make_pair(1920, 1080));
     request.screens = options.screen_all ? BothOrientations(screen) : std::vector{screen};
     try {
         return RunCheck(request, std::cout);
     } catch (const CommandLineError& e) {
-        std::cerr << e.what() << "\n";
+        // Empty: the usage message, already shown.
+        if (*e.what()) std::cerr << e.what() << "\n";
         return kExitUsage;
     } catch (const SettingsError& e) {
         std::cerr << e.what() << "\n";
@@ -290,24 +321,105 @@ std::future<Written> WriteInBackground(SDL_Surface* picture, const std::string& 
     }
 }
 
+// The screen's picture where no display is available: a new file of our own, created
+// exclusively (another user's file or a link planted under the name is never written), in
+// $XDG_RUNTIME_DIR or else the temporary folder. Empty with the reason in *error when none of
+// them can take one.
+std::string HeadlessPicturePath(std::string* error) {
+    std::vector<std::string> folders;
+    for (const char* variable : {"XDG_RUNTIME_DIR", "TMPDIR"})
+        if (const char* value = std::getenv(variable); value && *value == '/')
+            folders.emplace_back(value);
+    folders.emplace_back("/tmp");
+    for (const std::string& folder : folders) {
+        std::string path = folder + "/kavro-screen-XXXXXX.png";
+        const int fd = ::mkostemps(path.data(), 4, O_CLOEXEC);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        *error += (error->empty() ? "" : "; ") + folder + ": " + std::strerror(errno);
+    }
+    return std::string();
+}
+
+// Copies the file to standard output (--render -).
+bool CopyToStandardOutput(const std::string& path, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    std::cout << in.rdbuf() << std::flush;
+    if (in && std::cout) return true;
+    std::cout.clear();
+    *error = "cannot write the picture to standard output";
+    return false;
+}
+
+// Writes the screen's picture to target through a file beside it (or a temporary one for "-"),
+// so that a failed write keeps the previous picture. The writer runs on a thread of its own
+// while finish() takes the viewer down; both take milliseconds and neither needs the other.
+Written WritePicture(SDL_Surface* picture, const std::string& target,
+                     const std::function<void()>& finish) {
+    Written written;
+    std::string temporary_folder_error;
+    const std::string temporary =
+        target == "-" ? HeadlessPicturePath(&temporary_folder_error) : std::string();
+    if (target == "-" && temporary.empty()) {
+        finish();
+        written.error = "no temporary file: " + temporary_folder_error;
+        return written;
+    }
+    struct RemoveAtEnd {
+        std::string path;
+        ~RemoveAtEnd() {
+            if (!path.empty()) ::unlink(path.c_str());
+        }
+    } remove_temporary{temporary};
+    auto pending = import::PendingFile::Create(target == "-" ? temporary : target, &written.error);
+    if (!pending) {
+        finish();
+        return written;
+    }
+    std::future<Written> writing = WriteInBackground(picture, pending->Path().string());
+    finish();
+    written = writing.get();
+    if (!written.ok) {
+        // The writer names the file it wrote, which is ours, not the user's.
+        const std::string ours = pending->Path().string();
+        for (std::size_t at = written.error.find(ours); ours != target && at != std::string::npos;
+             at = written.error.find(ours, at + target.size()))
+            written.error.replace(at, ours.size(), target);
+        return written;
+    }
+    written.ok = pending->Commit(&written.error);
+    if (written.ok && target == "-") written.ok = CopyToStandardOutput(temporary, &written.error);
+    return written;
+}
+
 }  // namespace
+
+std::string ProgramName(const char* argv0) {
+    const std::string path = argv0 && *argv0 ? argv0 : "kavro";
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 Options ParseOptions(const std::vector<std::string>& args) {
     Options o;
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        // After "--" everything is a word: a document may be named "--x". So is a launcher's
-        // whole command line that begins with an option ("--system nes zelda history").
-        if (options_ended || arg.rfind("--", 0) != 0 || IsLauncherLine(arg)) {
-            if (!options_ended && arg == "-h")
-                o.help = true;
-            else
-                o.words.push_back(arg);
+        // After "--" everything is a word: a document may be named "--x". A lone "-" is a word;
+        // any other argument starting with "-" is an option, known or not, except a launcher's
+        // whole command line that begins with one ("--system nes zelda history").
+        if (options_ended || arg.size() < 2 || arg[0] != '-' || IsLauncherLine(arg)) {
+            o.words.push_back(arg);
             continue;
         }
         if (arg == "--") {
             options_ended = true;
+            continue;
+        }
+        if (arg == "-h") {
+            o.help = true;
             continue;
         }
         std::string name = arg;
@@ -320,6 +432,11 @@ Options ParseOptions(const std::vector<std::string>& args) {
             if (value) return *value;
             if (i + 1 >= args.size()) throw std::invalid_argument(name + " needs a value");
             return args[++i];
+        };
+        // A file option given twice would drop one of them.
+        const auto once = [&](std::optional<std::string>& slot) {
+            if (slot) throw std::invalid_argument(name + " is given twice");
+            slot = take();
         };
         if (name == "--help") {
             o.help = true;
@@ -340,15 +457,15 @@ Options ParseOptions(const std::vector<std::string>& args) {
         } else if (name == "--watch") {
             o.watch = true;
         } else if (name == "--render") {
-            o.render = take();
+            once(o.render);
         } else if (name == "--keys") {
             o.keys = ParseKeys(take());
         } else if (name == "--dump") {
-            o.dump = take();
+            once(o.dump);
         } else if (name == "--import") {
-            o.import = take();
+            once(o.import);
         } else if (name == "--into") {
-            o.into = take();
+            once(o.into);
         } else if (name == "--force") {
             o.force = true;
         } else if (name == "--verbose") {
@@ -380,9 +497,32 @@ Options ParseOptions(const std::vector<std::string>& args) {
         o.import_manuals = o.import;
         o.import.reset();
     }
+    ValidateOptions(o);
+    return o;
+}
+
+void ValidateOptions(const Options& o) {
     if ((o.into || o.force || o.verbose) && !o.import)
         throw std::invalid_argument("--into, --force and --verbose go with --import FILE.dat");
-    return o;
+    if (o.screen_all && !o.check)
+        throw std::invalid_argument("--screen all only goes with --check");
+    // --import and --check end the run in their own way: what goes with viewing would be
+    // dropped. The first pair that cannot go together is named.
+    const std::pair<const char*, bool> others[] = {{"--check", o.check},
+                                                   {"--render", o.render.has_value()},
+                                                   {"--dump", o.dump.has_value()},
+                                                   {"--keys", !o.keys.empty()},
+                                                   {"--watch", o.watch}};
+    for (const auto& [mode, given] :
+         {std::pair{"--import", o.import.has_value()}, std::pair{"--check", o.check}})
+        for (const auto& [other, also] : others)
+            if (given && also && std::string_view(other) != mode)
+                throw std::invalid_argument(std::string(mode) + " and " + other +
+                                            " cannot be used together");
+    if (o.quiet && !o.check) throw std::invalid_argument("--quiet only goes with --check");
+    if (o.import && !o.words.empty())
+        throw std::invalid_argument("--import takes no rom or document words (\"" +
+                                    o.words.front() + "\")");
 }
 
 int RunProgram(int argc, char** argv) {
@@ -400,10 +540,6 @@ int RunProgram(int argc, char** argv) {
     if (options.version) {
         std::cout << kVersion << "\n";
         return kExitOk;
-    }
-    if (options.screen_all && !options.check) {
-        std::cerr << "kavro: --screen all only goes with --check\n";
-        return kExitUsage;
     }
     if (options.check) return RunCheckCommand(options, argv[0]);
 
@@ -426,8 +562,8 @@ int RunProgram(int argc, char** argv) {
     // at once and with status 0, never saving the view flags.
     if (!options.render && !options.import) EndAtOnceOnSignals(true);
     if (options.import)
-        return RunImport(*options.import, options.into.value_or(home + "/metadata"), options.force,
-                         options.verbose);
+        return RunImport(*options.import, options.into ? *options.into : DefaultImportTarget(home),
+                         options.force, options.verbose);
     std::optional<std::string> render = options.render;
     bool fell_back = false;
     std::pair<int, int> screen{1920, 1080};
@@ -450,7 +586,14 @@ int RunProgram(int argc, char** argv) {
             if (!options.screen) screen = {video->Width(), video->Height()};
         } else {
             // No display: show what the screen would be, as a picture.
-            render = (std::filesystem::temp_directory_path() / "kavro-screen.png").string();
+            std::string where;
+            render = HeadlessPicturePath(&where);
+            if (render->empty()) {
+                std::cerr << "kavro: no display (" << error
+                          << "), and no folder to render the screen to: " << where << "\n";
+                font_search.wait();
+                return kExitEnvironment;
+            }
             fell_back = true;
         }
     }
@@ -477,6 +620,7 @@ int RunProgram(int argc, char** argv) {
     // A picture of the screen (--render) shows the document from its top and leaves no place.
     if (!render) v.ResumeFile = ResumeStore::UserFile();
     v.FromStart = options.from_start;
+    v.ProgramName = ProgramName(argv[0]);
     v.form.Resize = [&v] { Form_Resize(v); };
     v.form.KeyDown = [&v, &options](int key, int shift) {
         AnyInput(v);
@@ -558,16 +702,12 @@ int RunProgram(int argc, char** argv) {
             }
             Written written;
             const toolkit::ScreenPicture screen = toolkit::PaintForm(v.form, &written.error);
-            if (screen) {
-                // The file is written while the viewer is taken down: both take milliseconds and
-                // neither needs the other. The writer is done before the picture goes.
-                std::future<Written> writing = WriteInBackground(screen.get(), *render);
-                viewer.reset();
-                written = writing.get();
-            }
+            if (screen)
+                written = WritePicture(screen.get(), *render, [&viewer] { viewer.reset(); });
             if (!written.ok) {
                 services->MsgBox("Kavro cannot write the screen to \"" + *render +
                                  "\": " + written.error);
+                if (fell_back) ::unlink(render->c_str());
                 return kExitEnvironment;
             }
             if (fell_back)

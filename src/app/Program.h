@@ -41,8 +41,15 @@ struct Options {
     std::optional<int> seconds, display, cycle;
 };
 
-// Takes the options out of the arguments. Throws std::invalid_argument with a message.
+// Takes the options out of the arguments, then validates them. Throws std::invalid_argument
+// with a message.
 Options ParseOptions(const std::vector<std::string>& args);
+// Refuses options that cannot go together, naming both (std::invalid_argument). Every rule
+// about combinations lives here.
+void ValidateOptions(const Options& options);
+
+// The program's name as it was invoked (argv[0] without its folder), for messages.
+std::string ProgramName(const char* argv0);
 
 // The whole program; returns the exit status.
 int RunProgram(int argc, char** argv);
@@ -53,5 +60,6 @@ inline constexpr int kExitUsage = 1;
 inline constexpr int kExitSettings = 2;
 inline constexpr int kExitLoad = 3;
 inline constexpr int kExitEnvironment = 4;
+inline constexpr int kExitImportWrite = 5;  // --import could not write a document
 
 }  // namespace kavro::app

@@ -1,5 +1,11 @@
 #include "app/Settings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <string_view>
@@ -43,10 +49,16 @@ std::string Printable(std::string_view text) {
 
 // The text the program works with: the value or the default, cut like the buffer cuts it and
 // without blanks around it.
-std::optional<std::string> ReadText(const std::string& path, std::string_view section,
+// Several files: the last that has the key gives it (path is set to that file, for messages).
+std::optional<std::string> ReadText(const Files& files, std::string_view section,
                                     std::string_view key,
-                                    std::optional<std::string_view> default_text) {
-    std::optional<std::string> value = IniFile::GetProfileString(path, section, key);
+                                    std::optional<std::string_view> default_text,
+                                    std::string* path = nullptr) {
+    std::optional<std::string> value;
+    for (auto file = files.rbegin(); file != files.rend() && !value; ++file) {
+        value = IniFile::GetProfileString(*file, section, key);
+        if (path) *path = *file;
+    }
     if (!value) {
         if (!default_text) return std::nullopt;
         value = std::string(*default_text);
@@ -77,24 +89,26 @@ std::optional<std::int16_t> KeyCodeFromText(const std::string& text) {
     return std::nullopt;
 }
 
-std::int16_t ReadKeyCode(const std::string& path, std::string_view key,
-                         std::string_view default_text) {
-    const std::string text = *ReadText(path, kInput, key, default_text);
+std::int16_t ReadKeyCode(const Files& files, std::string_view key, std::string_view default_text) {
+    std::string path;
+    const std::string text = *ReadText(files, kInput, key, default_text, &path);
     const auto code = KeyCodeFromText(text);
     if (!code) ThrowBadValue(path, kInput, key, text, kKeyCodeExpected);
     return *code;
 }
 
-bool ReadFlag(const std::string& path, std::string_view key, std::string_view default_text) {
-    const std::string text = *ReadText(path, kSettings, key, default_text);
+bool ReadFlag(const Files& files, std::string_view key, std::string_view default_text) {
+    std::string path;
+    const std::string text = *ReadText(files, kSettings, key, default_text, &path);
     const auto flag = document::ToBoolean(text);
     if (!flag) ThrowBadValue(path, kSettings, key, text, "a flag (True, False or a number)");
     return *flag;
 }
 
 // An optional whole number of [Settings] from 0 to most; absent gives 0.
-int ReadCount(const std::string& path, std::string_view key, int most) {
-    const auto text = ReadText(path, kSettings, key, std::nullopt);
+int ReadCount(const Files& files, std::string_view key, int most) {
+    std::string path;
+    const auto text = ReadText(files, kSettings, key, std::nullopt, &path);
     if (!text) return 0;
     const auto value = document::ToInteger(*text);
     if (!value || *value < 0 || *value > most)
@@ -103,8 +117,9 @@ int ReadCount(const std::string& path, std::string_view key, int most) {
     return *value;
 }
 
-int ReadRotation(const std::string& path) {
-    const auto text = ReadText(path, kSettings, "Rotate", std::nullopt);
+int ReadRotation(const Files& files) {
+    std::string path;
+    const auto text = ReadText(files, kSettings, "Rotate", std::nullopt, &path);
     if (!text) return 0;
     const auto degrees = document::ToInteger(*text);
     if (!degrees || (*degrees != 0 && *degrees != 90 && *degrees != 180 && *degrees != 270))
@@ -113,9 +128,10 @@ int ReadRotation(const std::string& path) {
 }
 
 // An action without a line keeps its default inputs; an empty value gives it none.
-void ReadControllerInputs(const std::string& path, ControllerMap* map) {
+void ReadControllerInputs(const Files& files, ControllerMap* map) {
     for (std::size_t i = 0; i < kActionCount; ++i) {
-        const auto text = ReadText(path, kJoystick, kActionNames[i], std::nullopt);
+        std::string path;
+        const auto text = ReadText(files, kJoystick, kActionNames[i], std::nullopt, &path);
         if (!text) continue;
         auto inputs = ParseControllerInputs(*text);
         if (!inputs)
@@ -137,6 +153,10 @@ std::string SettingsPath(const std::string& app_path) {
 }
 
 SettingsValues ReadSettings(const std::string& path) {
+    return ReadSettings(Files{path});
+}
+
+SettingsValues ReadSettings(const Files& path) {
     SettingsValues values;
     values.ZoomKey = ReadKeyCode(path, "Zoom", "17");
     values.ExitKey = ReadKeyCode(path, "Exit", "27");
@@ -154,9 +174,10 @@ SettingsValues ReadSettings(const std::string& path) {
     values.NoImages = ReadFlag(path, "NoImages", "0");
     values.NoFormatting = ReadFlag(path, "NoFormatting", "0");
     // Borders has no default: without it no key shows the control borders.
-    if (const auto text = ReadText(path, kInput, "Borders", std::nullopt)) {
+    std::string from;
+    if (const auto text = ReadText(path, kInput, "Borders", std::nullopt, &from)) {
         const auto code = KeyCodeFromText(*text);
-        if (!code) ThrowBadValue(path, kInput, "Borders", *text, kKeyCodeExpected);
+        if (!code) ThrowBadValue(from, kInput, "Borders", *text, kKeyCodeExpected);
         values.BordersKey = *code;
     }
     ReadControllerInputs(path, &values.ControllerInputs);
@@ -182,8 +203,60 @@ bool WriteSettings(const std::string& path, const SettingsValues& values, std::o
     return true;
 }
 
+Files SettingsFiles(const std::string& app_path, const std::string& settings_file) {
+    const std::string beside = SettingsPath(app_path);
+    std::error_code ec;
+    if (beside != settings_file && std::filesystem::exists(beside, ec))
+        return {beside, settings_file};
+    return {settings_file};
+}
+
+std::vector<std::string> SettingsWarnings(const Files& paths, const SettingsValues& values) {
+    std::vector<std::string> warnings;
+    std::error_code ec;
+    for (const std::string& path : paths) {
+        if (!std::filesystem::exists(path, ec)) continue;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const int error = fd < 0 ? errno : 0;
+        struct stat info {};
+        const bool folder = fd >= 0 && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+        if (fd >= 0) ::close(fd);
+        if (fd < 0 || folder)
+            warnings.push_back("the settings file \"" + path + "\" cannot be read (" +
+                               (folder ? std::string("it is a folder") : std::strerror(error)) +
+                               "): its settings are not used");
+    }
+    // The actions before exit in the order of precedence take a shared code first.
+    const std::pair<std::string_view, std::int16_t> before[] = {
+        {"ScrollUp", values.ScrollUpKey},
+        {"ScrollDown", values.ScrollDownKey},
+        {"PrevSection", values.PrevSectionKey},
+        {"NextSection", values.NextSectionKey}};
+    std::string why;
+    for (const auto& [name, code] : before)
+        if (code == values.ExitKey && why.empty())
+            why = "its key " + std::to_string(values.ExitKey) + " is " + std::string(name) + "'s";
+    // Windows virtual-key codes of keys run from 1 to 254.
+    if (why.empty() && (values.ExitKey < 1 || values.ExitKey > 254))
+        why = "no key has the code " + std::to_string(values.ExitKey);
+    if (!why.empty()) {
+        const auto& inputs = values.ControllerInputs[static_cast<std::size_t>(Action::Exit)];
+        warnings.push_back("no key ends the viewer ([Input] Exit: " + why + "); " +
+                           (inputs.empty() ? std::string("no controller input does either")
+                                           : std::string("only a controller input does")));
+    }
+    return warnings;
+}
+
 void LoadSettings(Viewer& v) {
-    const SettingsValues values = ReadSettings(v.sys.SettingsFile());
+    const Files files = SettingsFiles(v.sys.AppPath(), v.sys.SettingsFile());
+    const SettingsValues values = ReadSettings(files);
+    for (const std::string& warning : SettingsWarnings(files, values)) {
+        if (v.diagnostics)
+            v.diagnostics->Report({files.back(), 0, 0}, document::Severity::Warning, warning);
+        else
+            std::cerr << "kavro: warning: " << warning << "\n";
+    }
     v.ZoomKey = values.ZoomKey;
     v.ExitKey = values.ExitKey;
     v.RemoveImagesKey = values.RemoveImagesKey;

@@ -10,10 +10,13 @@
 
 namespace kavro::app {
 
-std::string UsageMessage() {
-    return "Kavro will NOT run without command line options!\r\n\r\n"
-           "USAGE:  kavro.exe rom docname [stylename]\r\n\r\n"
-           "Example:  kavro.exe mk command";
+std::string UsageMessage(const std::string& program) {
+    return "Kavro will NOT run without command line options!\n\n"
+           "USAGE:  " +
+           program +
+           " rom docname [stylename]\n\n"
+           "Example:  " +
+           program + " mk command";
 }
 
 std::vector<std::string> SplitWords(const std::string& command_line) {
@@ -111,7 +114,7 @@ bool Main(Viewer& v) {
     v.TileCarry = 0;
     const std::string command_line = v.sys.CommandLine();
     if (command_line.empty()) {
-        v.sys.MsgBox(UsageMessage());
+        v.sys.MsgBox(UsageMessage(v.ProgramName));
         return false;
     }
     std::vector<std::string> words = CommandWords(v.sys.Arguments());
@@ -120,10 +123,12 @@ bool Main(Viewer& v) {
     // user did not ask for.
     if (words.size() < 2 || words[0].empty())
         throw CommandLineError("The command line \"" + command_line +
-                               "\" names no document.\n\nUSAGE:  kavro rom docname [stylename]");
-    v.RomName = RomNameFromWord(words[0], [&v](const std::string& name) {
-        return ItemFolderExists(v, import::ItemFolder(v.item, name));
-    });
+                               "\" names no document.\n\nUSAGE:  " + v.ProgramName +
+                               " rom docname [stylename]");
+    v.RomName = RomNameFromWord(
+        words[0], [&v](const std::string& name) {
+            return ItemFolderExists(v, import::ItemFolder(v.item, name));
+        });
     if (v.RomName.empty())
         throw CommandLineError("The command line \"" + command_line + "\" names no item: \"" +
                                words[0] + "\" ends in a separator.");

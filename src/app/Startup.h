@@ -9,8 +9,9 @@
 
 namespace kavro::app {
 
-// The message shown when the program is started without a command line.
-std::string UsageMessage();
+// The message shown when the program is started without a command line; program is the
+// program's name as it was invoked.
+std::string UsageMessage(const std::string& program);
 
 // The command line with nothing to work with: no word for the item or the document.
 struct CommandLineError : std::runtime_error {

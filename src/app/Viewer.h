@@ -52,6 +52,7 @@ struct Viewer : layout::LayoutState {
     std::unique_ptr<manuals::PageRasteriser> pageDrawing;
     std::vector<manuals::Page> manualPages;
     int pagesShown = 0;
+    std::string ProgramName = "kavro";  // as invoked, for the usage message
 
     // Settings file.
     std::int16_t ZoomKey = 17, ExitKey = 27, RemoveImagesKey = 18, RemoveFormattingKey = 32;

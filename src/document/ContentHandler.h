@@ -72,8 +72,9 @@ class ContentHandler {
     std::function<void(const std::string&)> set_caption_;
     std::function<void()> section_start_;
     Diagnostics* diagnostics_ = nullptr;
-    int depth_ = 0;            // element depth in the current file (checks only)
-    bool macro_open_ = false;  // inside a fontmacro or bgmacro element (checks only)
+    int depth_ = 0;                // element depth in the current file (checks only)
+    bool macro_open_ = false;      // inside a fontmacro or bgmacro element (checks only)
+    bool textwidth_text_ = false;  // the open textwidth element has text (checks only)
     // The icon or image element open (checks only): its code's offset, and whether it holds
     // text.
     std::optional<std::size_t> picture_code_;

@@ -204,6 +204,7 @@ void ContentHandler::CheckStart(std::string_view local_name, const Attributes& a
         diagnostics_->pending.file = where.file;
         Anchor(where);
     }
+    if (e == "textwidth") textwidth_text_ = false;
     if (e == "icon" || e == "img") {
         picture_code_ = doc_.SectionBuffer.size() + 1;
         picture_text_ = false;
@@ -222,6 +223,8 @@ void ContentHandler::CheckEnd(std::string_view local_name) {
     const std::string e = ToLower(local_name);
     if (e == "fontmacro" || e == "bgmacro") macro_open_ = false;
     Diagnostics& d = *diagnostics_;
+    if (e == "textwidth" && !textwidth_text_)
+        Warn(where, "textwidth is empty: 40 characters per line are used");
     if ((e == "icon" || e == "img") && picture_code_) {
         if (picture_text_) d.pending.with_text.push_back(*picture_code_);
         picture_code_.reset();
@@ -250,8 +253,13 @@ void ContentHandler::CheckText(std::string_view text) {
 
     if (current == "textwidth"sv) {
         if (blank) return;
+        textwidth_text_ = true;
         const double read = RoundHalfEven(Val(text));
-        if (!ToDouble(visible))
+        if (read < 0 && read >= -32768)
+            diagnostics_->Report(at, Severity::Error,
+                                 "the line width (textwidth) " +
+                                     std::to_string(static_cast<long>(read)) + " is negative");
+        else if (!ToDouble(visible))
             Warn(at, "textwidth \"" + std::string(visible) + "\" is not a number: " +
                          (read == 0 ? std::string("40 characters per line are used")
                                     : "it is read as " + std::to_string(static_cast<long>(read))));

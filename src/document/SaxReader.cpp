@@ -28,6 +28,8 @@ namespace {
 // Entity expansion may amplify the input at most this much once it has produced this many
 // bytes: a "billion laughs" document then fails within milliseconds.
 constexpr float kMaxAmplification = 100.0f;
+// A check reports this many rule errors of one file and then stops, as viewing does at the first.
+constexpr int kMaxCheckedErrors = 100;
 constexpr unsigned long long kAmplificationThreshold = 8ull * 1024 * 1024;
 
 std::string Mebibytes(std::uint64_t bytes) {
@@ -188,6 +190,14 @@ class ParseRun {
             body();
         } catch (const HandlerError& error) {
             try {
+                // A check reports every rule a document breaks, not only the first; only
+                // viewing stops at it.
+                if (checking_ && ++checked_errors_ <= kMaxCheckedErrors) {
+                    const Position at = Here();
+                    handler_->diagnostics()->Report({name_, at.line, at.column}, Severity::Error,
+                                                    error.what());
+                    return;
+                }
                 Stop(error.what(), Here());
             } catch (...) {
                 Abort(std::current_exception());
@@ -313,6 +323,7 @@ class ParseRun {
     bool prohibit_dtd_;
     std::string name_;
     bool checking_;  // the handler collects findings and wants positions
+    int checked_errors_ = 0;
 
     std::string pending_;  // character data since the last markup event
     Position pending_at_;  // where it began

@@ -55,7 +55,8 @@ std::string PictureProblem(const std::string& path) {
     if (!header.SizesAcceptable())
         return "the " + format + " picture is " + std::to_string(header.width) + "x" +
                std::to_string(header.height) + " pixels; the loader takes 1 to " +
-               std::to_string(toolkit::kMaxPictureSide) + " a side";
+               std::to_string(toolkit::kMaxPictureSide) + " a side and at most " +
+               std::to_string(toolkit::kMaxPicturePixels) + " pixels in all";
     if (!toolkit::DecodePicture(*bytes, header)) return "the " + format + " decoder cannot read it";
     return std::string();
 }

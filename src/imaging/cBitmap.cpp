@@ -102,6 +102,11 @@ bool TooLarge(long long w, long long h) {
     return w > toolkit::kMaxPictureSide || h > toolkit::kMaxPictureSide;
 }
 
+// A picture file to decode: also no more pixels than any picture the viewer takes.
+bool TooLargeToDecode(long long w, long long h) {
+    return TooLarge(w, h) || w * h > toolkit::kMaxPicturePixels;
+}
+
 // The decoded layouts that are kept as they are; anything else becomes 32-bit ARGB.
 bool KeepsLayout(const SDL_PixelFormat& f) {
     if (IsIndexed(f)) return IsReadableFormat(f);
@@ -324,14 +329,14 @@ long cBitmap::LoadFromFile(const std::string& sFileName) {
         status = UnknownImageFormat;  // only a format whose sizes were read is decoded
     } else if (header.width == 0 || header.height == 0) {
         status = UnknownImageFormat;
-    } else if (header.oversized_frame || TooLarge(header.width, header.height)) {
+    } else if (header.oversized_frame || TooLargeToDecode(header.width, header.height)) {
         status = OutOfMemory;  // refused before a decoder allocates for it
     } else {
         declared = DeclaredFormat(header);
         UniqueSurface decoded(toolkit::DecodePicture(*bytes, header).release());
         if (!decoded || decoded->w <= 0 || decoded->h <= 0 || !decoded->format) {
             status = UnknownImageFormat;
-        } else if (TooLarge(decoded->w, decoded->h)) {
+        } else if (TooLargeToDecode(decoded->w, decoded->h)) {
             status = OutOfMemory;
         } else {
             if (!KeepsLayout(*decoded->format)) {

@@ -1,26 +1,94 @@
 #include "import/AtomicFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <string>
+#include <cerrno>
+#include <cstring>
+#include <random>
 
 namespace kavro::import {
 
-bool WriteFileAtomically(const std::filesystem::path& target, std::string_view text) {
-    const std::filesystem::path temporary =
-        target.string() + ".tmp" + std::to_string(static_cast<long>(::getpid()));
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    std::error_code ec;
-    if (out) {
-        std::filesystem::rename(temporary, target, ec);
-        if (!ec) return true;
-    }
-    std::filesystem::remove(temporary, ec);
+namespace fs = std::filesystem;
+
+namespace {
+
+bool Fail(std::string* error, const fs::path& target, const std::string& why) {
+    if (error) *error = "cannot write " + target.string() + ": " + why;
     return false;
+}
+
+}  // namespace
+
+std::unique_ptr<PendingFile> PendingFile::Create(const fs::path& target, std::string* error) {
+    fs::path real = target;
+    std::error_code ec;
+    if (fs::is_symlink(target, ec)) {
+        real = fs::weakly_canonical(target, ec);
+        if (ec) real = target;
+    }
+    struct stat info {};
+    if (::stat(real.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            Fail(error, target, "it is a folder");
+            return nullptr;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            const int fd = ::open(real.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            if (fd < 0) {
+                Fail(error, target, std::strerror(errno));
+                return nullptr;
+            }
+            return std::unique_ptr<PendingFile>(new PendingFile(target, real, fd, true));
+        }
+    }
+    // A hidden name in the same folder, so that the rename stays within one file system.
+    const fs::path folder = real.has_parent_path() ? real.parent_path() : fs::path(".");
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path name = folder / ("." + real.filename().string() + ".kavro-" +
+                                        std::to_string(random() % 1000000000000ull));
+        const int fd =
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) return std::unique_ptr<PendingFile>(new PendingFile(real, name, fd, false));
+        if (errno != EEXIST) break;
+    }
+    Fail(error, target, std::strerror(errno));
+    return nullptr;
+}
+
+PendingFile::~PendingFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!direct_ && !committed_) ::unlink(path_.c_str());
+}
+
+bool PendingFile::Write(std::string_view text, std::string* error) {
+    while (!text.empty()) {
+        const ssize_t done = ::write(fd_, text.data(), text.size());
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return Fail(error, target_, done < 0 ? std::strerror(errno) : "no space");
+        text.remove_prefix(static_cast<std::size_t>(done));
+    }
+    return true;
+}
+
+bool PendingFile::Commit(std::string* error) {
+    // No fsync: an import writes thousands of documents. A full disk shows on write (space is
+    // reserved then) or at the latest on close, which network file systems report.
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && errno != EINTR) return Fail(error, target_, std::strerror(errno));
+    if (!direct_ && ::rename(path_.c_str(), target_.c_str()) != 0)
+        return Fail(error, target_, std::strerror(errno));
+    committed_ = true;
+    return true;
+}
+
+bool WriteFileAtomically(const fs::path& target, std::string_view text, std::string* error) {
+    auto file = PendingFile::Create(target, error);
+    return file && file->Write(text, error) && file->Commit(error);
 }
 
 }  // namespace kavro::import

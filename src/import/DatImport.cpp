@@ -8,6 +8,8 @@
 #include "import/AtomicFile.h"
 #include "import/DatConverter.h"
 #include "import/HistoryXml.h"
+#include "import/ImportTarget.h"
+#include "import/StreamInput.h"
 
 namespace kavro::import {
 
@@ -27,31 +29,12 @@ bool IsSafeFolderName(const std::string& name) {
     });
 }
 
-bool WrittenByImport(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string start(kConvertedMark.size(), '\0');
-    in.read(start.data(), static_cast<std::streamsize>(start.size()));
-    return in && start == kConvertedMark;
-}
-
-// A document is never left half written.
-std::optional<std::string> WriteDocument(const fs::path& target, const std::string& text) {
-    std::error_code ec;
-    fs::create_directories(target.parent_path(), ec);
-    if (ec) return "cannot create \"" + target.parent_path().string() + "\": " + ec.message();
-    if (!WriteFileAtomically(target, text)) return "cannot write \"" + target.string() + "\"";
-    return std::nullopt;
-}
-
 }  // namespace
 
 const DatIndex& DatLibrary::Open(const std::string& path) {
-    std::error_code ec;
-    const std::uint64_t size = fs::file_size(path, ec);
-    const std::int64_t time = ec ? 0 : FileTime(path, ec);
     if (const auto it = indexes_.find(path); it != indexes_.end()) {
-        if (!ec && it->second.FileSize() == size && it->second.FileTime() == time)
-            return it->second;
+        const std::optional<FileIdentity> now = IdentifyFile(path);
+        if (now && *now == it->second.Identity()) return it->second;
         indexes_.erase(it);
     }
     return indexes_.emplace(path, DatIndex::Open(path)).first->second;
@@ -74,8 +57,12 @@ std::vector<std::string> DataFiles(const std::vector<std::string>& roots,
     std::error_code ec;
     for (const std::string& root : roots)
         for (const char* extension : {".xml", ".dat"})
-            if (const std::string data = root + docname + extension; fs::is_regular_file(data, ec))
-                files.push_back(data);
+            // Named in any letter case, as documents are (the first regular file of the names).
+            for (const fs::path& found : NamedIgnoringCase(root, docname + extension))
+                if (fs::is_regular_file(found, ec)) {
+                    files.push_back(root + found.filename().string());
+                    break;
+                }
     return files;
 }
 
@@ -95,7 +82,8 @@ bool ConvertFromData(DatLibrary& library, const std::vector<std::string>& files,
                 ConvertedEntry converted = ConvertEntry(data, index, *entry, block, name);
                 if (converted.sections > 0) {
                     source.text = std::move(converted.xml);
-                    source.data_file = data;
+                    source.data_path = data;
+                    source.problems = std::move(converted.problems);
                     source.name =
                         data + " (entry \"" + key + "\", line " + std::to_string(entry->line) + ")";
                     return true;
@@ -161,7 +149,9 @@ std::string NameOf(const std::string& key) {
 }  // namespace
 
 ImportSummary ImportDat(const std::string& path, const std::string& into, bool overwrite) {
-    const DatIndex index = DatIndex::Build(path);
+    // Read once, as a stream: the import works on pipes, and on a file that changes meanwhile.
+    const std::string data = ReadStream(path);
+    const DatIndex index = DatIndex::BuildFromText(data, path);
     if (index.Entries().empty() && index.Format() == DatFormat::Dollar)
         throw DatError("\"" + path +
                        "\" is not a move-list or information file: it holds no \"$info=\" (or "
@@ -169,6 +159,7 @@ ImportSummary ImportDat(const std::string& path, const std::string& into, bool o
     const std::string docname = fs::path(path).stem().string();
     const std::string source = fs::path(path).filename().string();
     const std::string block = index.BlockFor(docname);
+    ImportTarget target(into, overwrite);
     ImportSummary summary;
     summary.entries = index.Entries().size();
     summary.problems = index.Problems();
@@ -179,7 +170,7 @@ ImportSummary ImportDat(const std::string& path, const std::string& into, bool o
                                         "entries without text to show (no document)"});
             continue;
         }
-        std::string text = ReadEntry(path, entry);
+        std::string text(std::string_view(data).substr(entry.offset, entry.length));
         if (index.Format() == DatFormat::HistoryXml) text = HistoryXmlText(text, path, entry.line);
         bool reported = false;
         for (const std::string& key : entry.names) {
@@ -190,12 +181,11 @@ ImportSummary ImportDat(const std::string& path, const std::string& into, bool o
                                             "names that cannot be folder names (not written)"});
                 continue;
             }
-            const fs::path target = fs::path(into) / *folder / (docname + ".xml");
-            std::error_code ec;
-            if (fs::exists(target, ec) && !overwrite && !WrittenByImport(target)) {
-                ++summary.skipped;
-                continue;
-            }
+            const ImportTarget::Place place = target.Find(folder->string(), docname + ".xml");
+            if (!place.problem.empty())
+                summary.problems.push_back({entry.line, place.problem, "folders or files in the way"});
+            if (place.skipped) ++summary.skipped;
+            if (!place.path) continue;
             ConvertedEntry converted =
                 index.Format() == DatFormat::HistoryXml
                     ? ConvertHistoryText(text, entry.line, NameOf(key), source)
@@ -206,10 +196,8 @@ ImportSummary ImportDat(const std::string& path, const std::string& into, bool o
                 reported = true;
             }
             if (converted.sections == 0) break;  // no text: no document for any of its names
-            if (auto failure = WriteDocument(target, converted.xml))
-                summary.problems.push_back({entry.line, *failure, "documents not written"});
-            else
-                ++summary.written;
+            target.Write(*place.path, converted.xml);
+            ++summary.written;
         }
     }
     std::stable_sort(summary.problems.begin(), summary.problems.end(),
@@ -231,7 +219,9 @@ std::string FormatSummary(const std::string& path, const std::string& into,
                        std::to_string(summary.skipped) + " skipped, " +
                        std::to_string(summary.problems.size()) + " problems\n";
     if (summary.skipped > 0)
-        text += "Skipped documents were not written by an import; --force replaces them.\n";
+        text +=
+            "Skipped documents were not written by an import (whatever the letter case of "
+            "their names); --force replaces them.\n";
     // Kinds in the order they first occur; lines in file order within each.
     std::vector<std::string> kinds;
     for (const DatProblem& problem : summary.problems) {

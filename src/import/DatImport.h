@@ -12,7 +12,7 @@
 namespace kavro::import {
 
 // The indexes of the data files a run has opened, so that a reload does not read them again;
-// an index is opened afresh when its file's size or time has changed.
+// an index is opened afresh when its file is no longer the one indexed (FileIdentity).
 class DatLibrary {
   public:
     // Throws DatError when the file cannot be read.
@@ -27,8 +27,11 @@ struct DocumentSource {
     std::string path;                 // the document's own path, as messages name it
     std::optional<std::string> text;  // the converted document, when it comes from a data file
     std::string name;                 // the converted document's name in messages
-    std::string data_file;            // the data file it was converted from
     std::string failure;              // not empty: why there is no document at all
+    // The converted entry's problems (bytes replaced, a page without $end) at their lines of
+    // the data file data_path.
+    std::string data_path;
+    std::vector<DatProblem> problems;
 };
 
 // <root>/<folder>/<docname>.xml of the first metadata root that has it (folder: ItemFolder);
@@ -44,7 +47,7 @@ DocumentSource ResolveDocument(DatLibrary& library, const std::vector<std::strin
 struct ImportSummary {
     std::size_t entries = 0;
     std::size_t written = 0;
-    std::size_t skipped = 0;  // documents already there that a person wrote
+    std::size_t skipped = 0;  // documents already there that a person wrote (any letter case)
     std::vector<DatProblem> problems;
 };
 
@@ -52,7 +55,9 @@ struct ImportSummary {
 // text for the document (docname: the file's name without extension; folder: the item's name,
 // "<list>/<name>" for a software-list item). A file that the import did not write before is
 // only replaced with overwrite. Throws DatError when the data file cannot be read or is no
-// member of the family (no $TAG= entries and no <history> root).
+// member of the family (no $TAG= entries and no <history> root), or is longer than
+// kMaxDatBytes; ImportWriteError at the first document that cannot be written (folders made
+// for nothing are removed again). A person's document is kept whatever its letter case.
 ImportSummary ImportDat(const std::string& path, const std::string& into, bool overwrite);
 
 // The summary as the import command prints it: the counts, then the problems grouped by

@@ -12,6 +12,7 @@
 
 #include "import/AtomicFile.h"
 #include "import/HistoryXml.h"
+#include "import/StreamInput.h"
 
 namespace kavro::import {
 
@@ -48,20 +49,12 @@ std::string ErrnoText(const char* what, const std::string& path) {
            (error != 0 ? std::string(": ") + std::strerror(error) : std::string());
 }
 
-std::int64_t FileTimeOf(const fs::path& path, std::error_code& ec) {
-    return static_cast<std::int64_t>(fs::last_write_time(path, ec).time_since_epoch().count());
-}
-
 }  // namespace
 
 std::string StableHash(std::string_view text) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
     char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    std::snprintf(hex, sizeof hex, "%016llx",
+                  static_cast<unsigned long long>(StableHash(text.data(), text.size())));
     return hex;
 }
 
@@ -218,7 +211,7 @@ class DatIndex::Builder {
 
     void Finish(std::uint64_t size) {
         Close(size);
-        index_.file_size_ = size;
+        index_.identity_.size = size;
     }
 
   private:
@@ -250,7 +243,8 @@ class DatIndex::Builder {
     long line_number_ = 0;
 };
 
-std::uint64_t ForEachLine(std::FILE* file, const std::string& path, const LineCallback& line) {
+std::uint64_t ForEachLine(std::FILE* file, const std::string& path, const LineCallback& line,
+                          std::uint64_t limit) {
     std::string block(kBlockBytes, '\0');
     std::string carry;         // the start of a line that continues in the next block
     std::uint64_t offset = 0;  // of the first byte of block (or of carry, when not empty)
@@ -260,6 +254,9 @@ std::uint64_t ForEachLine(std::FILE* file, const std::string& path, const LineCa
         const std::size_t got = std::fread(block.data(), 1, block.size(), file);
         if (got < block.size() && std::ferror(file)) throw DatError(ErrnoText("cannot read", path));
         total += got;
+        if (total > limit)
+            throw DatError("\"" + path + "\" is larger than " + DescribeLimit(limit) +
+                           ", more than any move-list or history file; not read");
         std::string_view rest(block.data(), got);
         while (!rest.empty()) {
             const std::size_t feed = rest.find('\n');
@@ -373,18 +370,21 @@ void DatIndex::BuildXml(std::FILE* file, const std::string& path, std::string_vi
         if (got < block.size() && file && std::ferror(file))
             throw DatError(ErrnoText("cannot read", path));
         total += got;
+        if (total > kMaxDatBytes)
+            throw DatError("\"" + path + "\" is larger than " + DescribeLimit(kMaxDatBytes) +
+                           ": not read");
         indexer.Feed(std::string_view(block.data(), got), got == 0);
         if (got == 0) break;
     }
     for (DatEntry& entry : indexer.TakeEntries())
         Admit(std::move(entry));
-    file_size_ = total;
 }
 
 DatIndex DatIndex::Build(const std::string& path) {
-    std::error_code ec;
-    const std::int64_t time = FileTimeOf(path, ec);
+    // Taken before reading: a file that changes while it is read is indexed again next time.
     errno = 0;
+    const std::optional<FileIdentity> identity = IdentifyFile(path);
+    if (!identity) throw DatError(ErrnoText("cannot open", path));
     FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file) throw DatError(ErrnoText("cannot open", path));
     DatIndex index;
@@ -397,10 +397,11 @@ DatIndex DatIndex::Build(const std::string& path) {
         Builder builder(index);
         const std::uint64_t size = ForEachLine(
             file.get(), path,
-            [&](std::string_view line, std::uint64_t offset) { builder.Line(line, offset); });
+            [&](std::string_view line, std::uint64_t offset) { builder.Line(line, offset); },
+            kMaxDatBytes);
         builder.Finish(size);
     }
-    index.file_time_ = time;
+    index.identity_ = *identity;
     return index;
 }
 
@@ -441,7 +442,9 @@ std::vector<std::string> SplitNames(std::string_view text) {
 // One line an entry: offset, length, line, its blocks ("-" for none), its names.
 std::string DatIndex::Serialize() const {
     std::string text(kCacheHeader);
-    text += '\n' + std::to_string(file_size_) + ' ' + std::to_string(file_time_) + ' ' +
+    text += '\n' + std::to_string(identity_.size) + ' ' + std::to_string(identity_.modified_ns) +
+            ' ' + std::to_string(identity_.changed_ns) + ' ' + std::to_string(identity_.inode) +
+            ' ' + std::to_string(identity_.checksum) + ' ' +
             (format_ == DatFormat::HistoryXml ? 'x' : 'd') + ' ' + std::to_string(entries_.size()) +
             '\n';
     for (const DatEntry& entry : entries_) {
@@ -453,19 +456,23 @@ std::string DatIndex::Serialize() const {
     return text + std::string(kCacheEnd);
 }
 
-std::optional<DatIndex> DatIndex::Deserialize(std::string_view text, std::uint64_t file_size,
-                                              std::int64_t file_time) {
+std::optional<DatIndex> DatIndex::Deserialize(std::string_view text, const FileIdentity& file) {
     if (NextLine(text) != kCacheHeader) return std::nullopt;
     std::string_view head = NextLine(text);
     DatIndex index;
     std::size_t count = 0;
-    if (!ParseNumber(head, index.file_size_) || !ParseNumber(head, index.file_time_) ||
-        head.size() < 2 || (head[0] != 'd' && head[0] != 'x'))
+    FileIdentity& id = index.identity_;
+    if (!ParseNumber(head, id.size) || !ParseNumber(head, id.modified_ns) ||
+        !ParseNumber(head, id.changed_ns) || !ParseNumber(head, id.inode) ||
+        !ParseNumber(head, id.checksum) || head.size() < 2 || (head[0] != 'd' && head[0] != 'x'))
         return std::nullopt;
     index.format_ = head[0] == 'x' ? DatFormat::HistoryXml : DatFormat::Dollar;
     head.remove_prefix(2);
     if (!ParseNumber(head, count) || !head.empty()) return std::nullopt;
-    if (index.file_size_ != file_size || index.file_time_ != file_time) return std::nullopt;
+    // Every part must match: a file can keep its size and its modification time and still
+    // hold something else.
+    if (!(id == file)) return std::nullopt;
+    const std::uint64_t file_size = file.size;
     // Every entry takes at least its "$info=" line, which bounds a believable count.
     if (count > file_size / kInfo.size() + 1) return std::nullopt;
     index.entries_.reserve(count);
@@ -503,12 +510,9 @@ std::string IndexCachePath(const std::string& path) {
 DatIndex DatIndex::Open(const std::string& path) {
     std::error_code ec;
     const fs::path file(path);
-    const std::uint64_t size = fs::file_size(file, ec);
-    const std::int64_t time = ec ? 0 : FileTimeOf(file, ec);
-    if (ec) {
-        errno = ec.value();
-        throw DatError(ErrnoText("cannot open", path));
-    }
+    errno = 0;
+    const std::optional<FileIdentity> identity = IdentifyFile(path);
+    if (!identity) throw DatError(ErrnoText("cannot open", path));
 
     std::vector<fs::path> caches{IndexCachePath(path)};
     if (const fs::path folder = UserCacheFolder(); !folder.empty())
@@ -516,7 +520,7 @@ DatIndex DatIndex::Open(const std::string& path) {
                          (StableHash(fs::absolute(file, ec).string()) + std::string(kCacheSuffix)));
     for (const fs::path& cache : caches)
         if (const auto text = ReadSmallFile(cache))
-            if (auto index = Deserialize(*text, size, time)) return std::move(*index);
+            if (auto index = Deserialize(*text, *identity)) return std::move(*index);
 
     DatIndex index = Build(path);
     const std::string text = index.Serialize();
@@ -538,7 +542,15 @@ std::string ReadEntry(const std::string& path, const DatEntry& entry) {
     const std::size_t got = std::fread(text.data(), 1, text.size(), file.get());
     if (got < text.size() && std::ferror(file.get()))
         throw DatError(ErrnoText("cannot read", path));
+    if (got < text.size() && !std::ferror(file.get()))
+        throw DatError("\"" + path + "\" changed since it was indexed (it is shorter)");
     text.resize(got);
+    // The range must still hold the entry it held: a changed file is no index's business.
+    std::string_view start(text);
+    if (entry.offset == 0 && start.starts_with("\xEF\xBB\xBF")) start.remove_prefix(3);
+    if (!start.starts_with('$') && !start.starts_with('<'))
+        throw DatError("\"" + path + "\" changed since it was indexed (line " +
+                       std::to_string(entry.line) + " is no longer an entry)");
     return text;
 }
 

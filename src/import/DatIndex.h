@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "import/FileIdentity.h"
+
 namespace kavro::import {
 
 // The two shapes of the family: "$TAG=names" entries with "$block ... $end" blocks, or the
@@ -51,7 +53,8 @@ class DatIndex {
     // The same for text in memory (tests, fuzzing).
     static DatIndex BuildFromText(std::string_view text, const std::string& name = "text");
 
-    // The cached index when it matches the file's size and time, else a new one, which is
+    // The cached index when it was made from the file as it is now (see FileIdentity), else a
+    // new one, which is
     // then cached: beside the file, or in the user's cache folder when that folder cannot be
     // written; when neither can be, it is just not cached. Throws DatError as Build does.
     static DatIndex Open(const std::string& path);
@@ -66,14 +69,13 @@ class DatIndex {
     std::string BlockFor(std::string_view docname) const;
     // Names listed twice, entries without names (only from Build).
     const std::vector<DatProblem>& Problems() const { return problems_; }
-    std::uint64_t FileSize() const { return file_size_; }
-    std::int64_t FileTime() const { return file_time_; }
+    // The file as it was when it was indexed (only from Build and Open).
+    const FileIdentity& Identity() const { return identity_; }
 
     // The cache file's text, and the index read back from it (nothing when it is not a cache
-    // of a file of this size and time).
+    // of the file with this identity, or when any entry lies outside the file).
     std::string Serialize() const;
-    static std::optional<DatIndex> Deserialize(std::string_view text, std::uint64_t file_size,
-                                               std::int64_t file_time);
+    static std::optional<DatIndex> Deserialize(std::string_view text, const FileIdentity& file);
 
   private:
     class Builder;
@@ -96,8 +98,7 @@ class DatIndex {
     std::vector<Slot> slots_;
     std::size_t named_ = 0;
     std::vector<DatProblem> problems_;
-    std::uint64_t file_size_ = 0;
-    std::int64_t file_time_ = 0;
+    FileIdentity identity_;
 };
 
 // The block of the entry a document shows (BlockFor): the block itself, or for mame the
@@ -110,7 +111,9 @@ std::string_view BlockLine(std::string_view line);
 // The blocks the family uses: bio, mame, drv, story, cmd.
 bool KnownBlock(std::string_view word);
 
-// The bytes of one entry (its $TAG line and what follows up to the next one).
+// The bytes of one entry (its $TAG line, or <entry>, and what follows up to the next one).
+// Throws DatError when they cannot be read or are no entry (the file changed since it was
+// indexed).
 std::string ReadEntry(const std::string& path, const DatEntry& entry);
 
 // Where the index of a file is cached beside it.
@@ -125,8 +128,9 @@ std::string StableHash(std::string_view text);
 using LineCallback = std::function<void(std::string_view line, std::uint64_t offset)>;
 
 // Reads the file in blocks, so memory stays small whatever its size. Returns the number of
-// bytes read. Throws DatError on a read error.
-std::uint64_t ForEachLine(std::FILE* file, const std::string& path, const LineCallback& line);
+// bytes read. Throws DatError on a read error, and when the file is longer than limit.
+std::uint64_t ForEachLine(std::FILE* file, const std::string& path, const LineCallback& line,
+                          std::uint64_t limit);
 void ForEachLine(std::string_view text, const LineCallback& line);
 
 }  // namespace kavro::import

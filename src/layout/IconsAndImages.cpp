@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include "document/MarkupReader.h"
 #include "imaging/PictureFiles.h"
 #include "layout/LayoutContext.h"
@@ -5,9 +7,28 @@
 
 namespace kavro::layout {
 
+namespace {
+
+// A name a document gives may not reach outside the metadata folders: not absolute, and no
+// ".." that climbs above the folder it is looked up in.
+bool StaysInside(std::string_view relative) {
+    if (relative.empty() || relative.front() == '/') return false;
+    const std::filesystem::path normal = std::filesystem::path(relative).lexically_normal();
+    return normal.empty() || *normal.begin() != "..";
+}
+
+}  // namespace
+
 std::string FindInMetadata(const Load& v, std::initializer_list<std::string_view> relatives,
                            std::vector<std::string>* tried) {
     const auto& roots = v.sys.MetadataRoots();
+    for (std::string_view relative : relatives)
+        if (!StaysInside(relative)) {
+            if (tried)
+                *tried = {std::string(relative) +
+                          " (refused: it leads outside the metadata folders)"};
+            return std::string();
+        }
     std::string found = toolkit::FindInRoots(
         roots, relatives, [&v](const std::string& path) { return v.state.FindFile(path); });
     if (found.empty() && tried) {

@@ -119,14 +119,16 @@ void CheckMacroName(const LayoutContext& c, std::size_t j, const document::Macro
 void ReportMissingFile(const LayoutContext& c, std::size_t j, const std::string& what,
                        const std::vector<std::string>& tried) {
     if (!c.v.diagnostics) return;
-    // An element with text of its own shows that text instead: the author planned for it.
+    // An element with text of its own shows that text instead; the file is still missing (a
+    // move list's icons are meant to be seen).
     const auto& sections = c.v.diagnostics->sections;
     const auto k = static_cast<std::size_t>(c.section + 1);
-    if (k < sections.size() && j < c.field_offsets.size() &&
-        std::find(sections[k].with_text.begin(), sections[k].with_text.end(), c.field_offsets[j]) !=
-            sections[k].with_text.end())
-        return;
-    Report(c, j, Severity::Warning, what + " not found (looked in " + Joined(tried) + ")");
+    const bool with_text = k < sections.size() && j < c.field_offsets.size() &&
+                           std::find(sections[k].with_text.begin(), sections[k].with_text.end(),
+                                     c.field_offsets[j]) != sections[k].with_text.end();
+    Report(c, j, Severity::Warning,
+           what + " not found (looked in " + Joined(tried) + ")" +
+               (with_text ? "; its text is shown instead" : ""));
 }
 
 void CheckPicture(const LayoutContext& c, std::size_t j, const std::string& what,

@@ -38,6 +38,7 @@ DataPaths FindDataPaths(const std::string& app_path, const EnvironmentLookup& en
     const fs::path app(app_path);
 
     const fs::path data_home = XdgBase(environment, "XDG_DATA_HOME", ".local/share");
+    if (!data_home.empty()) paths.user_metadata_root = (data_home / "kavro" / "metadata").string();
     if (!data_home.empty() && IsFolder(data_home / "kavro" / "metadata"))
         paths.metadata_roots.push_back((data_home / "kavro" / "metadata").string());
     // A portable folder has metadata/ beside the program; an installation below a prefix has

@@ -14,6 +14,9 @@ struct DataPaths {
     // own ($XDG_DATA_HOME/kavro/metadata, when it exists), then the installed one (metadata/
     // beside the program, else ../share/kavro/metadata). The last is always the installed one.
     std::vector<std::string> metadata_roots;
+    // $XDG_DATA_HOME/kavro/metadata whether or not it exists (empty without $HOME either):
+    // where a user's own documents go.
+    std::string user_metadata_root;
     // The settings file: kavro.ini beside the program when there is a writable one, else
     // $XDG_CONFIG_HOME/kavro/kavro.ini.
     std::string settings_file;

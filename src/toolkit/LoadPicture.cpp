@@ -20,10 +20,6 @@ using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
 
 using Bytes = std::vector<unsigned char>;
 
-bool SideOk(int side) {
-    return side > 0 && side <= kMaxPictureSide;
-}
-
 }  // namespace
 
 std::optional<PicturePtr> LoadPicture(const std::string& path) {
@@ -35,7 +31,7 @@ std::optional<PicturePtr> LoadPicture(const std::string& path) {
     if (!header.SizesAcceptable()) return std::nullopt;
     DecodedPicture decoded = DecodePicture(*data, header);
     if (!decoded) return std::nullopt;
-    if (!SideOk(decoded->w) || !SideOk(decoded->h)) return std::nullopt;
+    if (!PictureSizesAllowed(decoded->w, decoded->h)) return std::nullopt;
     // A colour key (GIF transparency) becomes alpha 0 in the conversion.
     SurfacePtr argb(SDL_ConvertSurfaceFormat(decoded.get(), SDL_PIXELFORMAT_ARGB8888, 0));
     if (!argb) return std::nullopt;

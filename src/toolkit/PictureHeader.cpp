@@ -292,7 +292,7 @@ std::optional<std::vector<unsigned char>> ReadPictureFile(const std::string& pat
 
 bool PictureHeader::SizesAcceptable() const {
     return format != Format::Unknown && !malformed && !oversized_frame && !truncated &&
-           sizes_known && SideOk(width) && SideOk(height);
+           sizes_known && PictureSizesAllowed(width, height);
 }
 
 PictureHeader ReadPictureHeader(const std::vector<unsigned char>& bytes) {

@@ -29,7 +29,7 @@ struct PictureHeader {
     int png_bit_depth = 0;
     int png_colour_type = -1;
 
-    // Known, well-formed, complete, and every size read within 1..kMaxPictureSide.
+    // Known, well-formed, complete, and its sizes allowed (PictureSizesAllowed).
     bool SizesAcceptable() const;
 };
 

@@ -232,6 +232,76 @@ TEST_F(CheckTest, ByteOrderMarkTakesNoColumn) {
     }
 }
 
+// One section of that many lines, each its own text run.
+std::string ManyLines(int lines) {
+    std::string text = "<d><section>\n";
+    for (int i = 0; i < lines; ++i)
+        text += "x\n";
+    return text + "</section></d>";
+}
+
+// What a check once passed as clean, each with its place.
+TEST_F(CheckTest, GapsOnceMissedAreReportedWithTheirPlace) {
+    const struct {
+        const char* what;
+        std::string document;  // written as mk/command.xml; "" for the data file's case
+        const char* message;   // part of every finding expected
+        std::size_t count;     // findings holding it
+        long line, column;     // of the first of them
+        Severity severity;
+    } cases[] = {
+        {"a missing icon with text of its own",
+         "<d><section>\nx <icon name=\"nosuch\">[LP]</icon>\n</section></d>",
+         "icon \"nosuch\" not found (looked in ", 1, 2, 3, Severity::Warning},
+        {"every rule error",
+         "<d><head>\n<fontmacro size=\"1\" color=\"1\">a</fontmacro>\n"
+         "<fontmacro size=\"1\" color=\"1,2\">b</fontmacro>\n"
+         "<bgmacro name=\"n\" style=\"0\" color=\"1\"/>\n"
+         "<bgmacro name=\"m\" style=\"0\" color=\"\"/>\n</head><section>x</section></d>",
+         "has fewer than three parts", 4, 2, 1, Severity::Error},
+        {"a negative textwidth",
+         "<d><head>\n  <textwidth>-5</textwidth></head><section>x</section></d>",
+         "the line width (textwidth) -5 is negative", 1, 2, 14, Severity::Error},
+        {"an empty textwidth", "<d><head>\n<textwidth></textwidth></head><section>x</section></d>",
+         "textwidth is empty", 1, 2, 12, Severity::Warning},
+        {"a picture outside the metadata folders",
+         "<d><section>\n<img src=\"../../../outside.png\"/></section></d>",
+         "(refused: it leads outside the metadata folders)", 1, 2, 1, Severity::Warning},
+        {"a converted entry's problems", "", "the page has no $end", 1, 2, 0, Severity::Warning},
+        {"a document cut at the control limit", ManyLines(33000),
+         "text runs, icons, images or sections; the rest from section 1 on is not shown", 1, 1, 4,
+         Severity::Warning},
+    };
+    WritePicture("outside.png", 4, 4);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::error_code ec;
+        std::filesystem::remove(Home() / "metadata" / "mk" / "command.xml", ec);
+        if (!c.document.empty()) Document(c.document);
+        Write("metadata/command.dat", "$info=mk\n$cmd\n[A]\n");
+        const auto d = Check();
+        std::vector<Finding> hits;
+        for (const Finding& f : d.findings)
+            if (f.message.find(c.message) != std::string::npos) hits.push_back(f);
+        ASSERT_EQ(hits.size(), c.count) << All(d);
+        EXPECT_EQ(hits[0].where.line, c.line) << All(d);
+        EXPECT_EQ(hits[0].where.column, c.column) << All(d);
+        EXPECT_EQ(hits[0].severity, c.severity);
+        if (c.document.empty()) {
+            EXPECT_TRUE(hits[0].where.file.ends_with("command.dat"));
+        }
+    }
+}
+
+// A key map in which no key ends the viewer is a finding of the settings file.
+TEST_F(CheckTest, SettingsWithoutAnExitKeyAreAFinding) {
+    Document("<d><section>x</section></d>");
+    Write("kavro.ini", "[Input]\nScrollUp=27\n");
+    const auto d = Check();
+    ASSERT_EQ(d.findings.size(), 1u) << All(d);
+    EXPECT_NE(d.findings[0].message.find("no key ends the viewer"), std::string::npos);
+}
+
 TEST(DemoCheckTest, TheBundledDemoIsClean) {
     const std::string home = KAVRO_SOURCE_DIR;
     ASSERT_TRUE(std::filesystem::exists(home + "/metadata/mk/command.xml"))

@@ -229,6 +229,26 @@ TEST_F(ImportTest, ImportKeepsDocumentsAPersonWroteUnlessForced) {
     EXPECT_EQ(read("mkickj").rfind("<?xml", 0), 0u);
 }
 
+// The first document that cannot be written ends the import with one message and its own
+// status; the folders made for it are removed again.
+TEST_F(ImportTest, ImportStopsAtTheFirstWriteFailure) {
+    const std::string data = (Home() / "long.dat").string();
+    std::ofstream(data, std::ios::binary)
+        << "$info=" << std::string(300, 'x') << ",b\n$cmd\n[A]\n$end\n";
+    std::string out, err;
+    EXPECT_EQ(Run({"--import", data, "--into", (Home() / "made" / "deep").string()}, &out, &err),
+              app::kExitImportWrite);
+    EXPECT_EQ(out, "") << "no summary of an import that failed";
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("the import stopped there"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(Home() / "made"));
+    // A file where the folder should be.
+    Write("a-file", "x");
+    EXPECT_EQ(Run({"--import", data, "--into", (Home() / "a-file").string()}, &out, &err),
+              app::kExitImportWrite);
+    EXPECT_NE(err.find("Not a directory"), std::string::npos) << err;
+}
+
 TEST_F(ImportTest, ImportReportsProblemsWithLineNumbers) {
     const std::string data = Home().string() + "/bad.dat";
     std::ofstream(data, std::ios::binary)

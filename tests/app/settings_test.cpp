@@ -12,6 +12,7 @@
 
 #include "app/IniFile.h"
 #include "app/Settings.h"
+#include "common/Unprivileged.h"
 
 namespace kavro::app {
 namespace {
@@ -22,7 +23,7 @@ namespace fs = std::filesystem;
 class TempFolder {
   public:
     TempFolder() {
-        std::string pattern = (fs::path(testing::TempDir()) / "kavro_ini_XXXXXX").string();
+        std::string pattern = (fs::path(::testing::TempDir()) / "kavro_ini_XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
     }
@@ -64,14 +65,9 @@ std::string ReadFile(const std::string& path) {
     return data.str();
 }
 
-// Permission checks do not apply to root.
-bool RunningAsRoot() {
-    return ::geteuid() == 0;
-}
-
 // ---- Reading -------------------------------------------------------------------------------
 
-class IniReadTest : public testing::Test {
+class IniReadTest : public ::testing::Test {
   protected:
     std::optional<std::string> Get(const std::string& content, std::string_view section,
                                    std::string_view key) {
@@ -141,10 +137,11 @@ TEST_F(IniReadTest, FolderOrDeviceInPlaceOfFileGivesNothing) {
 }
 
 TEST_F(IniReadTest, UnreadableFileGivesNothing) {
-    if (RunningAsRoot()) GTEST_SKIP() << "permission checks do not apply to root";
-    WriteFile(folder_.Ini(), "[A]\nk=1\n");
-    fs::permissions(folder_.Ini(), fs::perms::none);
-    EXPECT_EQ(IniFile::GetProfileString(folder_.Ini(), "A", "k"), std::nullopt);
+    kavro::testing::RunUnprivileged(folder_.path(), [&] {
+        WriteFile(folder_.Ini(), "[A]\nk=1\n");
+        fs::permissions(folder_.Ini(), fs::perms::none);
+        EXPECT_EQ(IniFile::GetProfileString(folder_.Ini(), "A", "k"), std::nullopt);
+    });
 }
 
 TEST_F(IniReadTest, LongValuesAndGarbageDoNotCrash) {
@@ -169,7 +166,7 @@ TEST_F(IniReadTest, ReadsOnlyTheFirstMebibyte) {
 
 // ---- Writing -------------------------------------------------------------------------------
 
-class IniWriteTest : public testing::Test {
+class IniWriteTest : public ::testing::Test {
   protected:
     bool Set(std::string_view section, std::string_view key, std::string_view value) {
         error_.clear();
@@ -276,30 +273,32 @@ TEST_F(IniWriteTest, MissingFolderIsReported) {
 }
 
 TEST_F(IniWriteTest, UnreadableFileIsNeverReplaced) {
-    if (RunningAsRoot()) GTEST_SKIP() << "permission checks do not apply to root";
-    WriteFile(folder_.Ini(), "[A]\nk=1\nsecret=keep\n");
-    fs::permissions(folder_.Ini(), fs::perms::none);
-    EXPECT_FALSE(Set("A", "k", "2"));
-    EXPECT_NE(error_.find("Permission denied"), std::string::npos) << error_;
-    fs::permissions(folder_.Ini(), fs::perms::owner_read);
-    EXPECT_EQ(ReadFile(folder_.Ini()), "[A]\nk=1\nsecret=keep\n");
-    EXPECT_EQ(folder_.Names(), std::vector<std::string>{"kavro.ini"});
+    kavro::testing::RunUnprivileged(folder_.path(), [&] {
+        WriteFile(folder_.Ini(), "[A]\nk=1\nsecret=keep\n");
+        fs::permissions(folder_.Ini(), fs::perms::none);
+        EXPECT_FALSE(Set("A", "k", "2"));
+        EXPECT_NE(error_.find("Permission denied"), std::string::npos) << error_;
+        fs::permissions(folder_.Ini(), fs::perms::owner_read);
+        EXPECT_EQ(ReadFile(folder_.Ini()), "[A]\nk=1\nsecret=keep\n");
+        EXPECT_EQ(folder_.Names(), std::vector<std::string>{"kavro.ini"});
+    });
 }
 
 TEST_F(IniWriteTest, ReadOnlyFileOrFolderIsReported) {
-    if (RunningAsRoot()) GTEST_SKIP() << "permission checks do not apply to root";
-    WriteFile(folder_.Ini(), "[A]\nk=1\n");
-    fs::permissions(folder_.Ini(), fs::perms::owner_read);
-    EXPECT_FALSE(Set("A", "k", "2"));
-    EXPECT_FALSE(error_.empty());
-    EXPECT_EQ(ReadFile(folder_.Ini()), "[A]\nk=1\n");
+    kavro::testing::RunUnprivileged(folder_.path(), [&] {
+        WriteFile(folder_.Ini(), "[A]\nk=1\n");
+        fs::permissions(folder_.Ini(), fs::perms::owner_read);
+        EXPECT_FALSE(Set("A", "k", "2"));
+        EXPECT_FALSE(error_.empty());
+        EXPECT_EQ(ReadFile(folder_.Ini()), "[A]\nk=1\n");
 
-    fs::permissions(folder_.Ini(), fs::perms::owner_read | fs::perms::owner_write);
-    fs::permissions(folder_.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(Set("A", "k", "2"));
-    EXPECT_NE(error_.find("temporary file"), std::string::npos) << error_;
-    EXPECT_EQ(ReadFile(folder_.Ini()), "[A]\nk=1\n");
-    EXPECT_EQ(folder_.Names(), std::vector<std::string>{"kavro.ini"});
+        fs::permissions(folder_.Ini(), fs::perms::owner_read | fs::perms::owner_write);
+        fs::permissions(folder_.path(), fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(Set("A", "k", "2"));
+        EXPECT_NE(error_.find("temporary file"), std::string::npos) << error_;
+        EXPECT_EQ(ReadFile(folder_.Ini()), "[A]\nk=1\n");
+        EXPECT_EQ(folder_.Names(), std::vector<std::string>{"kavro.ini"});
+    });
 }
 
 TEST_F(IniWriteTest, EntriesThatWouldBreakTheFileAreRefused) {
@@ -330,7 +329,7 @@ TEST_F(IniWriteTest, GarbageAndLongValuesSurvive) {
 
 // ---- The settings file -----------------------------------------------------------------------
 
-class SettingsTest : public testing::Test {
+class SettingsTest : public ::testing::Test {
   protected:
     SettingsValues Read(const std::string& content) {
         WriteFile(folder_.Ini(), content);
@@ -347,6 +346,74 @@ class SettingsTest : public testing::Test {
     }
     TempFolder folder_;
 };
+
+// A read-only kavro.ini beside the program is read; the user's file, where the flags are then
+// saved, is read on top of it key by key.
+TEST_F(SettingsTest, UsersFileIsReadOnTopOfTheOneBesideTheProgram) {
+    fs::create_directories(folder_.File("user"));
+    const std::string user = folder_.File("user/kavro.ini");
+    WriteFile(folder_.Ini(), "[Input]\nExit=Q\nZoom=A\n[Settings]\nZoomed=True\n");
+    WriteFile(user, "[Input]\nZoom=B\n[Settings]\nZoomed=False\nNoImages=True\n");
+    const Files files = SettingsFiles(folder_.path(), user);
+    ASSERT_EQ(files, (Files{folder_.Ini(), user}));
+    const SettingsValues v = ReadSettings(files);
+    EXPECT_EQ(v.ExitKey, 'Q') << "only beside the program";
+    EXPECT_EQ(v.ZoomKey, 'B') << "the user's file wins";
+    EXPECT_FALSE(v.Zoomed);
+    EXPECT_TRUE(v.NoImages);
+    EXPECT_EQ(SettingsFiles(folder_.path(), folder_.Ini()), Files{folder_.Ini()});
+    // A bad value names the file it came from.
+    WriteFile(user, "[Input]\nExit=Quit\n");
+    try {
+        ReadSettings(files);
+        ADD_FAILURE() << "no error";
+    } catch (const SettingsError& e) {
+        EXPECT_NE(std::string(e.what()).find(user), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(SettingsTest, KeyMapWithoutAnExitKeyIsWarnedAbout) {
+    const struct {
+        const char* input;
+        const char* warning;  // part of it; "" for none
+    } cases[] = {
+        {"", ""},
+        {"Exit=Q", ""},
+        {"ScrollUp=27", "its key 27 is ScrollUp's); only a controller input does"},
+        {"Exit=Right", "its key 39 is NextSection's"},
+        {"Exit=0", "no key has the code 0"},
+        {"Exit=255", "no key has the code 255"},
+        {"Exit=254", ""},
+        {"Exit=Down\n[Joystick]\nExit=", "no controller input does either"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        const SettingsValues values = Read(std::string("[Input]\n") + c.input + "\n");
+        const auto warnings = SettingsWarnings({folder_.Ini()}, values);
+        if (!*c.warning) {
+            EXPECT_TRUE(warnings.empty()) << warnings.front();
+        } else {
+            ASSERT_EQ(warnings.size(), 1u);
+            EXPECT_NE(warnings[0].find("no key ends the viewer"), std::string::npos) << warnings[0];
+            EXPECT_NE(warnings[0].find(c.warning), std::string::npos) << warnings[0];
+        }
+    }
+}
+
+TEST_F(SettingsTest, SettingsFileThatCannotBeReadIsWarnedAbout) {
+    fs::create_directories(folder_.File("folder/kavro.ini"));
+    auto warnings = SettingsWarnings({folder_.File("folder/kavro.ini")}, SettingsValues{});
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("cannot be read (it is a folder)"), std::string::npos);
+    kavro::testing::RunUnprivileged(folder_.path(), [&] {
+        WriteFile(folder_.Ini(), "[Input]\nExit=Q\n");
+        fs::permissions(folder_.Ini(), fs::perms::none);
+        const auto found = SettingsWarnings({folder_.Ini()}, ReadSettings(folder_.Ini()));
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(found[0], "the settings file \"" + folder_.Ini() +
+                                "\" cannot be read (Permission denied): its settings are not used");
+    });
+}
 
 TEST_F(SettingsTest, NoFileGivesDefaultsAndCreatesNothing) {
     const SettingsValues v = ReadSettings(SettingsPath(folder_.path()));

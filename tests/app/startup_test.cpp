@@ -30,11 +30,13 @@ TEST_F(StartupTest, EmptyCommandLineShowsTheUsageAndNoWindow) {
     toolkit::HeadlessServices services(Home().string(), "", 19200, 14400);
     std::string error;
     app::Viewer v(services, toolkit::FontEngine::Create("Consolas", &error));
+    v.ProgramName = "kv";
     EXPECT_FALSE(app::Main(v));
+    // The program as it was invoked, with this platform's line ends.
     EXPECT_EQ(services.LastMessage(),
-              "Kavro will NOT run without command line options!\r\n\r\n"
-              "USAGE:  kavro.exe rom docname [stylename]\r\n\r\n"
-              "Example:  kavro.exe mk command");
+              "Kavro will NOT run without command line options!\n\n"
+              "USAGE:  kv rom docname [stylename]\n\n"
+              "Example:  kv mk command");
     EXPECT_EQ(v.form.Width, 14640) << "the window keeps its design size";
 }
 
@@ -88,7 +90,7 @@ TEST_F(ArgumentTest, OneArgumentWithBlanksIsAWholeCommandLine) {
          {std::vector<std::string>{}, std::vector<std::string>{""}}) {
         StartWith(nothing);
         EXPECT_FALSE(started_);
-        EXPECT_EQ(services_->LastMessage(), app::UsageMessage());
+        EXPECT_EQ(services_->LastMessage(), app::UsageMessage("kavro"));
     }
 }
 
@@ -189,8 +191,9 @@ TEST(Options, ShortHelpAndTheEndOfOptions) {
     EXPECT_FALSE(o.help);
     EXPECT_EQ(o.dump, "-");
     EXPECT_EQ(o.words, (std::vector<std::string>{"mk", "--x", "-h", "--help"}));
-    EXPECT_EQ(app::ParseOptions({"mk", "-x"}).words, (std::vector<std::string>{"mk", "-x"}))
-        << "a single dash is no option";
+    EXPECT_THROW(app::ParseOptions({"mk", "-x"}), std::invalid_argument)
+        << "a single dash starts an option too";
+    EXPECT_EQ(app::ParseOptions({"mk", "--", "-x"}).words, (std::vector<std::string>{"mk", "-x"}));
     EXPECT_EQ(app::ParseOptions({"mk", "--", "--"}).words, (std::vector<std::string>{"mk", "--"}));
     try {
         app::ParseOptions({"mk", "--x", "--"});

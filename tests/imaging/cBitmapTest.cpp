@@ -278,15 +278,18 @@ TEST(BitmapLoad, EveryCheckedFormatLoadsAndHostileHeadersAreRefused) {
     }
 }
 
-// A picture exactly as large as allowed is taken from its header, one pixel more is not; so is
-// a GIF frame larger than its logical screen.
+// A picture exactly as large as allowed (a side, or the pixel count) is taken from its header,
+// one pixel more is not; so is a GIF frame larger than its logical screen.
 TEST(BitmapLoad, SizeLimitIsCheckedAtItsBoundary) {
     const std::uint32_t limit = toolkit::kMaxPictureSide;
     for (const auto& [w, h, accepted] : {std::tuple{limit, 1u, true},
                                          {1u, limit, true},
                                          {limit + 1, 1u, false},
                                          {1u, limit + 1, false},
-                                         {limit - 1, limit - 1, true},
+                                         {8192u, 8192u, true},
+                                         {8193u, 8192u, false},
+                                         {limit, 4096u, true},
+                                         {limit, 4097u, false},
                                          {0u, 1u, false}}) {
         const toolkit::PictureHeader header =
             toolkit::ReadPictureHeader(testing::PngHeaderOnly(w, h));

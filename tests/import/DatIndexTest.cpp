@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "import/DatImport.h"
 #include "import/DatIndex.h"
+#include "import/StreamInput.h"
 
 namespace kavro::testing {
 namespace {
@@ -132,20 +134,16 @@ TEST_F(DatIndexTest, BrokenCachesAreRebuilt) {
     const DatIndex good = DatIndex::Open(path);
     const std::string text = good.Serialize();
     const std::string cache = import::IndexCachePath(path);
-    const auto size = good.FileSize();
-    const auto time = good.FileTime();
-    EXPECT_TRUE(DatIndex::Deserialize(text, size, time));
-    EXPECT_FALSE(DatIndex::Deserialize(text, size + 1, time));
-    EXPECT_FALSE(DatIndex::Deserialize(text, size, time + 1));
-    EXPECT_FALSE(DatIndex::Deserialize(text.substr(0, text.size() - 3), size, time));
-    EXPECT_FALSE(DatIndex::Deserialize(text + "1 1 1 x\n", size, time));
-    EXPECT_FALSE(
-        DatIndex::Deserialize(text.substr(0, text.size() - 4) + "1 1 1 x\nend\n", size, time));
-    EXPECT_FALSE(DatIndex::Deserialize("kavro-dat-index 1\n" + text.substr(18), size, time));
+    const import::FileIdentity id = good.Identity();
+    EXPECT_TRUE(DatIndex::Deserialize(text, id));
+    EXPECT_FALSE(DatIndex::Deserialize(text.substr(0, text.size() - 3), id));
+    EXPECT_FALSE(DatIndex::Deserialize(text + "1 1 1 x\n", id));
+    EXPECT_FALSE(DatIndex::Deserialize(text.substr(0, text.size() - 4) + "1 1 1 x\nend\n", id));
+    EXPECT_FALSE(DatIndex::Deserialize("kavro-dat-index 1\n" + text.substr(18), id));
     // An entry that would end past the file.
     std::string past = text;
     past.replace(past.find("\n10 ") + 1, 2, "99");
-    EXPECT_FALSE(DatIndex::Deserialize(past, size, time));
+    EXPECT_FALSE(DatIndex::Deserialize(past, id));
     std::ofstream(cache, std::ios::binary) << "garbage";
     EXPECT_NE(DatIndex::Open(path).Find("guile"), nullptr);
 }
@@ -168,6 +166,104 @@ TEST_F(DatIndexTest, CacheGoesToTheUserCacheFolderWhenTheDataFolderRefusesIt) {
 TEST_F(DatIndexTest, MissingFileIsAnError) {
     EXPECT_THROW(DatIndex::Open((Dir() / "none.dat").string()), import::DatError);
     EXPECT_THROW(DatIndex::Build((Dir() / "none.dat").string()), import::DatError);
+}
+
+// Any part of the identity that differs alone makes a cache stale: a check weakened to "size or
+// time", or one that drops a part, lets one of these through.
+TEST_F(DatIndexTest, CacheOfAFileDifferingInAnyOnePartIsRefused) {
+    const DatIndex good = DatIndex::Open(Write("command.dat", kSample));
+    const std::string text = good.Serialize();
+    const import::FileIdentity id = good.Identity();
+    EXPECT_TRUE(DatIndex::Deserialize(text, id));
+    const std::pair<const char*, void (*)(import::FileIdentity&)> changes[] = {
+        {"size", [](import::FileIdentity& f) { ++f.size; }},
+        {"modification time", [](import::FileIdentity& f) { ++f.modified_ns; }},
+        {"change time", [](import::FileIdentity& f) { ++f.changed_ns; }},
+        {"inode", [](import::FileIdentity& f) { ++f.inode; }},
+        {"checksum", [](import::FileIdentity& f) { ++f.checksum; }},
+    };
+    for (const auto& [part, change] : changes) {
+        import::FileIdentity other = id;
+        change(other);
+        EXPECT_FALSE(DatIndex::Deserialize(text, other)) << part;
+    }
+}
+
+// Rewritten in place with the same size and its old modification time (as cp -p or unpacking
+// an archive leave it), a file is still indexed again: the entry of beta is beta's, not the
+// page that now stands at its old offset. Both a new run (the cache file) and a run that
+// already holds the index (a reload) see it.
+TEST_F(DatIndexTest, RewriteKeepingSizeAndTimeIsNotServedFromTheOldIndex) {
+    const std::string alpha = "$info=alpha\n$cmd\n[Alpha]\n$end\n";
+    const std::string beta = "$info=beta\n$cmd\n[Beta page]\n$end\n";
+    const std::string gamma = "$info=gamma\n$cmd\n[Gamma pg]\n$end\n";
+    const std::string path = Write("s.dat", alpha + beta + gamma);
+    const auto then = fs::last_write_time(path);
+    const std::vector<std::string> roots{Dir().string() + "/"};
+    import::DatLibrary running;
+    ASSERT_NE(import::ResolveDocument(running, roots, "beta", "s").text->find("Beta page"),
+              std::string::npos);
+
+    Write("s.dat", alpha + gamma + beta);
+    fs::last_write_time(path, then);
+    ASSERT_EQ(fs::file_size(path), alpha.size() + beta.size() + gamma.size());
+    import::DatLibrary fresh;
+    for (import::DatLibrary* library : {&fresh, &running}) {
+        const auto source = import::ResolveDocument(*library, roots, "beta", "s");
+        ASSERT_TRUE(source.text) << source.failure;
+        EXPECT_NE(source.text->find("Beta page"), std::string::npos) << *source.text;
+        EXPECT_EQ(source.text->find("Gamma"), std::string::npos) << *source.text;
+    }
+}
+
+// A range that no longer holds an entry is refused, not converted.
+TEST_F(DatIndexTest, StoredRangeThatIsNoEntryIsRefused) {
+    const std::string path = Write("command.dat", kSample);
+    const DatIndex index = DatIndex::Build(path);
+    import::DatEntry moved = *index.Find("guile");
+    ++moved.offset;
+    EXPECT_THROW(import::ReadEntry(path, moved), import::DatError);
+    import::DatEntry past = *index.Find("guile");
+    past.length += 1000;
+    EXPECT_THROW(import::ReadEntry(path, past), import::DatError);
+    EXPECT_EQ(import::ReadEntry(path, *index.Find("guile")).rfind("$info=guile", 0), 0u);
+}
+
+// Both readers of data files stop at their limit: the import's stream reader (a pipe too: it
+// never seeks) and the viewer's line reader.
+TEST_F(DatIndexTest, DataFilesAreReadUpToTheirLimit) {
+    const std::string text = "$info=a\n$cmd\n[A]\n$end\n";
+    const std::string path = Write("command.dat", text);
+    for (const auto& [limit, accepted] :
+         {std::pair{text.size(), true}, {text.size() - 1, false}, {text.size() + 1, true}}) {
+        SCOPED_TRACE(limit);
+        if (accepted)
+            EXPECT_EQ(import::ReadStream(path, limit), text);
+        else
+            EXPECT_THROW(import::ReadStream(path, limit), import::DatError);
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                             &std::fclose);
+        const auto read = [&] {
+            return import::ForEachLine(
+                file.get(), path, [](std::string_view, std::uint64_t) {}, limit);
+        };
+        if (accepted)
+            EXPECT_EQ(read(), text.size());
+        else
+            EXPECT_THROW(read(), import::DatError);
+    }
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    std::thread writer([&] {
+        for (int i = 0; i < 1000; ++i)
+            ASSERT_EQ(::write(ends[1], text.data(), text.size()),
+                      static_cast<ssize_t>(text.size()));
+        ::close(ends[1]);
+    });
+    const std::string piped = import::ReadStream("/proc/self/fd/" + std::to_string(ends[0]));
+    writer.join();
+    ::close(ends[0]);
+    EXPECT_EQ(piped.size(), text.size() * 1000);
 }
 
 TEST_F(DatIndexTest, LibraryKeepsTheIndexUntilTheFileChanges) {

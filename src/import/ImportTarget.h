@@ -1,0 +1,53 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kavro::import {
+
+// A document an import could not write: the import stops there.
+class ImportWriteError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The folder an import writes its documents into. A document of a person (any file the import
+// did not write) is never hidden or replaced without overwrite, whatever the letter case of its
+// name or of its item folder; folders this target made and left empty are removed again.
+class ImportTarget {
+  public:
+    ImportTarget(std::filesystem::path into, bool overwrite)
+        : into_(std::move(into)), overwrite_(overwrite) {}
+    ~ImportTarget();
+    ImportTarget(const ImportTarget&) = delete;
+    ImportTarget& operator=(const ImportTarget&) = delete;
+
+    // Where the document file_name of the item folder belongs.
+    struct Place {
+        std::optional<std::filesystem::path> path;  // nothing: not to be written
+        bool skipped = false;                       // a person's document is there (not a problem)
+        std::string problem;  // not empty: why it cannot be written (a folder in the way)
+    };
+    Place Find(const std::string& folder, const std::string& file_name) const;
+
+    // Writes the document, making its folders. Throws ImportWriteError.
+    void Write(const std::filesystem::path& path, const std::string& text);
+
+  private:
+    std::filesystem::path into_;
+    bool overwrite_;
+    std::vector<std::filesystem::path> made_;  // in the order they were made
+};
+
+// The entries of folder named as name ignoring ASCII letter case: the exact name first, then
+// the others in byte order.
+std::vector<std::filesystem::path> NamedIgnoringCase(const std::filesystem::path& folder,
+                                                     const std::string& name);
+
+// Whether the file starts with the converter's mark (an import wrote it).
+bool WrittenByImport(const std::filesystem::path& path);
+
+}  // namespace kavro::import

@@ -1,0 +1,167 @@
+// Where an import writes: a person's documents in any letter case, folders in the way, files
+// replaced only when wholly written.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "import/AtomicFile.h"
+#include "import/DatConverter.h"
+#include "import/ImportTarget.h"
+
+namespace kavro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ImportTargetTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "kavro-target-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    void Put(const std::string& relative, const std::string& text) {
+        fs::create_directories((dir_ / relative).parent_path());
+        std::ofstream(dir_ / relative, std::ios::binary) << text;
+    }
+    std::string Read(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    fs::path dir_;
+};
+
+const std::string kPersons = "<document><section>mine</section></document>";
+const std::string kImports = std::string(import::kConvertedMark) + "x -->";
+
+TEST_F(ImportTargetTest, PersonsDocumentsInAnyLetterCaseAreKept) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files;  // "" text: a folder
+        bool overwrite;
+        const char* path;  // where it is written; "" when not
+        bool skipped;
+        const char* problem;  // part of the problem, "" for none
+    };
+    const Case cases[] = {
+        {"nothing there", {}, false, "one/command.xml", false, ""},
+        {"a person's, another case", {{"one/Command.xml", kPersons}}, false, "", true, ""},
+        {"forced: replaced in its own name",
+         {{"one/Command.xml", kPersons}},
+         true,
+         "one/Command.xml",
+         false,
+         ""},
+        {"an import's, another case",
+         {{"one/COMMAND.xml", kImports}},
+         false,
+         "one/COMMAND.xml",
+         false,
+         ""},
+        {"both spellings, one a person's",
+         {{"one/command.xml", kImports}, {"one/Command.xml", kPersons}},
+         false,
+         "",
+         true,
+         ""},
+        {"item folder in another case",
+         {{"ONE/command.xml", kImports}},
+         false,
+         "ONE/command.xml",
+         false,
+         ""},
+        {"a folder in the way",
+         {{"one/command.xml/x", kPersons}},
+         true,
+         "",
+         false,
+         "is in the way: it is no file"},
+        {"a file where the item folder goes",
+         {{"one", kPersons}},
+         true,
+         "",
+         false,
+         "is in the way: it is no folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        for (const auto& [name, text] : c.files)
+            Put(name, text);
+        const import::ImportTarget target(dir_, c.overwrite);
+        const auto place = target.Find("one", "command.xml");
+        EXPECT_EQ(place.path ? place.path->lexically_relative(dir_).string() : "",
+                  std::string(c.path));
+        EXPECT_EQ(place.skipped, c.skipped);
+        if (*c.problem)
+            EXPECT_NE(place.problem.find(c.problem), std::string::npos) << place.problem;
+        else
+            EXPECT_EQ(place.problem, "");
+    }
+}
+
+// Folders made for a document that could not be written are removed again; folders that
+// hold anything stay.
+TEST_F(ImportTargetTest, FailedWriteThrowsAndLeavesNoEmptyFolders) {
+    {
+        import::ImportTarget target(dir_ / "made" / "deeper", false);
+        target.Write(dir_ / "made" / "deeper" / "ok" / "command.xml", "ok");
+        const std::string too_long(300, 'x');
+        EXPECT_THROW(target.Write(dir_ / "made" / "deeper" / too_long / "command.xml", "x"),
+                     import::ImportWriteError);
+    }
+    EXPECT_EQ(Read(dir_ / "made" / "deeper" / "ok" / "command.xml"), "ok");
+    {
+        import::ImportTarget target(dir_ / "new" / "deep", false);
+        EXPECT_THROW(target.Write(dir_ / "new" / "deep" / std::string(300, 'y') / "a.xml", "x"),
+                     import::ImportWriteError);
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "new"));
+}
+
+// A file is replaced only once all of it is written; a target that cannot take a rename (a
+// device) is written directly; a link is followed and stays a link.
+TEST_F(ImportTargetTest, PendingFileReplacesOnlyWhatWasWhollyWritten) {
+    Put("old.txt", "old");
+    {
+        std::string error;
+        auto pending = import::PendingFile::Create(dir_ / "old.txt", &error);
+        ASSERT_TRUE(pending) << error;
+        ASSERT_TRUE(pending->Write("half", &error));
+        // Never committed: the old file stays, the temporary goes.
+    }
+    EXPECT_EQ(Read(dir_ / "old.txt"), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+
+    fs::create_symlink(dir_ / "old.txt", dir_ / "link.txt");
+    std::string error;
+    EXPECT_TRUE(import::WriteFileAtomically(dir_ / "link.txt", "new", &error)) << error;
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link.txt"));
+    EXPECT_EQ(Read(dir_ / "old.txt"), "new");
+
+    const std::pair<fs::path, const char*> failures[] = {
+        {dir_ / "no" / "such" / "x.txt", "No such file or directory"},
+        {"/dev/full", "No space left on device"},
+        {dir_, "it is a folder"},
+    };
+    for (const auto& [target, reason] : failures) {
+        SCOPED_TRACE(target);
+        error.clear();
+        EXPECT_FALSE(import::WriteFileAtomically(target, "text", &error));
+        EXPECT_EQ(error, "cannot write " + target.string() + ": " + reason);
+    }
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+}  // namespace
+}  // namespace kavro::testing
