@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;  // not well-formed, or not a history file: said with its place
     }
     const auto again =
-        import::DatIndex::Deserialize(index->Serialize(), index->FileSize(), index->FileTime());
+        import::DatIndex::Deserialize(index->Serialize(), index->Identity());
     if (!again || again->Serialize() != index->Serialize()) std::abort();
 
     int converted = 0;

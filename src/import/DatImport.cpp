@@ -17,10 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::int64_t FileTime(const fs::path& path, std::error_code& ec) {
-    return static_cast<std::int64_t>(fs::last_write_time(path, ec).time_since_epoch().count());
-}
-
 // An item name becomes a folder name: nothing that leaves the target folder or hides in it.
 bool IsSafeFolderName(const std::string& name) {
     if (name.empty() || name == "." || name == "..") return false;

@@ -407,6 +407,8 @@ DatIndex DatIndex::Build(const std::string& path) {
 
 DatIndex DatIndex::BuildFromText(std::string_view text, const std::string& name) {
     DatIndex index;
+    // Text has no file: its identity is its size alone, which bounds the entries read back.
+    index.identity_.size = text.size();
     if (LooksLikeXml(text.substr(0, 64))) {
         index.BuildXml(nullptr, name, text);
         return index;

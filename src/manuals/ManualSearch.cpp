@@ -113,10 +113,14 @@ std::optional<ManualFile> FindManual(const std::vector<std::string>& metadata_ro
                                      const std::string& home) {
     static constexpr std::array<std::string_view, 5> kFiles = {".pdf", ".cbz", ".zip", ".cb7",
                                                                ".7z"};
-    // The item's own folder (below its software list's), then its parent's, as for documents.
-    const std::string list = values.system.empty() ? "" : values.system + "/";
-    std::vector<std::string> folders{list + values.rom};
-    if (!values.parent.empty()) folders.push_back(list + values.parent);
+    // The item's own folder (a software-list item's below its list's first), then its
+    // parent's, as for documents.
+    std::vector<std::string> folders;
+    for (const std::string* name : {&values.rom, &values.parent}) {
+        if (name->empty()) continue;
+        if (!values.system.empty()) folders.push_back(values.system + "/" + *name);
+        folders.push_back(*name);
+    }
     for (const std::string& folder : folders)
         for (const std::string& root : metadata_roots) {
             const std::string base = root + "/" + folder + "/" + name;

@@ -35,8 +35,8 @@ std::optional<ManualKind> KindOfFile(std::string_view path);
 bool IsPagePicture(std::string_view name);
 
 // The manual of a document: in each metadata folder, <rom>/<name>.pdf, then .cbz, .zip, .cb7,
-// .7z, then a folder <rom>/<name>/ holding page pictures (<system>/<rom>/ for a software-list
-// item); the same in the parent's folder; then each pattern in order (a file
+// .7z, then a folder <rom>/<name>/ holding page pictures (<system>/<rom>/ first when a system is
+// given); the same in the parent's folder; then each pattern in order (a file
 // by its extension, or a folder of pictures). Nothing when none exists.
 std::optional<ManualFile> FindManual(const std::vector<std::string>& metadata_roots,
                                      const std::string& name, const PatternValues& values,

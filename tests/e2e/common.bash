@@ -12,6 +12,8 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
 unset SDL_VIDEODRIVER
 
 work=$(mktemp -d)
+# Places where the reader left a document, and page caches, stay with this script's run.
+export XDG_STATE_HOME="$work/xdg-state" XDG_CACHE_HOME="$work/xdg-cache"
 xvfb_pid=""
 kavro_pid=""
 cleanup() {

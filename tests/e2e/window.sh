@@ -98,6 +98,7 @@ PY
 # Portrait: the other geometry. The frontend's launch key (Down here) is still held as the
 # viewer starts: it is ignored, auto-repeat included, until it is released.
 sed -i 's/^NoImages=True/NoImages=False/' "$work/home/kavro.ini"
+rm -rf "$XDG_STATE_HOME"  # a fresh start, not where the exit above left the document
 start_x 1080x1920
 xdo keydown Down
 start_viewer

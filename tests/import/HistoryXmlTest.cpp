@@ -64,7 +64,7 @@ TEST(HistoryXml, EntriesOfMachinesAndSoftwareItems) {
         EXPECT_TRUE(bytes.starts_with("<entry>") && bytes.ends_with("</entry>")) << bytes;
     }
     // The index survives its cache.
-    const auto again = DatIndex::Deserialize(index.Serialize(), index.FileSize(), 0);
+    const auto again = DatIndex::Deserialize(index.Serialize(), index.Identity());
     ASSERT_TRUE(again);
     EXPECT_EQ(again->Format(), import::DatFormat::HistoryXml);
     EXPECT_EQ(again->Serialize(), index.Serialize());
