@@ -100,13 +100,16 @@ int Render(const Case& c, const fs::path& picture, const fs::path& scratch) {
                                      picture.string()};
     if (!c.keys.empty()) args.insert(args.end(), {"--keys", c.keys});
     args.insert(args.end(), {"g", "screens"});
-    const std::vector<std::string> env = {
+    std::vector<std::string> env = {
         "FONTCONFIG_FILE=" + TestData("fonts/fonts.conf").string(),
         "SDL_VIDEODRIVER=offscreen",
         "HOME=" + scratch.string(),
         "XDG_CACHE_HOME=" + (scratch / "cache").string(),
         "XDG_CONFIG_HOME=" + (scratch / "config").string(),
         "XDG_DATA_HOME=" + (scratch / "data").string()};
+    // A sanitizer build's settings (leak suppressions for system libraries) reach the viewer.
+    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
+        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
     std::vector<char*> argv, envp;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
