@@ -5,9 +5,13 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/Utf8.h"
 #include "import/GlyphTable.h"
 
 namespace kavro::import {
+
+using base::AppendUtf8;
+using base::DecodeUtf8;
 
 namespace {
 
@@ -29,51 +33,6 @@ std::string_view TrimBlanks(std::string_view s) {
     return s;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// The code point at the start of s and its length in bytes; nothing for bytes that are not
-// UTF-8 (overlong forms, surrogates and values past U+10FFFF included).
-std::optional<std::pair<char32_t, std::size_t>> DecodeUtf8(std::string_view s) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) return std::pair{char32_t(lead), std::size_t{1}};
-    std::size_t length;
-    char32_t c;
-    char32_t min;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, c = lead & 0x1F, min = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, c = lead & 0x0F, min = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, c = lead & 0x07, min = 0x10000;
-    } else {
-        return std::nullopt;
-    }
-    if (s.size() < length) return std::nullopt;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) return std::nullopt;
-        c = (c << 6) | (byte(i) & 0x3F);
-    }
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-    return std::pair{c, length};
-}
-
 bool IsWide(char32_t c) {
     return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
            (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
@@ -86,8 +45,8 @@ int Columns(std::string_view text) {
     int columns = 0;
     while (!text.empty()) {
         const auto decoded = DecodeUtf8(text);
-        const std::size_t length = decoded ? decoded->second : 1;
-        columns += decoded && IsWide(decoded->first) ? 2 : 1;
+        const std::size_t length = decoded ? decoded->length : 1;
+        columns += decoded && IsWide(decoded->code) ? 2 : 1;
         text.remove_prefix(length);
     }
     return columns;
@@ -279,15 +238,15 @@ std::vector<std::string_view> Wrap(std::string_view text, int width) {
         int columns = 0;
         while (cut < text.size()) {
             const auto decoded = DecodeUtf8(text.substr(cut));
-            const std::size_t length = decoded ? decoded->second : 1;
-            const int w = decoded && IsWide(decoded->first) ? 2 : 1;
+            const std::size_t length = decoded ? decoded->length : 1;
+            const int w = decoded && IsWide(decoded->code) ? 2 : 1;
             if (columns + w > width) break;
             if (text[cut] == ' ') last_blank = cut;
             columns += w;
             cut += length;
         }
         if (last_blank != std::string_view::npos && last_blank > 0) cut = last_blank;
-        if (cut == 0) cut = DecodeUtf8(text) ? DecodeUtf8(text)->second : 1;
+        if (cut == 0) cut = DecodeUtf8(text) ? DecodeUtf8(text)->length : 1;
         pieces.push_back(text.substr(0, cut));
         text.remove_prefix(cut);
         while (!text.empty() && text.front() == ' ')

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "import/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "import/DatConverter.h"
 
 namespace kavro::import {
@@ -37,7 +37,8 @@ std::optional<std::string> WriteDocument(const fs::path& target, const std::stri
     std::error_code ec;
     fs::create_directories(target.parent_path(), ec);
     if (ec) return "cannot create \"" + target.parent_path().string() + "\": " + ec.message();
-    if (!WriteFileAtomically(target, text)) return "cannot write \"" + target.string() + "\"";
+    if (!base::ReplaceFile(target.string(), text, nullptr))
+        return "cannot write \"" + target.string() + "\"";
     return std::nullopt;
 }
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <sstream>
 
-#include "import/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace kavro::import {
 
@@ -309,9 +309,9 @@ DatIndex DatIndex::Open(const std::string& path) {
 
     DatIndex index = Build(path);
     const std::string text = index.Serialize();
-    if (!WriteFileAtomically(caches[0], text) && caches.size() > 1) {
+    if (!base::ReplaceFile(caches[0].string(), text, nullptr) && caches.size() > 1) {
         fs::create_directories(caches[1].parent_path(), ec);
-        WriteFileAtomically(caches[1], text);
+        base::ReplaceFile(caches[1].string(), text, nullptr);
     }
     return index;
 }
