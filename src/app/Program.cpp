@@ -16,6 +16,7 @@
 #include "app/Startup.h"
 #include "app/Watch.h"
 #include "app/WindowGeometry.h"
+#include "base/Twips.h"
 #include "import/DatImport.h"
 #include "toolkit/DesktopServices.h"
 #include "toolkit/KeyCodes.h"
@@ -28,7 +29,7 @@ namespace kavro::app {
 namespace {
 
 constexpr const char* kVersion = "kavro 0.1.0";
-constexpr int kTwipsPerPixel = 15;
+using base::kTwipsPerPixel;
 
 const char* HelpText() {
     return "Usage: kavro [options] rom docname [stylename]\n"
@@ -163,26 +164,6 @@ int RunCheckCommand(const Options& options, const char* argv0) {
     } catch (const std::runtime_error& e) {
         std::cerr << e.what() << "\n";
         return kExitEnvironment;
-    }
-}
-
-struct Written {
-    bool ok = false;
-    std::string error;
-};
-
-// Writes the picture to a PNG file on a thread of its own. Without a thread to spare the file
-// is written when the result is asked for.
-std::future<Written> WriteInBackground(SDL_Surface* picture, const std::string& path) {
-    auto write = [picture, path] {
-        Written result;
-        result.ok = toolkit::WritePng(picture, path, &result.error);
-        return result;
-    };
-    try {
-        return std::async(std::launch::async, write);
-    } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, write);
     }
 }
 
@@ -378,18 +359,10 @@ int RunProgram(int argc, char** argv) {
             } catch (const toolkit::ProgramEnd& end) {
                 status = end.status;
             }
-            Written written;
-            const toolkit::ScreenPicture screen = toolkit::PaintForm(v.form, &written.error);
-            if (screen) {
-                // The file is written while the viewer is taken down: both take milliseconds and
-                // neither needs the other. The writer is done before the picture goes.
-                std::future<Written> writing = WriteInBackground(screen.get(), *render);
-                viewer.reset();
-                written = writing.get();
-            }
-            if (!written.ok) {
-                services->MsgBox("Kavro cannot write the screen to \"" + *render +
-                                 "\": " + written.error);
+            std::string error;
+            const toolkit::ScreenPicture screen = toolkit::PaintForm(v.form, &error);
+            if (!screen || !toolkit::WritePng(screen.get(), *render, &error)) {
+                services->MsgBox("Kavro cannot write the screen to \"" + *render + "\": " + error);
                 return kExitEnvironment;
             }
             if (fell_back)
