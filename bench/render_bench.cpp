@@ -291,7 +291,7 @@ void PrintPngWrite(const std::string& screen_png, const fs::path& dir, int runs)
     const Stats sdl = CpuTime(runs, [&] { IMG_SavePNG(screen.get(), theirs.c_str()); });
     std::printf(
         "PNG write of the demo's %dx%d screen: %.1f ms on the clock (median; fastest %.1f), "
-        "%.1f ms processor time of its threads, %.0f KB (SDL_image's IMG_SavePNG: %.1f ms "
+        "%.1f ms processor time, %.0f KB (SDL_image's IMG_SavePNG: %.1f ms "
         "processor time, %.0f KB)\n",
         screen->w, screen->h, write.clock.median, write.clock.fastest, write.cpu.median,
         static_cast<double>(fs::file_size(ours)) / 1024.0, sdl.median,
@@ -341,8 +341,8 @@ int main(int argc, char** argv) {
     std::printf(
         "Load average at the start: %.1f (2 cores); %d runs of each. Processes: time on the "
         "clock and processor time, +empty over the empty document; peak resident memory. Load: "
-        "a cold in-process load (new viewer), on the clock and in processor time of both its "
-        "threads; floor: the XML parse alone plus SDL_ttf measuring every placed run with one "
+        "a cold in-process load (new viewer), on the clock and in processor time; floor: the XML "
+        "parse alone plus SDL_ttf measuring every placed run with one "
         "font per size, on one thread; ratio = load on the clock / floor\n",
         LoadAverage(), runs);
     std::printf("%-17s %6s %3s | %-20s | %-18s | %-41s\n", "", "", "", "  whole --render, ms",

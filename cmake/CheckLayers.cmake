@@ -6,21 +6,28 @@ if(CMAKE_SCRIPT_MODE_FILE)
     cmake_minimum_required(VERSION 3.25)
 endif()
 
-set(KAVRO_LAYERS toolkit imaging encoding document import manuals layout watch app)
-set(KAVRO_LAYER_DEPS_toolkit "")
-set(KAVRO_LAYER_DEPS_imaging toolkit)
-set(KAVRO_LAYER_DEPS_encoding "")
-set(KAVRO_LAYER_DEPS_document encoding)
+set(KAVRO_LAYERS base toolkit imaging encoding document import manuals layout watch app)
+# Helpers every layer may use (files, strings, units): the standard library and POSIX only.
+set(KAVRO_LAYER_DEPS_base "")
+set(KAVRO_LAYER_DEPS_toolkit base)
+set(KAVRO_LAYER_DEPS_imaging toolkit base)
+set(KAVRO_LAYER_DEPS_encoding base)
+set(KAVRO_LAYER_DEPS_document encoding base)
 # Move-list and history files: reads them and writes documents; needs nothing else.
-set(KAVRO_LAYER_DEPS_import "")
+set(KAVRO_LAYER_DEPS_import base)
 # Game manuals (PDF, comic archives, folders of page pictures) turned into page pictures and a
 # document of them; runs pdftoppm as a program of its own.
-set(KAVRO_LAYER_DEPS_manuals import toolkit)
-set(KAVRO_LAYER_DEPS_layout document imaging toolkit)
-set(KAVRO_LAYER_DEPS_watch "")
-set(KAVRO_LAYER_DEPS_app layout document import manuals imaging toolkit watch)
+set(KAVRO_LAYER_DEPS_manuals import toolkit base)
+set(KAVRO_LAYER_DEPS_layout document imaging toolkit base)
+set(KAVRO_LAYER_DEPS_watch base)
+set(KAVRO_LAYER_DEPS_app layout document import manuals imaging toolkit watch base)
+# The layers whose files may include SDL's headers, and those that may include SDL_ttf's alone:
+# everything else stays free of SDL, so the logic above them runs headless.
+set(KAVRO_SDL_LAYERS toolkit imaging)
+set(KAVRO_SDL_TTF_LAYERS "")
 
-# Fails with one line per include of a layer that is neither the file's own nor below it.
+# Fails with one line per include of a layer that is neither the file's own nor below it, and
+# per SDL header included outside the layers allowed to.
 function(kavro_check_layers root)
     set(problems "")
     file(GLOB_RECURSE files "${root}/src/*.cpp" "${root}/src/*.h")
@@ -41,9 +48,19 @@ function(kavro_check_layers root)
                 string(APPEND problems "\n  src/${relative}: ${layer} includes ${used} (above it)")
             endif()
         endforeach()
+        if(layer IN_LIST KAVRO_SDL_LAYERS)
+            continue()
+        endif()
+        file(STRINGS "${file}" sdl_includes REGEX "^[ \t]*#[ \t]*include[ \t]*<SDL")
+        foreach(line IN LISTS sdl_includes)
+            string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*(<[^>]*>?).*" "\\1" header "${line}")
+            if(NOT (header STREQUAL "<SDL_ttf.h>" AND layer IN_LIST KAVRO_SDL_TTF_LAYERS))
+                string(APPEND problems "\n  src/${relative}: ${layer} includes ${header}")
+            endif()
+        endforeach()
     endforeach()
     if(problems)
-        message(FATAL_ERROR "Includes that reach a layer above their own:${problems}")
+        message(FATAL_ERROR "Includes that reach a layer above their own, or SDL outside its layers:${problems}")
     endif()
 endfunction()
 

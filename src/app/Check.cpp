@@ -11,13 +11,14 @@
 #include "app/Startup.h"
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
+#include "base/Twips.h"
 #include "toolkit/Services.h"
 
 namespace kavro::app {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
+using base::kTwipsPerPixel;
 
 // Findings that only the whole load can see.
 void CheckLoad(const Viewer& v, document::Diagnostics& d) {

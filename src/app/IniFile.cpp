@@ -7,9 +7,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <random>
+
+#include "base/AtomicFile.h"
+#include "base/Failure.h"
+#include "base/FileDescriptor.h"
+#include "base/Strings.h"
 
 namespace kavro::app {
+
+using base::Fail;
 
 namespace {
 
@@ -29,13 +35,7 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 }
 
 std::string_view TrimBlanks(std::string_view text) {
-    std::size_t start = 0;
-    std::size_t end = text.size();
-    while (start < end && IsBlank(text[start]))
-        ++start;
-    while (end > start && IsBlank(text[end - 1]))
-        --end;
-    return text.substr(start, end - start);
+    return base::Trim(text, " \t\r");
 }
 
 std::string Quoted(const std::string& path) {
@@ -143,49 +143,6 @@ KeyLocation FindKey(std::string_view content, std::string_view section, std::str
     return found;
 }
 
-// An open file descriptor, closed when it goes out of scope.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now; a failed close can mean that written data was lost, so it is reported.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
-// A temporary file that is removed again unless it was renamed into place.
-class TemporaryFile {
-  public:
-    TemporaryFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
-    ~TemporaryFile() {
-        if (!committed_) ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const std::string& path() const { return path_; }
-    FileDescriptor& fd() { return fd_; }
-    void Commit() { committed_ = true; }
-
-  private:
-    std::string path_;
-    FileDescriptor fd_;
-    bool committed_ = false;
-};
-
 enum class ReadStatus { kRead, kMissing, kFailed };
 
 struct FileContent {
@@ -200,7 +157,7 @@ struct FileContent {
 FileContent ReadRegularFile(const std::string& path, std::size_t limit, bool whole_file) {
     FileContent result;
     // O_NONBLOCK so that a named pipe in the file's place cannot make us wait forever.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    base::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) {
         const int code = errno;
         result.status = code == ENOENT ? ReadStatus::kMissing : ReadStatus::kFailed;
@@ -330,46 +287,6 @@ std::string EditContent(const std::string& content, std::string_view section, st
     return edited;
 }
 
-bool Fail(std::string* error, std::string message) {
-    if (error) *error = std::move(message);
-    return false;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-    std::size_t written = 0;
-    int interruptions = 0;
-    while (written < data.size()) {
-        const ssize_t done = ::write(fd, data.data() + written, data.size() - written);
-        if (done < 0 && errno == EINTR && ++interruptions < 100) continue;
-        if (done <= 0) return false;
-        written += static_cast<std::size_t>(done);
-    }
-    return true;
-}
-
-// Creates a new file beside target with a name nobody else uses.
-std::optional<TemporaryFile> CreateTemporary(const std::string& target, std::string* error) {
-    const std::string folder = ParentFolder(target);
-    const std::size_t slash = target.rfind('/');
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::random_device seed;
-    std::mt19937_64 random(seed());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name =
-            folder + "/." + base + ".tmp-" + std::to_string(random() % 1000000000000ull);
-        // 0666 lets the umask decide the rights of a new file, as for any other new file.
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) return std::optional<TemporaryFile>(std::in_place, name, fd);
-        if (errno != EEXIST) {
-            *error =
-                "Cannot create a temporary file in " + Quoted(folder) + ": " + ErrnoText(errno);
-            return std::nullopt;
-        }
-    }
-    *error = "Cannot create a temporary file in " + Quoted(folder) + ": no free name";
-    return std::nullopt;
-}
-
 }  // namespace
 
 std::optional<std::string> IniFile::GetProfileString(const std::string& path,
@@ -412,28 +329,8 @@ bool IniFile::WriteProfileString(const std::string& path, std::string_view secti
                                 EditContent(body, TrimBlanks(section), TrimBlanks(key), value);
     if (exists && content == old.data) return true;
 
-    auto temporary = CreateTemporary(*target, &message);
-    if (!temporary) return Fail(error, message);
-    const int fd = temporary->fd().get();
-    const std::string write_failed = "Cannot write " + Quoted(temporary->path()) + ": ";
-    if (!WriteAll(fd, content)) return Fail(error, write_failed + ErrnoText(errno));
-    if (exists) {
-        if (::fchmod(fd, old.info.st_mode & 07777) != 0)
-            return Fail(error, write_failed + ErrnoText(errno));
-        // Keeping the owner needs privileges we usually lack; the content matters more, and a
-        // file we may write is one we may replace, so a refusal here is not an error.
-        struct stat mine {};
-        if (::fstat(fd, &mine) == 0 &&
-            (mine.st_uid != old.info.st_uid || mine.st_gid != old.info.st_gid)) {
-            [[maybe_unused]] const int ignored = ::fchown(fd, old.info.st_uid, old.info.st_gid);
-        }
-    }
-    if (::fsync(fd) != 0) return Fail(error, write_failed + ErrnoText(errno));
-    if (!temporary->fd().Close()) return Fail(error, write_failed + ErrnoText(errno));
-    if (::rename(temporary->path().c_str(), target->c_str()) != 0)
-        return Fail(error, "Cannot replace " + Quoted(*target) + ": " + ErrnoText(errno));
-    temporary->Commit();
-    return true;
+    return base::ReplaceFile(*target, content, error,
+                             {.keep = exists ? &old.info : nullptr, .sync = true});
 }
 
 }  // namespace kavro::app

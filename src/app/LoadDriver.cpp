@@ -1,19 +1,16 @@
 #include "app/LoadDriver.h"
 
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/Manuals.h"
-#include "app/ParseAhead.h"
 #include "app/Viewer.h"
+#include "base/Strings.h"
 #include "document/SaxReader.h"
 #include "layout/LayoutSection.h"
-#include "layout/MeasureAhead.h"
 #include "layout/PaintSection.h"
 #include "toolkit/DataPaths.h"
-#include "toolkit/Processors.h"
 
 namespace kavro::app {
 
@@ -23,17 +20,8 @@ using document::LoadError;
 using document::SaxReader;
 
 std::vector<std::string> SplitDocNames(const std::string& names) {
-    std::vector<std::string> parts;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t at = names.find(';', from);
-        if (at == std::string::npos) {
-            parts.push_back(names.substr(from));
-            return parts;
-        }
-        parts.push_back(names.substr(from, at - from));
-        from = at + 1;
-    }
+    const std::vector<std::string_view> parts = base::Split(names, ';');
+    return {parts.begin(), parts.end()};
 }
 
 std::vector<std::string> DocumentPaths(const Viewer& v, const std::string& name) {
@@ -202,54 +190,9 @@ void LayOut(Viewer& v, int k) {
     }
 }
 
-// A document laid out section by section while a second thread reads it. False when the
-// document changed its macro tables or line width after the layout began: the load is then
-// made again in order.
-bool LayOutWhileReading(Viewer& v, const std::string& document_path, int first_section) {
-    ParseAhead reading(*v.SaxReader, v.handlerContext, v.doc, document_path);
-    std::optional<std::string> caption;
-    // The caption an info element set stays, as when the document is read in order, even if a
-    // later part of the document fails.
-    const auto finish = [&] {
-        try {
-            const bool same = reading.Finish(v.doc, caption);
-            if (caption) v.form.Caption = *caption;
-            return same;
-        } catch (const LoadError&) {
-            if (caption) v.form.Caption = *caption;
-            throw;
-        }
-    };
-    if (!reading.TakeHead(v.doc)) {
-        finish();  // throws why the reading failed
-        return false;
-    }
-    const std::int16_t line_chars = v.doc.LineChars;
-    // A negative width is an error only if it is the document's last word.
-    const bool lay_out = line_chars >= 0;
-    if (lay_out) FitLineWidth(v, document_path);
-    int k = first_section;
-    while (std::optional<std::string> markup = reading.NextSection()) {
-        v.doc.SectionMarkup.push_back(std::move(*markup));
-        if (lay_out) LayOut(v, k++);
-    }
-    if (!finish() || !lay_out) return false;
-    if (v.doc.LineChars == 0) v.doc.LineChars = 40;
-    return true;
-}
+}  // namespace
 
-// Whether documents may be read on a second thread while they are laid out. Never with
-// authoring checks, which follow the reading event by event; by choice not where the text runs
-// are measured ahead instead (a face whose ASCII widths cannot be added up), nor on one
-// processor.
-bool ReadsAhead(const Viewer& v, Reading reading) {
-    if (v.diagnostics || reading == Reading::InOrder) return false;
-    return reading == Reading::Ahead ||
-           (v.form.Fonts().AddsUpAscii() && toolkit::ProcessorsAvailable() >= 2);
-}
-
-// A whole load; false when a document read ahead asks for it to be made again in order.
-bool LoadDocuments(Viewer& v, bool read_ahead) {
+void cmdLoad_Click(Viewer& v) {
     if (v.RomName.empty()) v.RomName = "mk";
     if (v.DocName.empty()) v.DocName = "command";
 
@@ -282,17 +225,9 @@ bool LoadDocuments(Viewer& v, bool read_ahead) {
         v.doc.InfoText.clear();
         EmptyMacroTables(v.doc);
 
-        // A file of its own without a style file: read while it is laid out.
-        const std::vector<std::string> styles = StylePaths(v);
-        if (read_ahead && !v.FindFile(document_path).empty() && FindFirst(v, styles).empty()) {
-            if (!LayOutWhileReading(v, document_path, first_new_section)) return false;
-            first_new_section = v.doc.SectionCount() + 1;
-            continue;
-        }
-
         ParseDocument(v, name, document_path);
 
-        if (!styles.empty()) {
+        if (const std::vector<std::string> styles = StylePaths(v); !styles.empty()) {
             if (const std::string style_path = FindFirst(v, styles); !style_path.empty()) {
                 EmptyMacroTables(v.doc);
                 v.SaxReader->parseURL(style_path);
@@ -308,9 +243,7 @@ bool LoadDocuments(Viewer& v, bool read_ahead) {
 
         FitLineWidth(v, document_path);
 
-        layout::MeasureAhead ahead(v.Layout(), first_new_section - 1, v.doc.SectionCount() - 1);
         for (int k = first_new_section; k <= v.doc.SectionCount(); ++k) {
-            ahead.Reach(k - 1);
             LayOut(v, k);
             if (cut_at == 0 && AtControlLimit(v.form)) cut_at = k;
         }
@@ -323,13 +256,6 @@ bool LoadDocuments(Viewer& v, bool read_ahead) {
 
     v.CurrentSection = 1;
     v.Loaded = true;
-    return true;
-}
-
-}  // namespace
-
-void cmdLoad_Click(Viewer& v, Reading reading) {
-    if (!LoadDocuments(v, ReadsAhead(v, reading))) LoadDocuments(v, false);
 }
 
 }  // namespace kavro::app

@@ -7,16 +7,9 @@ namespace kavro::app {
 
 struct Viewer;
 
-// How a load reads a document: Auto reads it on a second thread while its sections are laid
-// out where that is faster (a document file without a style file, no authoring checks, a face
-// whose ASCII widths are added up, two processors); InOrder reads each before laying it out;
-// Ahead reads every document file without a style file ahead, as Auto would on any machine.
-// All three give the same load.
-enum class Reading { Auto, InOrder, Ahead };
-
 // The load driver: a complete (re)load of the named documents, laid out and painted.
 // Throws LoadError when a document cannot be loaded.
-void cmdLoad_Click(Viewer& v, Reading reading = Reading::Auto);
+void cmdLoad_Click(Viewer& v);
 
 // The places a load looks for the document of a name and for the style file, first choice
 // first, in every metadata folder (no style places without a style name); the first of them

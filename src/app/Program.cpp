@@ -29,11 +29,12 @@
 #include "app/Unattended.h"
 #include "app/Watch.h"
 #include "app/WindowGeometry.h"
-#include "import/AtomicFile.h"
+#include "base/AtomicFile.h"
+#include "base/Twips.h"
 #include "import/DatImport.h"
-#include "toolkit/DataPaths.h"
-#include "manuals/ManualSearch.h"
 #include "import/ImportTarget.h"
+#include "manuals/ManualSearch.h"
+#include "toolkit/DataPaths.h"
 #include "toolkit/DesktopServices.h"
 #include "toolkit/KeyCodes.h"
 #include "toolkit/PngWriter.h"
@@ -45,7 +46,7 @@ namespace kavro::app {
 namespace {
 
 constexpr const char* kVersion = "kavro 0.1.0";
-constexpr int kTwipsPerPixel = 15;
+using base::kTwipsPerPixel;
 
 const char* HelpText() {
     return "Usage: kavro [options] rom docname [stylename]\n"
@@ -171,7 +172,7 @@ void WriteDump(const Viewer& v, const std::string& target) {
         if (std::cout) return;
         std::cout.clear();
         error = "cannot write to standard output";
-    } else if (import::WriteFileAtomically(target, text, &error)) {
+    } else if (base::ReplaceFile(target, text, &error)) {
         return;
     }
     std::cerr << "kavro: cannot write the dump: " << error << "\n";
@@ -301,26 +302,6 @@ int RunList(const Options& options, const std::string& home) {
     return documents.empty() ? kExitLoad : kExitOk;
 }
 
-struct Written {
-    bool ok = false;
-    std::string error;
-};
-
-// Writes the picture to a PNG file on a thread of its own. Without a thread to spare the file
-// is written when the result is asked for.
-std::future<Written> WriteInBackground(SDL_Surface* picture, const std::string& path) {
-    auto write = [picture, path] {
-        Written result;
-        result.ok = toolkit::WritePng(picture, path, &result.error);
-        return result;
-    };
-    try {
-        return std::async(std::launch::async, write);
-    } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, write);
-    }
-}
-
 // The screen's picture where no display is available: a new file of our own, created
 // exclusively (another user's file or a link planted under the name is never written), in
 // $XDG_RUNTIME_DIR or else the temporary folder. Empty with the reason in *error when none of
@@ -353,45 +334,21 @@ bool CopyToStandardOutput(const std::string& path, std::string* error) {
     return false;
 }
 
-// Writes the screen's picture to target through a file beside it (or a temporary one for "-"),
-// so that a failed write keeps the previous picture. The writer runs on a thread of its own
-// while finish() takes the viewer down; both take milliseconds and neither needs the other.
-Written WritePicture(SDL_Surface* picture, const std::string& target,
-                     const std::function<void()>& finish) {
-    Written written;
-    std::string temporary_folder_error;
-    const std::string temporary =
-        target == "-" ? HeadlessPicturePath(&temporary_folder_error) : std::string();
-    if (target == "-" && temporary.empty()) {
-        finish();
-        written.error = "no temporary file: " + temporary_folder_error;
-        return written;
+// Writes the screen's picture to target; the writer replaces a file only when all of it was
+// written. For "-" the picture goes through a temporary file of our own to standard output.
+bool WritePicture(SDL_Surface* picture, const std::string& target, std::string* error) {
+    if (target != "-") return toolkit::WritePng(picture, target, error);
+    std::string folder_error;
+    const std::string temporary = HeadlessPicturePath(&folder_error);
+    if (temporary.empty()) {
+        *error = "no temporary file: " + folder_error;
+        return false;
     }
     struct RemoveAtEnd {
         std::string path;
-        ~RemoveAtEnd() {
-            if (!path.empty()) ::unlink(path.c_str());
-        }
+        ~RemoveAtEnd() { ::unlink(path.c_str()); }
     } remove_temporary{temporary};
-    auto pending = import::PendingFile::Create(target == "-" ? temporary : target, &written.error);
-    if (!pending) {
-        finish();
-        return written;
-    }
-    std::future<Written> writing = WriteInBackground(picture, pending->Path().string());
-    finish();
-    written = writing.get();
-    if (!written.ok) {
-        // The writer names the file it wrote, which is ours, not the user's.
-        const std::string ours = pending->Path().string();
-        for (std::size_t at = written.error.find(ours); ours != target && at != std::string::npos;
-             at = written.error.find(ours, at + target.size()))
-            written.error.replace(at, ours.size(), target);
-        return written;
-    }
-    written.ok = pending->Commit(&written.error);
-    if (written.ok && target == "-") written.ok = CopyToStandardOutput(temporary, &written.error);
-    return written;
+    return toolkit::WritePng(picture, temporary, error) && CopyToStandardOutput(temporary, error);
 }
 
 }  // namespace
@@ -700,13 +657,10 @@ int RunProgram(int argc, char** argv) {
             } catch (const toolkit::ProgramEnd& end) {
                 status = end.status;
             }
-            Written written;
-            const toolkit::ScreenPicture screen = toolkit::PaintForm(v.form, &written.error);
-            if (screen)
-                written = WritePicture(screen.get(), *render, [&viewer] { viewer.reset(); });
-            if (!written.ok) {
-                services->MsgBox("Kavro cannot write the screen to \"" + *render +
-                                 "\": " + written.error);
+            std::string error;
+            const toolkit::ScreenPicture screen = toolkit::PaintForm(v.form, &error);
+            if (!screen || !WritePicture(screen.get(), *render, &error)) {
+                services->MsgBox("Kavro cannot write the screen to \"" + *render + "\": " + error);
                 if (fell_back) ::unlink(render->c_str());
                 return kExitEnvironment;
             }

@@ -10,7 +10,7 @@
 
 #include "app/Navigation.h"
 #include "app/Viewer.h"
-#include "import/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace kavro::app {
 
@@ -101,7 +101,7 @@ bool ResumeStore::Remember(const std::string& rom, const std::string& doc,
              << line.key << '\n';
     std::error_code ec;
     fs::create_directories(fs::path(file_).parent_path(), ec);
-    return import::WriteFileAtomically(file_, text.str());
+    return base::ReplaceFile(file_, text.str());
 }
 
 void RememberPlace(Viewer& v) {

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/Strings.h"
+
 namespace kavro::document {
 
 double RoundHalfEven(double value) {
@@ -167,13 +169,7 @@ std::string ToLower(std::string_view text) {
 }
 
 std::string Trim(std::string_view text) {
-    std::size_t start = 0;
-    std::size_t end = text.size();
-    while (start < end && text[start] == ' ')
-        ++start;
-    while (end > start && text[end - 1] == ' ')
-        --end;
-    return std::string(text.substr(start, end - start));
+    return std::string(base::Trim(text));
 }
 
 }  // namespace kavro::document

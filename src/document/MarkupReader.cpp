@@ -1,5 +1,6 @@
 #include "document/MarkupReader.h"
 
+#include "base/Strings.h"
 #include "document/CaseFold.h"
 
 namespace kavro::document {
@@ -7,17 +8,8 @@ namespace kavro::document {
 namespace {
 
 std::vector<std::string> Split(std::string_view text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = text.find(separator, start);
-        if (at == std::string_view::npos) {
-            parts.emplace_back(text.substr(start));
-            return parts;
-        }
-        parts.emplace_back(text.substr(start, at - start));
-        start = at + 1;
-    }
+    const std::vector<std::string_view> parts = base::Split(text, separator);
+    return {parts.begin(), parts.end()};
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/Deleter.h"
 #include "encoding/Transcoder.h"
 #include "encoding/XmlEncoding.h"
 
@@ -45,15 +46,9 @@ std::string Describe(const std::string& file, long line, long column, const std:
     return text + reason;
 }
 
-struct ParserFree {
-    void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
-};
-using ParserPtr = std::unique_ptr<XML_ParserStruct, ParserFree>;
+using ParserPtr = base::Owned<XML_ParserStruct, XML_ParserFree>;
 
-struct FileClose {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileClose>;
+using FilePtr = base::Owned<std::FILE, std::fclose>;
 
 // windows-1252 bytes 0x80 to 0x9F; the five bytes the code page leaves undefined read as
 // U+FFFD, the replacement character.

@@ -7,17 +7,16 @@
 #include <optional>
 #include <vector>
 
+#include "base/Deleter.h"
+
 namespace kavro::imaging {
 
-struct SurfaceDeleter {
-    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
-};
-using UniqueSurface = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+using UniqueSurface = base::Owned<SDL_Surface, SDL_FreeSurface>;
 
 // Takes ownership of a surface into shared ownership (null stays null).
 inline std::shared_ptr<SDL_Surface> ShareSurface(SDL_Surface* s) {
     if (!s) return nullptr;
-    return std::shared_ptr<SDL_Surface>(s, SurfaceDeleter{});
+    return std::shared_ptr<SDL_Surface>(s, base::Deleter<SDL_FreeSurface>{});
 }
 
 // Locks a surface for direct pixel access for as long as the guard lives.

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/Strings.h"
 #include "imaging/Surfaces.h"
 #include "imaging/cGraphics.h"
 #include "toolkit/LoadPicture.h"
@@ -78,13 +79,6 @@ std::string Upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return s;
-}
-
-std::string Trim(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(' ');
-    return s.substr(first, last - first + 1);
 }
 
 using Bytes = std::vector<std::uint8_t>;
@@ -248,22 +242,12 @@ void cBitmap::LoadEncoders() {
 }
 
 void cBitmap::AddExtensions(const std::string& extensions, long index) {
-    std::vector<std::string> pieces;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t sep = extensions.find(';', start);
-        if (sep == std::string::npos) {
-            pieces.push_back(extensions.substr(start));
-            break;
-        }
-        pieces.push_back(extensions.substr(start, sep - start));
-        start = sep + 1;
-    }
+    const std::vector<std::string_view> pieces = base::Split(extensions, ';');
     // A pattern listed twice keeps the first index it was given.
     for (std::size_t i = 0; i + 1 < pieces.size(); ++i)
-        extension_index_.try_emplace(Upper(pieces[i]), index);
-    const std::string last = Trim(pieces.back());
-    if (!last.empty()) extension_index_.try_emplace(Upper(last), index);
+        extension_index_.try_emplace(Upper(std::string(pieces[i])), index);
+    const std::string_view last = base::Trim(pieces.back());
+    if (!last.empty()) extension_index_.try_emplace(Upper(std::string(last)), index);
 }
 
 long cBitmap::ExtensionExists(const std::string& sKey) const {

@@ -5,11 +5,16 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/Strings.h"
+#include "base/Utf8.h"
 #include "import/GlyphTable.h"
 #include "import/HistoryXml.h"
 #include "import/InfoText.h"
 
 namespace kavro::import {
+
+using base::AppendUtf8;
+using base::DecodeUtf8;
 
 namespace {
 
@@ -23,51 +28,6 @@ constexpr int kTabStop = 8;
 constexpr int kIconColumns = 2;
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// The code point at the start of s and its length in bytes; nothing for bytes that are not
-// UTF-8 (overlong forms, surrogates and values past U+10FFFF included).
-std::optional<std::pair<char32_t, std::size_t>> DecodeUtf8(std::string_view s) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) return std::pair{char32_t(lead), std::size_t{1}};
-    std::size_t length;
-    char32_t c;
-    char32_t min;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, c = lead & 0x1F, min = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, c = lead & 0x0F, min = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, c = lead & 0x07, min = 0x10000;
-    } else {
-        return std::nullopt;
-    }
-    if (s.size() < length) return std::nullopt;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) return std::nullopt;
-        c = (c << 6) | (byte(i) & 0x3F);
-    }
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-    return std::pair{c, length};
-}
-
 bool IsWide(char32_t c) {
     return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
            (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
@@ -80,8 +40,8 @@ int Columns(std::string_view text) {
     int columns = 0;
     while (!text.empty()) {
         const auto decoded = DecodeUtf8(text);
-        const std::size_t length = decoded ? decoded->second : 1;
-        columns += decoded && IsWide(decoded->first) ? 2 : 1;
+        const std::size_t length = decoded ? decoded->length : 1;
+        columns += decoded && IsWide(decoded->code) ? 2 : 1;
         text.remove_prefix(length);
     }
     return columns;
@@ -245,24 +205,24 @@ struct Page {
 };
 
 bool IsDashes(std::string_view text) {
-    text = TrimBlanks(text);
+    text = base::Trim(text);
     return text.size() >= 3 && text.find_first_not_of('-') == std::string_view::npos;
 }
 
 // The title of a page whose first line is "[Title]" or "«Title»"; nothing for other lines.
 std::optional<std::string_view> BracketTitle(std::string_view line) {
-    line = TrimBlanks(line);
+    line = base::Trim(line);
     if (line.size() >= 2 && line.front() == '[' && line.back() == ']')
-        return TrimBlanks(line.substr(1, line.size() - 2));
+        return base::Trim(line.substr(1, line.size() - 2));
     constexpr std::string_view kOpen = "«", kClose = "»";
     if (line.size() >= kOpen.size() + kClose.size() && line.starts_with(kOpen) &&
         line.ends_with(kClose))
-        return TrimBlanks(line.substr(kOpen.size(), line.size() - kOpen.size() - kClose.size()));
+        return base::Trim(line.substr(kOpen.size(), line.size() - kOpen.size() - kClose.size()));
     return std::nullopt;
 }
 
 void DropEmptyEdges(std::vector<Line>& lines) {
-    const auto blank = [](const Line& l) { return TrimBlanks(l.text).empty(); };
+    const auto blank = [](const Line& l) { return base::Trim(l.text).empty(); };
     while (!lines.empty() && blank(lines.back()))
         lines.pop_back();
     const auto first = std::find_if_not(lines.begin(), lines.end(), blank);
@@ -277,15 +237,15 @@ std::vector<std::string_view> Wrap(std::string_view text, int width) {
         int columns = 0;
         while (cut < text.size()) {
             const auto decoded = DecodeUtf8(text.substr(cut));
-            const std::size_t length = decoded ? decoded->second : 1;
-            const int w = decoded && IsWide(decoded->first) ? 2 : 1;
+            const std::size_t length = decoded ? decoded->length : 1;
+            const int w = decoded && IsWide(decoded->code) ? 2 : 1;
             if (columns + w > width) break;
             if (text[cut] == ' ') last_blank = cut;
             columns += w;
             cut += length;
         }
         if (last_blank != std::string_view::npos && last_blank > 0) cut = last_blank;
-        if (cut == 0) cut = DecodeUtf8(text) ? DecodeUtf8(text)->second : 1;
+        if (cut == 0) cut = DecodeUtf8(text) ? DecodeUtf8(text)->length : 1;
         pieces.push_back(text.substr(0, cut));
         text.remove_prefix(cut);
         while (!text.empty() && text.front() == ' ')
@@ -454,7 +414,7 @@ void WriteText(Writer& writer, std::string_view block, std::vector<Line>& lines)
     else
         text = HistoryLines(text);
     // What is left after links were dropped may be nothing.
-    while (!text.empty() && TrimBlanks(text.back()).empty())
+    while (!text.empty() && base::Trim(text.back()).empty())
         text.pop_back();
     if (text.empty()) return;
     writer.Text(text, block != "story");
@@ -532,7 +492,7 @@ ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, std::s
         if (state == State::Outside) {
             // Older history files put the text right after the $info line, without $bio;
             // text between pages is not part of any.
-            if (TrimBlanks(raw).empty() || seen_block || block != "bio") return;
+            if (base::Trim(raw).empty() || seen_block || block != "bio") return;
             state = State::Inside;
         }
         bool repaired = false;
@@ -541,7 +501,7 @@ ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, std::s
             result.problems.push_back({number,
                                        "bytes that are not UTF-8 text were replaced by U+FFFD",
                                        "bytes that are not UTF-8 text (replaced by U+FFFD)"});
-        if (!TrimBlanks(line.text).empty()) any_text = true;
+        if (!base::Trim(line.text).empty()) any_text = true;
         (pages ? page.lines : text).push_back(std::move(line));
     });
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <optional>
 
-#include "import/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "import/DatConverter.h"
 #include "import/HistoryXml.h"
 #include "import/ImportTarget.h"

@@ -10,7 +10,9 @@
 #include <memory>
 #include <sstream>
 
-#include "import/AtomicFile.h"
+#include "base/AtomicFile.h"
+#include "base/Deleter.h"
+#include "base/Strings.h"
 #include "import/HistoryXml.h"
 #include "import/StreamInput.h"
 
@@ -30,17 +32,11 @@ constexpr std::uintmax_t kMaxCacheReserve = 64ull * 1024 * 1024;
 // One entry is read whole into memory; a longer one is cut here (no real entry comes near).
 constexpr std::uint64_t kMaxEntryBytes = 64ull * 1024 * 1024;
 
-struct FileClose {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileClose>;
+using FilePtr = base::Owned<std::FILE, std::fclose>;
 
+// A carriage return only ever ends a line (CRLF files).
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
+    return base::Trim(s, " \t\r");
 }
 
 std::string ErrnoText(const char* what, const std::string& path) {
@@ -526,9 +522,9 @@ DatIndex DatIndex::Open(const std::string& path) {
 
     DatIndex index = Build(path);
     const std::string text = index.Serialize();
-    if (!WriteFileAtomically(caches[0], text) && caches.size() > 1) {
+    if (!base::ReplaceFile(caches[0].string(), text, nullptr) && caches.size() > 1) {
         fs::create_directories(caches[1].parent_path(), ec);
-        WriteFileAtomically(caches[1], text);
+        base::ReplaceFile(caches[1].string(), text, nullptr);
     }
     return index;
 }

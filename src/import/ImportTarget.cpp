@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "import/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "import/DatConverter.h"
 
 namespace kavro::import {
@@ -94,7 +94,7 @@ void ImportTarget::Write(const fs::path& path, const std::string& text) {
         made_.push_back(*it);
     }
     std::string error;
-    if (!WriteFileAtomically(path, text, &error)) throw ImportWriteError(error);
+    if (!base::ReplaceFile(path, text, &error)) throw ImportWriteError(error);
 }
 
 }  // namespace kavro::import

@@ -4,15 +4,9 @@
 #include <cctype>
 #include <optional>
 
-namespace kavro::import {
+#include "base/Strings.h"
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
+namespace kavro::import {
 
 namespace {
 
@@ -62,13 +56,13 @@ void AppendOutside(std::string& out, std::string_view text) {
 }
 
 bool IsHeadingLine(std::string_view line) {
-    line = TrimBlanks(line);
+    line = base::Trim(line);
     return line.size() >= 5 && line.starts_with("- ") && line.ends_with(" -") &&
-           !TrimBlanks(line.substr(2, line.size() - 4)).empty();
+           !base::Trim(line.substr(2, line.size() - 4)).empty();
 }
 
 bool IsBlank(std::string_view line) {
-    return TrimBlanks(line).empty();
+    return base::Trim(line).empty();
 }
 
 std::string Heading(std::string_view text) {
@@ -104,7 +98,7 @@ std::string KeyCaps(std::string_view line) {
             continue;
         }
         const std::string_view inside = line.substr(open + 1, close - open - 1);
-        const std::string_view key = TrimBlanks(inside);
+        const std::string_view key = base::Trim(inside);
         if (key.empty() || key.size() > kMaxKeyBytes ||
             (key.size() == inside.size() && !IsKeyName(key))) {
             out += line.substr(0, close + 1);
@@ -125,7 +119,7 @@ std::string KeyCaps(std::string_view line) {
 
 // "Words:" alone, or "CAPITALS:" at the start of a line: the heading's length, else 0.
 std::size_t NotesHeading(std::string_view line) {
-    const std::string_view trimmed = TrimBlanks(line);
+    const std::string_view trimmed = base::Trim(line);
     if (trimmed.empty() || !std::isalpha(static_cast<unsigned char>(trimmed.front()))) return 0;
     if (trimmed.back() == ':' && trimmed.size() <= kMaxHeadingBytes &&
         trimmed.find(':') == trimmed.size() - 1)
@@ -146,12 +140,12 @@ struct Record {
 
 // "NAME____123450": the name, a run of underscores, a score with a digit and no blanks.
 std::optional<Record> StoryRecord(std::string_view line) {
-    line = TrimBlanks(line);
+    line = base::Trim(line);
     const std::size_t last = line.find_last_of('_');
     if (last == std::string_view::npos) return std::nullopt;
     const std::size_t before = line.find_last_not_of('_', last);
     if (before == std::string_view::npos) return std::nullopt;
-    const Record record{TrimBlanks(line.substr(0, before + 1)), line.substr(last + 1)};
+    const Record record{base::Trim(line.substr(0, before + 1)), line.substr(last + 1)};
     if (record.name.empty() || record.score.empty() ||
         record.score.find(' ') != std::string_view::npos ||
         std::none_of(record.score.begin(), record.score.end(),
@@ -205,7 +199,7 @@ std::string ShowAnchors(std::string_view line, bool* only_link) {
     AppendOutside(out, line.substr(from));
     AppendOutside(outside, line.substr(from));
     if (only_link) {
-        const std::string_view text = TrimBlanks(out);
+        const std::string_view text = base::Trim(out);
         *only_link = (anchored && IsBlank(outside)) || StartsNoCase(text, "edit this entry") ||
                      ((StartsNoCase(text, "http://") || StartsNoCase(text, "https://")) &&
                       text.find(' ') == std::string_view::npos);
@@ -216,7 +210,7 @@ std::string ShowAnchors(std::string_view line, bool* only_link) {
 std::vector<std::string> HistoryLines(const std::vector<std::string>& lines) {
     std::vector<std::string> out;
     for (std::size_t i = 0; i < lines.size();) {
-        if (IsHeadingLine(lines[i]) && TrimBlanks(lines[i]) == "- CONTRIBUTE -") {
+        if (IsHeadingLine(lines[i]) && base::Trim(lines[i]) == "- CONTRIBUTE -") {
             // The block runs to the next heading; it is left out when it only links.
             std::size_t end = i + 1;
             bool only_links = true;
@@ -232,7 +226,7 @@ std::vector<std::string> HistoryLines(const std::vector<std::string>& lines) {
             }
         }
         const std::string shown = ShowAnchors(lines[i]);
-        out.push_back(IsHeadingLine(shown) ? Heading(TrimBlanks(shown)) : shown);
+        out.push_back(IsHeadingLine(shown) ? Heading(base::Trim(shown)) : shown);
         ++i;
     }
     return out;
@@ -248,7 +242,7 @@ std::vector<std::string> NotesLines(const std::vector<std::string>& lines) {
         }
         const std::size_t heading = NotesHeading(line);
         std::string shown = heading > 0
-                                ? Heading(TrimBlanks(std::string_view(line).substr(0, heading)))
+                                ? Heading(base::Trim(std::string_view(line).substr(0, heading)))
                                 : std::string();
         shown += KeyCaps(std::string_view(line).substr(heading));
         out.push_back(std::move(shown));
@@ -270,7 +264,7 @@ std::vector<std::string> StoryLines(const std::vector<std::string>& lines) {
             if (!out.empty() && !out.back().empty()) out.emplace_back();
             continue;
         }
-        out.push_back(Heading(TrimBlanks(ShowAnchors(line))));
+        out.push_back(Heading(base::Trim(ShowAnchors(line))));
     }
     AppendTable(out, table);
     return out;

@@ -14,9 +14,6 @@ inline constexpr char kKeyClose = '\x02';
 inline constexpr char kHeadOpen = '\x03';
 inline constexpr char kHeadClose = '\x04';
 
-// The text without the blanks (spaces) at either end.
-std::string_view TrimBlanks(std::string_view text);
-
 // The line with every HTML anchor (<a href="URL">label</a>, quoted or not) shown as its
 // label; a tag cut short is dropped to the end of the line. only_link (when given) tells
 // whether the line holds nothing but links: anchors, a bare URL, or "Edit this entry: URL".

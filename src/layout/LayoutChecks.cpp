@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/Twips.h"
 #include "document/MarkupReader.h"
 #include "imaging/PictureProblem.h"
 #include "layout/LayoutContext.h"
@@ -45,7 +46,7 @@ std::size_t Characters(std::string_view text) {
     return n;
 }
 
-constexpr double kTwipsPerPixel = 15;
+using base::kTwipsPerPixel;
 // Mean difference per colour channel above which a seam is plainly visible.
 constexpr int kSeamThreshold = 24;
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "base/Deleter.h"
 #include "manuals/ManualError.h"
 #include "manuals/ManualSearch.h"
 
@@ -13,10 +14,7 @@ namespace kavro::manuals {
 
 namespace {
 
-struct ArchiveDeleter {
-    void operator()(archive* a) const { archive_read_free(a); }
-};
-using ArchivePtr = std::unique_ptr<archive, ArchiveDeleter>;
+using ArchivePtr = base::Owned<archive, archive_read_free>;
 
 ArchivePtr NewReader() {
     ArchivePtr a(archive_read_new());

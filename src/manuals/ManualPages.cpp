@@ -6,7 +6,7 @@
 #include <iterator>
 #include <utility>
 
-#include "import/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "manuals/ArchivePages.h"
 #include "manuals/ManualError.h"
 #include "manuals/NaturalOrder.h"
@@ -53,7 +53,7 @@ std::vector<std::string> UnpackArchive(const PrepareRequest& request, const std:
         request.manual.path, [&](const std::string& name, std::vector<unsigned char> bytes) {
             const std::string file = "member-" + std::to_string(members.size()) + ExtensionOf(name);
             const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-            if (!import::WriteFileAtomically(folder + "/" + file, text))
+            if (!base::ReplaceFile(folder + "/" + file, text))
                 throw ManualError(request.manual.path,
                                   "its pages cannot be kept in \"" + folder + "\"");
             members.emplace_back(name, file);

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "import/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "import/DatIndex.h"
 #include "manuals/ManualError.h"
 
@@ -91,7 +91,7 @@ std::vector<std::string> PageCache::Commit(const std::string& key,
     for (const std::string& name : names)
         index += name + "\n";
     const fs::path folder = fs::path(root_) / key;
-    if (!import::WriteFileAtomically(folder / kIndexName, index)) {
+    if (!base::ReplaceFile(folder / kIndexName, index)) {
         Abandon(key);
         throw ManualError(root_, "the page cache cannot be written");
     }

@@ -7,16 +7,13 @@
 #include <climits>
 #include <memory>
 
+#include "base/Deleter.h"
+
 namespace kavro::toolkit {
 
 namespace {
 
-// Owns a HarfBuzz object, destroyed with its own function.
-template <auto Destroy>
-struct HbDeleter {
-    void operator()(auto* object) const { Destroy(object); }
-};
-using SetPtr = std::unique_ptr<hb_set_t, HbDeleter<hb_set_destroy>>;
+using SetPtr = base::Owned<hb_set_t, hb_set_destroy>;
 
 bool HasTable(hb_face_t* face, const char* tag) {
     hb_blob_t* table = hb_face_reference_table(face, hb_tag_from_string(tag, 4));
@@ -43,12 +40,12 @@ bool AnyLookupTakes(hb_face_t* face, hb_shape_plan_t* plan, hb_tag_t table, hb_s
 
 bool AsciiWidths::FaceAllows(const std::vector<unsigned char>& bytes, int index) {
     if (bytes.empty() || bytes.size() > UINT_MAX || index < 0) return false;
-    std::unique_ptr<hb_blob_t, HbDeleter<hb_blob_destroy>> blob(hb_blob_create(
+    base::Owned<hb_blob_t, hb_blob_destroy> blob(hb_blob_create(
         reinterpret_cast<const char*>(bytes.data()), static_cast<unsigned>(bytes.size()),
         HB_MEMORY_MODE_READONLY, nullptr, nullptr));
-    std::unique_ptr<hb_face_t, HbDeleter<hb_face_destroy>> face(
+    base::Owned<hb_face_t, hb_face_destroy> face(
         hb_face_create(blob.get(), static_cast<unsigned>(index)));
-    std::unique_ptr<hb_font_t, HbDeleter<hb_font_destroy>> font(hb_font_create(face.get()));
+    base::Owned<hb_font_t, hb_font_destroy> font(hb_font_create(face.get()));
     if (hb_face_get_glyph_count(face.get()) == 0) return false;
     // Kerning outside GPOS, and Apple's layout tables, act on glyph pairs and sequences.
     for (const char* tag : {"kern", "kerx", "morx", "mort", "trak"})
@@ -68,7 +65,7 @@ bool AsciiWidths::FaceAllows(const std::vector<unsigned char>& bytes, int index)
     props.direction = HB_DIRECTION_LTR;
     props.script = HB_SCRIPT_UNKNOWN;
     props.language = HB_LANGUAGE_INVALID;
-    std::unique_ptr<hb_shape_plan_t, HbDeleter<hb_shape_plan_destroy>> plan(
+    base::Owned<hb_shape_plan_t, hb_shape_plan_destroy> plan(
         hb_shape_plan_create_cached(face.get(), &props, nullptr, 0, nullptr));
     if (!plan) return false;
     return !AnyLookupTakes(face.get(), plan.get(), HB_OT_TAG_GSUB, ascii.get()) &&

@@ -4,20 +4,15 @@
 
 #include <iostream>
 
+#include "base/Deleter.h"
 #include "toolkit/Services.h"
 
 namespace kavro::toolkit {
 
 namespace {
 
-struct ControllerDeleter {
-    void operator()(SDL_GameController* c) const { SDL_GameControllerClose(c); }
-};
-struct JoystickDeleter {
-    void operator()(SDL_Joystick* j) const { SDL_JoystickClose(j); }
-};
-using ControllerPtr = std::unique_ptr<SDL_GameController, ControllerDeleter>;
-using JoystickPtr = std::unique_ptr<SDL_Joystick, JoystickDeleter>;
+using ControllerPtr = base::Owned<SDL_GameController, SDL_GameControllerClose>;
+using JoystickPtr = base::Owned<SDL_Joystick, SDL_JoystickClose>;
 
 constexpr Uint32 kSubsystems = SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK;
 using Kind = ControllerInput::Kind;

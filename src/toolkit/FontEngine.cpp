@@ -1,6 +1,5 @@
 #include "toolkit/FontEngine.h"
 
-#include <SDL.h>
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
 #include <fribidi.h>
@@ -8,19 +7,18 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <bitset>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
-#include <mutex>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "base/Deleter.h"
+#include "base/Twips.h"
+#include "base/Utf8.h"
 #include "toolkit/AsciiWidths.h"
 #include "toolkit/LruCache.h"
 
@@ -47,23 +45,11 @@ constexpr std::size_t kMaxSegments = 4096;
 constexpr int kMainFace = -1;
 constexpr const char* kAnyScript = "Zzzz";
 
-// SDL_ttf opens every face in one FreeType library, which two threads must not change at
-// once: opening and closing faces, starting and ending SDL_ttf take this lock. Measuring with
-// a face no other thread uses needs none.
-std::mutex& FreeTypeLock() {
-    static std::mutex lock;
-    return lock;
-}
-
 // SDL_ttf counts its initialisations since 2.0.18, so every engine holds one of its own.
 class TtfInitGuard {
   public:
-    TtfInitGuard() {
-        const std::lock_guard hold(FreeTypeLock());
-        ok_ = TTF_Init() == 0;
-    }
+    TtfInitGuard() : ok_(TTF_Init() == 0) {}
     ~TtfInitGuard() {
-        const std::lock_guard hold(FreeTypeLock());
         if (ok_) TTF_Quit();
     }
     TtfInitGuard(const TtfInitGuard&) = delete;
@@ -74,29 +60,11 @@ class TtfInitGuard {
     bool ok_ = false;
 };
 
-struct TtfFontCloser {
-    void operator()(TTF_Font* f) const {
-        const std::lock_guard hold(FreeTypeLock());
-        TTF_CloseFont(f);
-    }
-};
-using TtfFontPtr = std::unique_ptr<TTF_Font, TtfFontCloser>;
+using TtfFontPtr = base::Owned<TTF_Font, TTF_CloseFont>;
 
-struct FcConfigDeleter {
-    void operator()(FcConfig* c) const { FcConfigDestroy(c); }
-};
-struct FcPatternDeleter {
-    void operator()(FcPattern* p) const { FcPatternDestroy(p); }
-};
-using FcPatternPtr = std::unique_ptr<FcPattern, FcPatternDeleter>;
-struct FcFontSetDeleter {
-    void operator()(FcFontSet* s) const { FcFontSetDestroy(s); }
-};
-struct FcCharSetDeleter {
-    void operator()(FcCharSet* c) const { FcCharSetDestroy(c); }
-};
-using FcCharSetPtr = std::unique_ptr<FcCharSet, FcCharSetDeleter>;
-using FcConfigPtr = std::unique_ptr<FcConfig, FcConfigDeleter>;
+using FcPatternPtr = base::Owned<FcPattern, FcPatternDestroy>;
+using FcCharSetPtr = base::Owned<FcCharSet, FcCharSetDestroy>;
+using FcConfigPtr = base::Owned<FcConfig, FcConfigDestroy>;
 
 struct FontMatch {
     std::string file;
@@ -157,32 +125,9 @@ int WholePoints(float points) {
 
 // One character of a line at a time; a malformed byte reads as U+FFFD on its own.
 char32_t NextCodePoint(std::string_view s, std::size_t* pos) {
-    const auto lead = static_cast<unsigned char>(s[*pos]);
-    ++*pos;
-    if (lead < 0x80) return lead;
-    int extra = 0;
-    char32_t cp = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2;
-        cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3;
-        cp = lead & 0x07;
-    } else {
-        return 0xFFFD;
-    }
-    if (*pos + static_cast<std::size_t>(extra) > s.size()) return 0xFFFD;
-    for (int i = 0; i < extra; ++i) {
-        const auto b = static_cast<unsigned char>(s[*pos + static_cast<std::size_t>(i)]);
-        if ((b & 0xC0) != 0x80) return 0xFFFD;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    *pos += static_cast<std::size_t>(extra);
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0xFFFD;
-    return cp;
+    const std::optional<base::Utf8Char> c = base::DecodeUtf8(s.substr(*pos));
+    *pos += c ? c->length : 1;
+    return c ? c->code : 0xFFFD;
 }
 
 bool IsAscii(std::string_view s) {
@@ -192,7 +137,6 @@ bool IsAscii(std::string_view s) {
 
 // Opens the face in bytes at a size; the bytes outlive the font.
 TtfFontPtr OpenFromMemory(const std::vector<unsigned char>& bytes, int index, int points) {
-    const std::lock_guard hold(FreeTypeLock());
     SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
     if (!rw) return nullptr;
     return TtfFontPtr(TTF_OpenFontIndexDPIRW(rw, 1, points, index, kDpi, kDpi));
@@ -284,6 +228,13 @@ struct Extent {
     int ascent = 0;
 };
 
+struct MeasureKeyHash {
+    std::size_t operator()(const std::pair<int, std::string>& key) const {
+        return std::hash<std::string>()(key.second) ^
+               (static_cast<std::size_t>(key.first) * 0x9E3779B97F4A7C15u);
+    }
+};
+
 // Calls measure with each line of the text that has something to show, control characters
 // left out (they take no room); returns the number of lines. A line without control
 // characters is handed over as it lies in the text, without a copy.
@@ -344,68 +295,6 @@ struct SizedFont {
     AsciiWidths widths{false};
 };
 
-// Measurements by (size, text) in a fixed table of pairs of slots: a key may sit in one
-// pair only, chosen by its hash, and a new measurement takes the slot of the pair used
-// less recently. Written by hand because an LRU map's node allocations and list updates
-// cost more than the measurements they save when most of a document's runs are distinct,
-// while this costs one look at one pair, and its memory stays what it was at the start.
-// The keys lie apart from the texts, 16 bytes a slot, so the look at a pair mostly stays
-// within the processor's cache; a text is compared only when hash and size match.
-class MeasureCache {
-  public:
-    explicit MeasureCache(std::size_t slots)
-        : keys_(std::bit_ceil(std::max<std::size_t>(slots, 2))), entries_(keys_.size()) {}
-
-    static std::size_t Hash(int points, std::string_view text) {
-        return std::hash<std::string_view>()(text) ^
-               (static_cast<std::size_t>(points) * 0x9E3779B97F4A7C15u);
-    }
-
-    const Extent* Find(std::size_t hash, int points, std::string_view text) {
-        const std::size_t pair = PairOf(hash);
-        for (std::size_t i = pair; i < pair + 2; ++i) {
-            const Key& key = keys_[i];
-            if (key.used && key.hash == hash && key.points == points && entries_[i].text == text) {
-                keys_[pair].recent_second = i != pair;
-                return &entries_[i].extent;
-            }
-        }
-        return nullptr;
-    }
-
-    void Put(std::size_t hash, int points, std::string_view text, const Extent& extent) {
-        const std::size_t pair = PairOf(hash);
-        // The slot not used last; an empty one first.
-        std::size_t i = keys_[pair].recent_second ? pair : pair + 1;
-        if (!keys_[pair].used)
-            i = pair;
-        else if (!keys_[pair + 1].used)
-            i = pair + 1;
-        Key& key = keys_[i];
-        key.used = true;
-        key.hash = hash;
-        key.points = points;
-        entries_[i].text.assign(text);  // keeps the slot's buffer when it is large enough
-        entries_[i].extent = extent;
-        keys_[pair].recent_second = i != pair;
-    }
-
-  private:
-    struct Key {
-        std::size_t hash = 0;
-        int points = 0;
-        bool used = false;
-        bool recent_second = false;  // in a pair's first slot: the second was used last
-    };
-    struct Entry {
-        std::string text;
-        Extent extent;
-    };
-    std::size_t PairOf(std::size_t hash) const { return (hash * 2) & (keys_.size() - 1); }
-    std::vector<Key> keys_;
-    std::vector<Entry> entries_;
-};
-
 // A face fontconfig offers for characters the main face lacks.
 struct Candidate {
     std::string file;
@@ -446,15 +335,9 @@ struct FontEngine::Impl {
     // Whether ASCII widths may be added up from the glyphs' (AsciiWidths).
     bool ascii_alone = false;
     mutable LruCache<int, SizedFont> fonts{kMaxOpenSizes};
-    mutable TtfFontPtr probe;
-    mutable int probe_points = 0;
-    // The whole point sizes measured once with the probe.
-    mutable std::bitset<static_cast<std::size_t>(FontEngine::kMaxSize) + 1> probed;
-    mutable MeasureCache measures{kMaxMeasurements};
-    // Being measured ahead on another thread, mostly in the order asked for: the next one to
-    // ask for is looked at first, then a few after it.
-    mutable const FontEngine::MeasuredAhead* ahead = nullptr;
-    mutable std::size_t ahead_next = 0;
+    // Measurements of texts whose widths are not added up, by size and text.
+    mutable LruCache<std::pair<int, std::string>, Extent, MeasureKeyHash> measures{
+        kMaxMeasurements};
     FcConfigPtr config;
     bool shapes = false;
     // Ranked once, when the first character the main face lacks turns up.
@@ -465,13 +348,11 @@ struct FontEngine::Impl {
     // ISO 15924 names of the scripts met, for Segment::script; entries never move.
     mutable std::unordered_map<hb_script_t, std::array<char, 5>> script_names;
 
-    static TtfFontPtr Open(const std::vector<unsigned char>& bytes, int index, int points) {
-        return OpenFromMemory(bytes, index, points);
-    }
-
+    // Every size gets a font of its own, so runs of different sizes never flush one another's
+    // glyphs (a size change empties SDL_ttf's glyph cache, and FreeType hints every glyph again).
     SizedFont* Sized(int points) const {
         if (SizedFont* cached = fonts.Find(points)) return cached;
-        TtfFontPtr font = Open(data, face_index, points);
+        TtfFontPtr font = OpenFromMemory(data, face_index, points);
         if (!font) return nullptr;
         return &fonts.Put(points, SizedFont{std::move(font), AsciiWidths(ascii_alone)});
     }
@@ -481,40 +362,6 @@ struct FontEngine::Impl {
         return sized ? sized->font.get() : nullptr;
     }
 
-    // The font to measure with, and its ASCII widths unless it is the probe.
-    std::pair<TTF_Font*, AsciiWidths*> MeasuringFont(int points) const {
-        const auto size = static_cast<std::size_t>(points);
-        const bool in_use = fonts.Find(points) || (size < probed.size() && probed[size]);
-        if (!in_use) return {ProbeFont(points), nullptr};
-        SizedFont* sized = Sized(points);
-        if (!sized) return {nullptr, nullptr};
-        return {sized->font.get(), &sized->widths};
-    }
-
-    // The main face for measuring. Every size text is laid out at gets a font of its own, so
-    // runs of different sizes never flush one another's glyphs (a size change empties
-    // SDL_ttf's glyph cache, and FreeType hints every glyph again). A size measured for the
-    // first time is measured with the probe, one font whose size changes: fitting the text
-    // size tries one size after another and measures a single "0" at each, which costs less
-    // than opening a font. A size measured a second time is in use and is opened. Both fonts
-    // give the same widths.
-    TTF_Font* ProbeFont(int points) const {
-        const auto size = static_cast<std::size_t>(points);
-        if (size < probed.size()) probed[size] = true;
-        if (probe && probe_points != points) {
-            if (TTF_SetFontSizeDPI(probe.get(), points, kDpi, kDpi) == 0)
-                probe_points = points;
-            else
-                probe.reset();
-        }
-        if (!probe) {
-            probe = Open(data, face_index, points);
-            if (!probe) return nullptr;
-            probe_points = points;
-        }
-        return probe.get();
-    }
-
     TTF_Font* FaceFont(int face, int points) const {
         if (face == kMainFace) return Font(points);
         return FaceFontOf(*faces[static_cast<std::size_t>(face)], points);
@@ -522,11 +369,7 @@ struct FontEngine::Impl {
 
     static TTF_Font* FaceFontOf(FallbackFace& f, int points) {
         if (TtfFontPtr* cached = f.sizes.Find(points)) return cached->get();
-        TtfFontPtr font;
-        {
-            const std::lock_guard hold(FreeTypeLock());
-            font.reset(TTF_OpenFontIndexDPI(f.file.c_str(), points, f.index, kDpi, kDpi));
-        }
+        TtfFontPtr font(TTF_OpenFontIndexDPI(f.file.c_str(), points, f.index, kDpi, kDpi));
         if (!font) return nullptr;
         return f.sizes.Put(points, std::move(font)).get();
     }
@@ -543,7 +386,7 @@ struct FontEngine::Impl {
         if (!FcConfigSubstitute(config.get(), pattern.get(), FcMatchPattern)) return out;
         FcDefaultSubstitute(pattern.get());
         FcResult result = FcResultNoMatch;
-        std::unique_ptr<FcFontSet, FcFontSetDeleter> set(
+        base::Owned<FcFontSet, FcFontSetDestroy> set(
             FcFontSort(config.get(), pattern.get(), FcTrue, nullptr, &result));
         if (!set) return out;
         for (int i = 0; i < set->nfont && out.size() < kMaxFallbackCandidates; ++i) {
@@ -750,44 +593,25 @@ struct FontEngine::Impl {
         return out;
     }
 
-    const FontEngine::MeasuredText* FindAhead(int points, std::string_view utf8) const {
-        constexpr std::size_t kLookAhead = 32;
-        if (!ahead) return nullptr;
-        const std::span<const FontEngine::MeasuredText> ready = ahead->Ready();
-        const std::size_t end = std::min(ready.size(), ahead_next + kLookAhead);
-        for (std::size_t i = ahead_next; i < end; ++i) {
-            if (ready[i].points == points && ready[i].text == utf8) {
-                ahead_next = i + 1;
-                return &ready[i];
-            }
-        }
-        return nullptr;
-    }
-
+    // One decision: ASCII text in a face that allows it is added up from the glyphs' widths,
+    // which costs less than a look-up and is not kept; everything else is measured by SDL_ttf
+    // and kept, unless it is too long to keep.
     Extent Measure(std::string_view utf8, int points) const {
-        // What was measured ahead lies in order, near in memory, and is asked for once: it is
-        // looked at before the cache, and not copied into it.
-        if (const FontEngine::MeasuredText* early = FindAhead(points, utf8))
-            return Extent{early->width, early->lines, early->height, early->ascent};
+        SizedFont* sized = Sized(points);
+        TTF_Font* font = sized ? sized->font.get() : nullptr;
         const bool ascii = IsAscii(utf8);
-        // Adding up a table's widths costs less than looking a text up: such texts are not kept.
-        if (ascii)
-            if (SizedFont* open = fonts.Find(points); open && open->widths.Usable()) {
-                const Extent e = MeasureAscii(open->font.get(), &open->widths, utf8);
-                if (open->widths.Usable()) return e;
-            }
-        const bool cacheable = utf8.size() <= kMaxCachedText;
-        const std::size_t hash = cacheable ? MeasureCache::Hash(points, utf8) : 0;
-        if (cacheable)
-            if (const Extent* hit = measures.Find(hash, points, utf8)) return *hit;
-        Extent e;
-        if (ascii) {
-            const auto [font, widths] = MeasuringFont(points);
-            e = MeasureAscii(font, widths, utf8);
-        } else {
-            e = MeasureMixed(utf8, points);
+        if (ascii && sized && sized->widths.Usable()) {
+            const Extent e = MeasureAscii(font, &sized->widths, utf8);
+            if (sized->widths.Usable()) return e;  // else a glyph did not add up: asked again
         }
-        if (cacheable) measures.Put(hash, points, utf8, e);
+        const bool cacheable = utf8.size() <= kMaxCachedText;
+        std::pair<int, std::string> key;
+        if (cacheable) {
+            key = {points, std::string(utf8)};
+            if (const Extent* hit = measures.Find(key)) return *hit;
+        }
+        const Extent e = ascii ? MeasureAscii(font, nullptr, utf8) : MeasureMixed(utf8, points);
+        if (cacheable) measures.Put(key, e);
         return e;
     }
 
@@ -828,88 +652,6 @@ struct FontEngine::Impl {
         return e;
     }
 };
-
-// The measurer's own fonts, one per size, from the engine's copy of the face.
-struct FontEngine::AheadMeasurer::Fonts {
-    const std::vector<unsigned char>* data = nullptr;
-    int face_index = 0;
-    std::unordered_map<int, TtfFontPtr> open;
-
-    TTF_Font* At(int points) {
-        auto [it, added] = open.try_emplace(points);
-        if (added) it->second = OpenFromMemory(*data, face_index, points);
-        return it->second.get();
-    }
-};
-
-FontEngine::AheadMeasurer::AheadMeasurer(PassKey, std::unique_ptr<Fonts> fonts)
-    : fonts_(std::move(fonts)) {}
-FontEngine::AheadMeasurer::~AheadMeasurer() = default;
-
-bool FontEngine::AheadMeasurer::Takes(std::string_view utf8) {
-    return utf8.size() <= kMaxCachedText && IsAscii(utf8);
-}
-
-bool FontEngine::AheadMeasurer::Measure(std::string_view utf8, float points, MeasuredAhead& out) {
-    if (!Takes(utf8)) return false;
-    const int whole = WholePoints(points);
-    // Only faces whose ASCII widths are not added up are measured ahead: SDL_ttf measures.
-    TTF_Font* font = fonts_->At(whole);
-    if (!font) return false;
-    MeasuredText* slot = out.Next();
-    if (!slot) return false;
-    const Extent e = MeasureAscii(font, nullptr, utf8);
-    slot->text.assign(utf8);
-    slot->points = whole;
-    slot->width = e.width;
-    slot->lines = e.lines;
-    slot->height = e.height;
-    slot->ascent = e.ascent;
-    out.Publish();
-    return true;
-}
-
-FontEngine::MeasuredAhead::MeasuredAhead(std::size_t capacity)
-    : items_(std::make_unique<MeasuredText[]>(capacity)), capacity_(capacity) {}
-
-FontEngine::MeasuredText* FontEngine::MeasuredAhead::Next() {
-    const std::size_t n = count_.load(std::memory_order_relaxed);
-    return n < capacity_ ? &items_[n] : nullptr;
-}
-
-void FontEngine::MeasuredAhead::Publish() {
-    // Released whole: the reader sees the slot only after it is written.
-    const std::size_t n = count_.load(std::memory_order_relaxed);
-    if (n < capacity_) count_.store(n + 1, std::memory_order_release);
-}
-
-bool FontEngine::MeasuredAhead::Append(const MeasuredText& text) {
-    MeasuredText* slot = Next();
-    if (!slot) return false;
-    *slot = text;
-    Publish();
-    return true;
-}
-
-void FontEngine::MeasuredAhead::Clear() {
-    count_.store(0, std::memory_order_relaxed);
-}
-
-std::span<const FontEngine::MeasuredText> FontEngine::MeasuredAhead::Ready() const {
-    return {items_.get(), count_.load(std::memory_order_acquire)};
-}
-
-std::unique_ptr<FontEngine::AheadMeasurer> FontEngine::MakeAheadMeasurer() const {
-    auto fonts = std::make_unique<AheadMeasurer::Fonts>();
-    fonts->data = &impl_->data;
-    fonts->face_index = impl_->face_index;
-    return std::make_unique<AheadMeasurer>(PassKey{}, std::move(fonts));
-}
-
-void FontEngine::UseMeasuredAhead(const MeasuredAhead* texts) const {
-    impl_->ahead = texts;
-    impl_->ahead_next = 0;
-}
 
 FontEngine::FontEngine(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 FontEngine::FontEngine(PassKey, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -973,16 +715,17 @@ int FontEngine::HeightPixels(std::string_view utf8, float points) const {
 }
 
 float FontEngine::TextWidth(std::string_view utf8, float points) const {
-    return static_cast<float>(WidthPixels(utf8, points)) * 15.0f;
+    return static_cast<float>(WidthPixels(utf8, points)) * base::kTwipsPerPixel;
 }
 
 float FontEngine::TextHeight(std::string_view utf8, float points) const {
-    return static_cast<float>(HeightPixels(utf8, points)) * 15.0f;
+    return static_cast<float>(HeightPixels(utf8, points)) * base::kTwipsPerPixel;
 }
 
 FontEngine::TextExtent FontEngine::TextSize(std::string_view utf8, float points) const {
     const Extent e = impl_->Measure(utf8, WholePoints(points));
-    return {static_cast<float>(e.width) * 15.0f, static_cast<float>(e.height * e.lines) * 15.0f};
+    return {static_cast<float>(e.width) * base::kTwipsPerPixel,
+            static_cast<float>(e.height * e.lines) * base::kTwipsPerPixel};
 }
 
 void* FontEngine::TtfFont(float points) const {

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,62 +91,6 @@ class FontEngine {
       private:
         void* font_ = nullptr;
     };
-
-    // A text measured ahead of the layout, on another thread (see AheadMeasurer).
-    struct MeasuredText {
-        std::string text;
-        int points = 0;  // the whole point size it was measured at
-        int width = 0, lines = 1, height = 0, ascent = 0;
-    };
-
-    // Measurements one thread appends while the engine's thread reads those appended so far.
-    class MeasuredAhead {
-      public:
-        explicit MeasuredAhead(std::size_t capacity);
-        std::size_t Capacity() const { return capacity_; }
-        // The writer's: the slot to fill next (null when the list is full), made readable by
-        // Publish. A slot keeps its text's memory from an earlier use of the list.
-        MeasuredText* Next();
-        void Publish();
-        // Next, filled with a copy of text, and Publish; false when the list is full.
-        bool Append(const MeasuredText& text);
-        // The writer's, once no reader looks at the list anymore: empty again.
-        void Clear();
-        // The reader's: every text published before this call.
-        std::span<const MeasuredText> Ready() const;
-
-      private:
-        std::unique_ptr<MeasuredText[]> items_;
-        std::size_t capacity_ = 0;
-        std::atomic<std::size_t> count_{0};
-    };
-
-    // Measures on a thread of its own, with fonts of its own: a FreeType face must not be used
-    // by two threads at once. Gives exactly what the engine gives for the same text and size.
-    // Made and destroyed on the engine's thread; the engine outlives it.
-    class AheadMeasurer {
-      public:
-        ~AheadMeasurer();
-        AheadMeasurer(const AheadMeasurer&) = delete;
-        AheadMeasurer& operator=(const AheadMeasurer&) = delete;
-        // Whether the engine measures such a text with its main face alone (ASCII of a
-        // cacheable length): only those are measured here.
-        static bool Takes(std::string_view utf8);
-        // Appends the measurement of a text Takes to out; false when it cannot.
-        bool Measure(std::string_view utf8, float points, MeasuredAhead& out);
-
-        struct Fonts;
-        // Only the engine can make the key.
-        AheadMeasurer(PassKey, std::unique_ptr<Fonts> fonts);
-
-      private:
-        std::unique_ptr<Fonts> fonts_;
-    };
-    std::unique_ptr<AheadMeasurer> MakeAheadMeasurer() const;
-    // Texts being measured ahead, in about the order they will be asked for: a measurement the
-    // cache lacks is taken from those ready rather than made again. Null: none. The list
-    // outlives its use, until replaced.
-    void UseMeasuredAhead(const MeasuredAhead* texts) const;
 
     struct Impl;
 

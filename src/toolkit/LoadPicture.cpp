@@ -7,16 +7,14 @@
 #include <memory>
 #include <vector>
 
+#include "base/Deleter.h"
 #include "toolkit/PictureHeader.h"
 
 namespace kavro::toolkit {
 
 namespace {
 
-struct SurfaceDeleter {
-    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
-};
-using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+using SurfacePtr = base::Owned<SDL_Surface, SDL_FreeSurface>;
 
 using Bytes = std::vector<unsigned char>;
 

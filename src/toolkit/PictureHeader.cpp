@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 
+#include "base/Deleter.h"
 #include "toolkit/LoadPicture.h"
 
 namespace kavro::toolkit {
@@ -269,10 +270,7 @@ Decoder DecoderFor(Format format) {
     return nullptr;
 }
 
-struct RwDeleter {
-    void operator()(SDL_RWops* rw) const { SDL_RWclose(rw); }
-};
-using RwPtr = std::unique_ptr<SDL_RWops, RwDeleter>;
+using RwPtr = base::Owned<SDL_RWops, SDL_RWclose>;
 
 constexpr std::streamoff kMaxFileBytes = 512LL * 1024 * 1024;
 

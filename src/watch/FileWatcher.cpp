@@ -17,29 +17,11 @@
 #include <system_error>
 #include <thread>
 
+#include "base/FileDescriptor.h"
+
 namespace kavro::watch {
 
 namespace {
-
-// A file descriptor closed with its owner.
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    void reset(int fd) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-  private:
-    int fd_;
-};
 
 // What polling compares: whether the file is there, its size and its modification time.
 struct Stamp {
@@ -85,8 +67,8 @@ struct FileWatcher::State {
     bool running = true;           // guarded by mutex
     std::condition_variable set_taken;
 
-    Fd inotify;
-    Fd wake;  // eventfd: tells the inotify thread to look at the set or to stop
+    base::FileDescriptor inotify;
+    base::FileDescriptor wake;  // eventfd: tells the inotify thread to look at the set or to stop
     std::thread thread;
 
     void Notify() {

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "import/AtomicFile.h"
 #include "import/DatConverter.h"
 #include "import/ImportTarget.h"
 
@@ -127,40 +126,6 @@ TEST_F(ImportTargetTest, FailedWriteThrowsAndLeavesNoEmptyFolders) {
                      import::ImportWriteError);
     }
     EXPECT_FALSE(fs::exists(dir_ / "new"));
-}
-
-// A file is replaced only once all of it is written; a target that cannot take a rename (a
-// device) is written directly; a link is followed and stays a link.
-TEST_F(ImportTargetTest, PendingFileReplacesOnlyWhatWasWhollyWritten) {
-    Put("old.txt", "old");
-    {
-        std::string error;
-        auto pending = import::PendingFile::Create(dir_ / "old.txt", &error);
-        ASSERT_TRUE(pending) << error;
-        ASSERT_TRUE(pending->Write("half", &error));
-        // Never committed: the old file stays, the temporary goes.
-    }
-    EXPECT_EQ(Read(dir_ / "old.txt"), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
-
-    fs::create_symlink(dir_ / "old.txt", dir_ / "link.txt");
-    std::string error;
-    EXPECT_TRUE(import::WriteFileAtomically(dir_ / "link.txt", "new", &error)) << error;
-    EXPECT_TRUE(fs::is_symlink(dir_ / "link.txt"));
-    EXPECT_EQ(Read(dir_ / "old.txt"), "new");
-
-    const std::pair<fs::path, const char*> failures[] = {
-        {dir_ / "no" / "such" / "x.txt", "No such file or directory"},
-        {"/dev/full", "No space left on device"},
-        {dir_, "it is a folder"},
-    };
-    for (const auto& [target, reason] : failures) {
-        SCOPED_TRACE(target);
-        error.clear();
-        EXPECT_FALSE(import::WriteFileAtomically(target, "text", &error));
-        EXPECT_EQ(error, "cannot write " + target.string() + ": " + reason);
-    }
-    EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
 }  // namespace

@@ -74,26 +74,6 @@ TEST(FontEngineTest, MeasurementCacheStaysConsistent) {
     EXPECT_NE(fonts->TtfFont(17), nullptr);
 }
 
-// Sizes only measured share one font whose size changes; a size that is also drawn has its
-// own font. Text must measure the same either way, or layout and drawing disagree.
-TEST(FontEngineTest, MeasuredOnlySizesMatchOpenedSizes) {
-    auto measured = MakeFonts();
-    auto opened = MakeFonts();
-    const std::string texts[] = {"-----", "Crescent Wave  j,y,g!", "W\nii\n@@@"};
-    // Up, down and back again, as fitting the text size steps.
-    const int sizes[] = {8, 9, 10, 31, 30, 1, 72, 9, 250, 500, 13};
-    for (const int size : sizes) {
-        ASSERT_NE(opened->TtfFont(static_cast<float>(size)), nullptr);
-        for (const std::string& text : texts) {
-            const auto points = static_cast<float>(size);
-            EXPECT_EQ(measured->WidthPixels(text, points), opened->WidthPixels(text, points))
-                << text << " at " << size;
-            EXPECT_EQ(measured->HeightPixels(text, points), opened->HeightPixels(text, points))
-                << text << " at " << size;
-        }
-    }
-}
-
 TEST(FontEngineTest, LongTextIsMeasuredWithoutCaching) {
     auto fonts = MakeFonts();
     const std::string text(10000, '0');

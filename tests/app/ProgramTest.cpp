@@ -61,8 +61,8 @@ TEST_F(ProgramTest, RenderWithTheExitKeyWritesThePictureAndTheDumpThenSaves) {
     EXPECT_EQ(picture, ReadBack("without-esc.png"));
 }
 
-// The picture is written while the viewer is taken down; a write that fails still names the
-// file, leaves nothing behind and ends with the status for a screen that cannot be written.
+// A write that fails names the file, leaves nothing behind and ends with the status for a screen
+// that cannot be written.
 TEST_F(ProgramTest, RenderedPictureIsOpaqueAndAFailedWriteEndsWithItsStatus) {
     Write("metadata/mk/command.xml",
           "<d>" + Head() + "<section>\nblended text edges\n</section></d>");

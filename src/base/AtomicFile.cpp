@@ -1,4 +1,4 @@
-#include "import/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <random>
 
-namespace kavro::import {
+namespace kavro::base {
 
 namespace fs = std::filesystem;
 
@@ -21,7 +21,8 @@ bool Fail(std::string* error, const fs::path& target, const std::string& why) {
 
 }  // namespace
 
-std::unique_ptr<PendingFile> PendingFile::Create(const fs::path& target, std::string* error) {
+std::unique_ptr<PendingFile> PendingFile::Create(const fs::path& target, std::string* error,
+                                                 const Replacement& how) {
     fs::path real = target;
     std::error_code ec;
     if (fs::is_symlink(target, ec)) {
@@ -40,7 +41,7 @@ std::unique_ptr<PendingFile> PendingFile::Create(const fs::path& target, std::st
                 Fail(error, target, std::strerror(errno));
                 return nullptr;
             }
-            return std::unique_ptr<PendingFile>(new PendingFile(target, real, fd, true));
+            return std::unique_ptr<PendingFile>(new PendingFile(target, real, fd, true, how));
         }
     }
     // A hidden name in the same folder, so that the rename stays within one file system.
@@ -52,10 +53,13 @@ std::unique_ptr<PendingFile> PendingFile::Create(const fs::path& target, std::st
                                         std::to_string(random() % 1000000000000ull));
         const int fd =
             ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) return std::unique_ptr<PendingFile>(new PendingFile(real, name, fd, false));
+        if (fd >= 0)
+            return std::unique_ptr<PendingFile>(new PendingFile(real, name, fd, false, how));
         if (errno != EEXIST) break;
     }
-    Fail(error, target, std::strerror(errno));
+    // The folder is what refuses: a read-only one keeps a writable file from being replaced.
+    Fail(error, target,
+         "cannot make a temporary file in " + folder.string() + ": " + std::strerror(errno));
     return nullptr;
 }
 
@@ -75,8 +79,20 @@ bool PendingFile::Write(std::string_view text, std::string* error) {
 }
 
 bool PendingFile::Commit(std::string* error) {
-    // No fsync: an import writes thousands of documents. A full disk shows on write (space is
-    // reserved then) or at the latest on close, which network file systems report.
+    if (const struct stat* keep = how_.keep; keep && !direct_) {
+        if (::fchmod(fd_, keep->st_mode & 07777) != 0)
+            return Fail(error, target_, std::strerror(errno));
+        // Keeping the owner needs privileges we usually lack; the content matters more, and a
+        // file we may write is one we may replace, so a refusal here is not an error.
+        struct stat mine {};
+        if (::fstat(fd_, &mine) == 0 &&
+            (mine.st_uid != keep->st_uid || mine.st_gid != keep->st_gid)) {
+            [[maybe_unused]] const int ignored = ::fchown(fd_, keep->st_uid, keep->st_gid);
+        }
+    }
+    // Without sync a full disk still shows on write (space is reserved then) or at the latest
+    // on close, which network file systems report.
+    if (how_.sync && ::fsync(fd_) != 0) return Fail(error, target_, std::strerror(errno));
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0 && errno != EINTR) return Fail(error, target_, std::strerror(errno));
@@ -86,9 +102,10 @@ bool PendingFile::Commit(std::string* error) {
     return true;
 }
 
-bool WriteFileAtomically(const fs::path& target, std::string_view text, std::string* error) {
-    auto file = PendingFile::Create(target, error);
-    return file && file->Write(text, error) && file->Commit(error);
+bool ReplaceFile(const fs::path& target, std::string_view content, std::string* error,
+                 const Replacement& how) {
+    auto file = PendingFile::Create(target, error, how);
+    return file && file->Write(content, error) && file->Commit(error);
 }
 
-}  // namespace kavro::import
+}  // namespace kavro::base

@@ -1,0 +1,2 @@
+#include "toolkit/Form.h"
+#include <SDL.h>

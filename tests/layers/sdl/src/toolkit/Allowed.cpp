@@ -1,0 +1,2 @@
+#include <SDL.h>
+#include <SDL_ttf.h>
