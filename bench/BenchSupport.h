@@ -13,7 +13,7 @@
 #include "app/WindowGeometry.h"
 #include "document/ConvertedDocument.h"
 #include "document/DocumentConverter.h"
-#include "toolkit/Services.h"
+#include "forms/Services.h"
 
 namespace kavro::bench {
 

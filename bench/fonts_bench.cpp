@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "toolkit/FontEngine.h"
+#include "text/FontEngine.h"
 
 namespace {
 

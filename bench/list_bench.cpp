@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/DocumentList.h"
-#include "toolkit/DataPaths.h"
+#include "forms/DataPaths.h"
 
 namespace {
 

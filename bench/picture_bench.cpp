@@ -8,7 +8,7 @@
 
 #include "imaging/cBitmap.h"
 #include "imaging/cGraphics.h"
-#include "toolkit/LoadPicture.h"
+#include "backend/LoadPicture.h"
 
 namespace {
 

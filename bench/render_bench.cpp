@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "toolkit/PngWriter.h"
+#include "backend/PngWriter.h"
 
 namespace {
 

@@ -6,25 +6,30 @@ if(CMAKE_SCRIPT_MODE_FILE)
     cmake_minimum_required(VERSION 3.25)
 endif()
 
-set(KAVRO_LAYERS base toolkit imaging encoding document import manuals layout watch app)
+set(KAVRO_LAYERS base text forms backend imaging encoding document import manuals layout watch app)
 # Helpers every layer may use (files, strings, units): the standard library and POSIX only.
 set(KAVRO_LAYER_DEPS_base "")
-set(KAVRO_LAYER_DEPS_toolkit base)
-set(KAVRO_LAYER_DEPS_imaging toolkit base)
+# Fonts and measuring text: SDL_ttf, fontconfig, HarfBuzz, FriBidi.
+set(KAVRO_LAYER_DEPS_text base)
+# The forms model: window, controls, pictures, timers, process services; no SDL.
+set(KAVRO_LAYER_DEPS_forms text base)
+# SDL: the window, painting, input, picture files, PNG writing.
+set(KAVRO_LAYER_DEPS_backend forms text base)
+set(KAVRO_LAYER_DEPS_imaging backend forms text base)
 set(KAVRO_LAYER_DEPS_encoding base)
 set(KAVRO_LAYER_DEPS_document encoding base)
 # Move-list and history files: reads them and writes documents; needs nothing else.
 set(KAVRO_LAYER_DEPS_import base)
 # Game manuals (PDF, comic archives, folders of page pictures) turned into page pictures and a
 # document of them; runs pdftoppm as a program of its own.
-set(KAVRO_LAYER_DEPS_manuals import toolkit base)
-set(KAVRO_LAYER_DEPS_layout document imaging toolkit base)
+set(KAVRO_LAYER_DEPS_manuals import backend forms text base)
+set(KAVRO_LAYER_DEPS_layout document imaging forms text base)
 set(KAVRO_LAYER_DEPS_watch base)
-set(KAVRO_LAYER_DEPS_app layout document import manuals imaging toolkit watch base)
+set(KAVRO_LAYER_DEPS_app layout document import manuals imaging backend forms text watch base)
 # The layers whose files may include SDL's headers, and those that may include SDL_ttf's alone:
 # everything else stays free of SDL, so the logic above them runs headless.
-set(KAVRO_SDL_LAYERS toolkit imaging)
-set(KAVRO_SDL_TTF_LAYERS "")
+set(KAVRO_SDL_LAYERS backend imaging)
+set(KAVRO_SDL_TTF_LAYERS text)
 
 # Fails with one line per include of a layer that is neither the file's own nor below it, and
 # per SDL header included outside the layers allowed to.

@@ -11,7 +11,7 @@
 #include "manuals/ManualError.h"
 #include "manuals/ManualSearch.h"
 #include "manuals/NaturalOrder.h"
-#include "toolkit/PictureHeader.h"
+#include "backend/PictureHeader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kavro;

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "toolkit/Form.h"
+#include "forms/Form.h"
 
 namespace kavro::app {
 

@@ -12,7 +12,7 @@
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
 #include "base/Twips.h"
-#include "toolkit/Services.h"
+#include "forms/Services.h"
 
 namespace kavro::app {
 

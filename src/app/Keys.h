@@ -2,7 +2,7 @@
 
 #include "app/Actions.h"
 #include "app/Viewer.h"
-#include "toolkit/Form.h"
+#include "forms/Form.h"
 
 namespace kavro::app {
 

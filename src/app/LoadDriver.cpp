@@ -10,7 +10,7 @@
 #include "document/SaxReader.h"
 #include "layout/LayoutSection.h"
 #include "layout/PaintSection.h"
-#include "toolkit/DataPaths.h"
+#include "forms/DataPaths.h"
 
 namespace kavro::app {
 

@@ -34,11 +34,11 @@
 #include "import/DatImport.h"
 #include "import/ImportTarget.h"
 #include "manuals/ManualSearch.h"
-#include "toolkit/DataPaths.h"
-#include "toolkit/DesktopServices.h"
-#include "toolkit/KeyCodes.h"
-#include "toolkit/PngWriter.h"
-#include "toolkit/Screen.h"
+#include "forms/DataPaths.h"
+#include "backend/DesktopServices.h"
+#include "backend/KeyCodes.h"
+#include "backend/PngWriter.h"
+#include "backend/Screen.h"
 #include "watch/FileWatcher.h"
 
 namespace kavro::app {

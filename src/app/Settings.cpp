@@ -14,8 +14,8 @@
 #include "app/IniFile.h"
 #include "app/Viewer.h"
 #include "document/Conversions.h"
-#include "toolkit/KeyCodes.h"
-#include "toolkit/Services.h"
+#include "backend/KeyCodes.h"
+#include "forms/Services.h"
 
 namespace kavro::app {
 

@@ -19,7 +19,7 @@
 #include "layout/LayoutState.h"
 #include "layout/Load.h"
 #include "manuals/PageRasteriser.h"
-#include "toolkit/Services.h"
+#include "forms/Services.h"
 
 namespace kavro::app {
 

@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "imaging/cBitmap.h"
-#include "toolkit/LoadPicture.h"
-#include "toolkit/Services.h"
+#include "backend/LoadPicture.h"
+#include "forms/Services.h"
 
 namespace kavro::imaging {
 

@@ -4,8 +4,8 @@
 #include <map>
 #include <string>
 
-#include "toolkit/Image.h"
-#include "toolkit/Picture.h"
+#include "forms/Image.h"
+#include "forms/Picture.h"
 
 namespace kavro::imaging {
 

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "toolkit/LoadPicture.h"
-#include "toolkit/PictureHeader.h"
+#include "backend/LoadPicture.h"
+#include "backend/PictureHeader.h"
 
 namespace kavro::imaging {
 

@@ -12,8 +12,8 @@
 #include "base/Strings.h"
 #include "imaging/Surfaces.h"
 #include "imaging/cGraphics.h"
-#include "toolkit/LoadPicture.h"
-#include "toolkit/PictureHeader.h"
+#include "backend/LoadPicture.h"
+#include "backend/PictureHeader.h"
 
 namespace kavro::imaging {
 

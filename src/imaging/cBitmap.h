@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/Picture.h"
+#include "forms/Picture.h"
 
 struct SDL_Surface;
 

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "document/CaseFold.h"
-#include "toolkit/Services.h"
+#include "forms/Services.h"
 
 namespace kavro::layout {
 

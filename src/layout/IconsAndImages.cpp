@@ -3,7 +3,7 @@
 #include "document/MarkupReader.h"
 #include "imaging/PictureFiles.h"
 #include "layout/LayoutContext.h"
-#include "toolkit/DataPaths.h"
+#include "forms/DataPaths.h"
 
 namespace kavro::layout {
 

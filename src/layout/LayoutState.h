@@ -11,7 +11,7 @@
 #include "document/ConvertedDocument.h"
 #include "imaging/PictureFiles.h"
 #include "layout/FolderListings.h"
-#include "toolkit/Services.h"
+#include "forms/Services.h"
 
 namespace kavro::layout {
 

@@ -6,7 +6,7 @@
 #include "document/Diagnostics.h"
 #include "layout/LayoutState.h"
 #include "layout/SectionForm.h"
-#include "toolkit/Services.h"
+#include "forms/Services.h"
 
 namespace kavro::layout {
 

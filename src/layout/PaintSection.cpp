@@ -5,7 +5,7 @@
 #include "document/Conversions.h"
 #include "imaging/PictureFiles.h"
 #include "layout/LayoutContext.h"
-#include "toolkit/DataPaths.h"
+#include "forms/DataPaths.h"
 
 namespace kavro::layout {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "toolkit/Form.h"
+#include "forms/Form.h"
 
 namespace kavro::layout {
 

@@ -11,7 +11,7 @@
 #include "manuals/ManualError.h"
 #include "manuals/NaturalOrder.h"
 #include "manuals/PdfPages.h"
-#include "toolkit/PictureHeader.h"
+#include "backend/PictureHeader.h"
 
 namespace kavro::manuals {
 

@@ -5,7 +5,7 @@
 
 #include "app/Settings.h"
 #include "common/ViewerFixture.h"
-#include "toolkit/Screen.h"
+#include "backend/Screen.h"
 
 namespace kavro::testing {
 namespace {

@@ -17,8 +17,8 @@
 #include "app/Startup.h"
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
-#include "toolkit/Screen.h"
-#include "toolkit/Services.h"
+#include "backend/Screen.h"
+#include "forms/Services.h"
 
 namespace kavro::testing {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "ImagingTestFiles.h"
-#include "toolkit/LoadPicture.h"
-#include "toolkit/PictureHeader.h"
+#include "backend/LoadPicture.h"
+#include "backend/PictureHeader.h"
 
 namespace kavro::imaging {
 namespace {

@@ -1,1 +1,1 @@
-#include "toolkit/Form.h"
+#include "forms/Form.h"

@@ -1,2 +1,2 @@
 #include "layout/Load.h"
-#include "toolkit/Form.h"
+#include "forms/Form.h"

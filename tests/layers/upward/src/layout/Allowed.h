@@ -1,4 +1,4 @@
-#include "toolkit/Form.h"
+#include "forms/Form.h"
 #include "document/Markup.h"
 #include "layout/Other.h"
 #include <vector>

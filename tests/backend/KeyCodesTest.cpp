@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <SDL_keycode.h>
+
+#include <utility>
+
+#include "backend/KeyCodes.h"
+
+namespace kavro::toolkit {
+namespace {
+
+TEST(KeyCodesTest, LettersDigitsAndFunctionKeys) {
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_a), 65);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_z), 90);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_0), 48);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_9), 57);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_F1), 112);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_F12), 123);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_F13), 124);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_F24), 135);
+}
+
+TEST(KeyCodesTest, NavigationAndModifiers) {
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_LEFT), 37);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_UP), 38);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_RIGHT), 39);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_DOWN), 40);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_LSHIFT), 16);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_RSHIFT), 16);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_LCTRL), 17);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_RCTRL), 17);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_LALT), 18);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_RALT), 18);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_SPACE), 32);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_RETURN), 13);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_ESCAPE), 27);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_TAB), 9);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_BACKSPACE), 8);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_PAGEUP), 33);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_PAGEDOWN), 34);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_END), 35);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_HOME), 36);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_INSERT), 45);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_DELETE), 46);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_PAUSE), 19);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_CAPSLOCK), 20);
+}
+
+TEST(KeyCodesTest, NumpadAndPunctuation) {
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_0), 96);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_5), 101);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_9), 105);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_MULTIPLY), 106);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_PLUS), 107);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_ENTER), 13);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_MINUS), 109);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_PERIOD), 110);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_DIVIDE), 111);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_SEMICOLON), 186);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_EQUALS), 187);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_COMMA), 188);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_MINUS), 189);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_PERIOD), 190);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_SLASH), 191);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_BACKQUOTE), 192);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_LEFTBRACKET), 219);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_BACKSLASH), 220);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_RIGHTBRACKET), 221);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_QUOTE), 222);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_UNKNOWN), 0);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_AUDIOPLAY), 0);
+}
+
+TEST(KeyCodesTest, KeypadWithoutNumLockGivesTheKeysBelowTheDigits) {
+    const std::pair<SDL_Keycode, int> keys[] = {
+        {SDLK_KP_8, 38}, {SDLK_KP_2, 40}, {SDLK_KP_4, 37},     {SDLK_KP_6, 39},
+        {SDLK_KP_7, 36}, {SDLK_KP_1, 35}, {SDLK_KP_9, 33},     {SDLK_KP_3, 34},
+        {SDLK_KP_0, 45}, {SDLK_KP_5, 12}, {SDLK_KP_PERIOD, 46}};
+    for (const auto& [sym, vk] : keys) {
+        EXPECT_EQ(VirtualKeyFromSdl(sym, false), vk) << sym;
+        EXPECT_NE(VirtualKeyFromSdl(sym, true), vk) << sym;
+    }
+    // Keys outside the digit block do not change with NumLock.
+    for (const SDL_Keycode sym : {SDLK_KP_ENTER, SDLK_KP_PLUS, SDLK_UP, SDLK_8})
+        EXPECT_EQ(VirtualKeyFromSdl(sym, false), VirtualKeyFromSdl(sym, true)) << sym;
+}
+
+TEST(KeyCodesTest, NamesIgnoreCaseAndBlanks) {
+    EXPECT_EQ(VirtualKeyFromName("Down"), 40);
+    EXPECT_EQ(VirtualKeyFromName("DOWN"), 40);
+    EXPECT_EQ(VirtualKeyFromName("  up "), 38);
+    EXPECT_EQ(VirtualKeyFromName("Left"), 37);
+    EXPECT_EQ(VirtualKeyFromName("right"), 39);
+    EXPECT_EQ(VirtualKeyFromName("Esc"), 27);
+    EXPECT_EQ(VirtualKeyFromName("Escape"), 27);
+    EXPECT_EQ(VirtualKeyFromName("Enter"), 13);
+    EXPECT_EQ(VirtualKeyFromName("Return"), 13);
+    EXPECT_EQ(VirtualKeyFromName("Space"), 32);
+    EXPECT_EQ(VirtualKeyFromName("Tab"), 9);
+    EXPECT_EQ(VirtualKeyFromName("Backspace"), 8);
+    EXPECT_EQ(VirtualKeyFromName("Shift"), 16);
+    EXPECT_EQ(VirtualKeyFromName("Ctrl"), 17);
+    EXPECT_EQ(VirtualKeyFromName("control"), 17);
+    EXPECT_EQ(VirtualKeyFromName("Alt"), 18);
+    EXPECT_EQ(VirtualKeyFromName("Home"), 36);
+    EXPECT_EQ(VirtualKeyFromName("End"), 35);
+    EXPECT_EQ(VirtualKeyFromName("PageUp"), 33);
+    EXPECT_EQ(VirtualKeyFromName("pagedown"), 34);
+    EXPECT_EQ(VirtualKeyFromName("Insert"), 45);
+    EXPECT_EQ(VirtualKeyFromName("Delete"), 46);
+}
+
+TEST(KeyCodesTest, LettersDigitsFunctionAndNumpadNames) {
+    EXPECT_EQ(VirtualKeyFromName("a"), 65);
+    EXPECT_EQ(VirtualKeyFromName("Z"), 90);
+    EXPECT_EQ(VirtualKeyFromName("0"), 48);
+    EXPECT_EQ(VirtualKeyFromName("Zero"), 48);
+    EXPECT_EQ(VirtualKeyFromName("nine"), 57);
+    EXPECT_EQ(VirtualKeyFromName("F1"), 112);
+    EXPECT_EQ(VirtualKeyFromName("f5"), 116);
+    EXPECT_EQ(VirtualKeyFromName("F24"), 135);
+    EXPECT_EQ(VirtualKeyFromName("F25"), std::nullopt);
+    EXPECT_EQ(VirtualKeyFromName("F0"), std::nullopt);
+    EXPECT_EQ(VirtualKeyFromName("Num0"), 96);
+    EXPECT_EQ(VirtualKeyFromName("num9"), 105);
+    EXPECT_EQ(VirtualKeyFromName("Numpad3"), 99);
+}
+
+TEST(KeyCodesTest, DecimalCodesAndUnknownNames) {
+    EXPECT_EQ(VirtualKeyFromName("40"), 40);
+    EXPECT_EQ(VirtualKeyFromName("17"), 17);
+    EXPECT_EQ(VirtualKeyFromName("255"), 255);
+    EXPECT_EQ(VirtualKeyFromName("256"), std::nullopt);
+    EXPECT_EQ(VirtualKeyFromName("00"), std::nullopt);
+    EXPECT_EQ(VirtualKeyFromName("4x"), std::nullopt);
+    EXPECT_EQ(VirtualKeyFromName("99999999999"), std::nullopt);
+    EXPECT_EQ(VirtualKeyFromName(""), std::nullopt);
+    EXPECT_EQ(VirtualKeyFromName("   "), std::nullopt);
+    EXPECT_EQ(VirtualKeyFromName("Hyper"), std::nullopt);
+    EXPECT_EQ(VirtualKeyFromName("-"), std::nullopt);
+}
+
+TEST(KeyCodesTest, NamesAgreeWithSdlMapping) {
+    // Settings written with names must match the codes that key presses deliver.
+    EXPECT_EQ(VirtualKeyFromName("Down"), VirtualKeyFromSdl(SDLK_DOWN));
+    EXPECT_EQ(VirtualKeyFromName("Esc"), VirtualKeyFromSdl(SDLK_ESCAPE));
+    EXPECT_EQ(VirtualKeyFromName("Ctrl"), VirtualKeyFromSdl(SDLK_RCTRL));
+    EXPECT_EQ(VirtualKeyFromName("F7"), VirtualKeyFromSdl(SDLK_F7));
+    EXPECT_EQ(VirtualKeyFromName("Num4"), VirtualKeyFromSdl(SDLK_KP_4));
+    EXPECT_EQ(VirtualKeyFromName("q"), VirtualKeyFromSdl(SDLK_q));
+}
+
+}  // namespace
+}  // namespace kavro::toolkit

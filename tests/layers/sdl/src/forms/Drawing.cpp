@@ -1,0 +1,2 @@
+#include "forms/Form.h"
+#include <SDL.h>

@@ -1,2 +1,0 @@
-#include "toolkit/Form.h"
-#include <SDL.h>
