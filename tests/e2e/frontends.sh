@@ -20,6 +20,7 @@ mkdir -p "$home/metadata"
 ln -s "$source_dir/metadata/mk" "$home/metadata/mk"
 ln -s "$source_dir/metadata/default" "$home/metadata/default"
 printf '$info=sf2,sf2ce\n$cmd\n[Moves]\nFireball  _2_3_6 + _P\n$end\n' >"$home/metadata/command.dat"
+printf '$nes=smb\n$cmd\n[Moves]\nJump  _A\n$end\n' >>"$home/metadata/command.dat"
 printf '$info=sf2\n$bio\nA fighting game.\n$end\n' >"$home/metadata/history.dat"
 printf '[Settings]\r\nZoomed=False\r\n' >"$home/kavro.ini"
 cp "$home/kavro.ini" "$work/ini.before"
@@ -30,11 +31,18 @@ mkdir -p "$work/bin"
 cat >"$work/bin/kavro" <<STUB
 #!/usr/bin/env bash
 printf '%s\n' "\$*" >>"$work/calls.log"
+printf '<%s>' "\$@" >>"$work/argv.log"; echo >>"$work/argv.log"
 exec "$kavro" --home "$home" \${KAVRO_TEST_EXTRA:-} "\$@"
 STUB
 chmod +x "$work/bin/kavro"
 export KAVRO=$work/bin/kavro
 called() { grep -qxF -- "$1" "$work/calls.log" 2>/dev/null || fail "no call \"$1\": $(cat "$work/calls.log" 2>/dev/null)"; }
+# argv_called WORD...: a call with exactly these arguments, each one word.
+argv_called() {
+    local line
+    line=$(printf '<%s>' "$@")
+    grep -qxF -- "$line" "$work/argv.log" 2>/dev/null || fail "no call $line: $(cat "$work/argv.log" 2>/dev/null)"
+}
 not_called() { ! grep -qF -- "$1" "$work/calls.log" 2>/dev/null || fail "unexpected call \"$1\""; }
 # seconds_taken COMMAND...: runs it, fails on a non-zero status, prints the seconds it took.
 seconds_taken() {
@@ -48,6 +56,22 @@ unset DISPLAY
 [ "$("$KAVRO" --list sf2ce)" = "$(printf 'command\tdat:metadata/command.dat')" ] || fail "--list sf2ce"
 status=0; "$KAVRO" --list nothing >/dev/null || status=$?
 [ "$status" -eq 3 ] || fail "--list of a game without documents gave $status"
+# The event scripts' $3: a software list becomes --system, the frontend's names for arcade
+# games and names that are no folder name do not. Games without a move list: only --list runs.
+event() { "$recipes/event-scripts/game-start-movelist.sh" "$@" || fail "game-start $* ended with $?"; }
+for system in arcade MAME fbneo "" "Nintendo NES" "../x"; do
+    : >"$work/argv.log"
+    event '/roms/x/no\ thing.zip' "No thing" "$system"
+    argv_called --list "/roms/x/no thing.zip"
+    [ "$(wc -l <"$work/argv.log")" -eq 1 ] || fail "system \"$system\": $(cat "$work/argv.log")"
+done
+for system in nes megadrive; do
+    : >"$work/argv.log"
+    event '/roms/x/nothing.zip' nothing "$system"
+    argv_called --list --system "$system" /roms/x/nothing.zip
+done
+KAVRO_ARCADE_SYSTEMS="nes" event /roms/nes/nothing.zip nothing nes
+argv_called --list /roms/nes/nothing.zip
 luac5.4 -p "$recipes/lua-plugin/kavro_button.lua" || fail "the plugin does not compile"
 plugin() { lua5.4 "$recipes/lua-plugin/kavro_button.lua" "$@"; }
 plugin visible mk "" arcade || fail "no button for mk"
@@ -88,6 +112,13 @@ took=$(KAVRO_SECONDS=1 seconds_taken "$recipes/event-scripts/game-start-movelist
     '/roms/arcade/nothing.zip' nothing arcade)
 [ "$took" -le 1 ] || fail "a game without a move list waited $took s"
 not_called "--seconds 1 --any-key /roms/arcade/nothing.zip"
+argv_called --seconds 1 --any-key "/roms/My Games/mk.zip" command
+: >"$work/argv.log"
+KAVRO_SECONDS=1 event '/roms/nes/Super\ Mario.zip' "Super Mario" nes
+argv_called --list --system nes "/roms/nes/Super Mario.zip"
+not_called "--seconds 1 --any-key --system nes /roms/nes/Super Mario.zip"
+KAVRO_SECONDS=1 event /roms/nes/smb.zip "Super Mario Bros." nes
+argv_called --seconds 1 --any-key --system nes /roms/nes/smb.zip command
 took=$(KAVRO_SECONDS=1 seconds_taken "$recipes/game-path/game-start.sh" /roms/arcade/sf2.zip)
 called "--seconds 1 --any-key /roms/arcade/sf2.zip command"
 ini_unchanged "after the countdowns"
@@ -138,6 +169,15 @@ for _ in $(seq 100); do kill -0 "$viewer_pid" 2>/dev/null || break; sleep 0.05; 
 ! kill -0 "$viewer_pid" 2>/dev/null || fail "the game-end script left the viewer running"
 [ ! -e "$KAVRO_PIDFILE" ] || fail "the game-end script left its pid file"
 ini_unchanged "after the viewer beside the game"
+# Beside a game of a home system: --system from the frontend's system.
+: >"$work/argv.log"
+"$recipes/event-scripts/game-start-screen2.sh" /roms/nes/smb.zip "Super Mario Bros." nes
+argv_called --display 0 --passive --cycle 1 --system nes /roms/nes/smb.zip command
+viewer_pid=$(cat "$KAVRO_PIDFILE")
+xdo search --sync --onlyvisible --pid "$viewer_pid" >/dev/null
+"$recipes/event-scripts/game-end.sh" /roms/nes/smb.zip "Super Mario Bros." nes
+for _ in $(seq 100); do kill -0 "$viewer_pid" 2>/dev/null || break; sleep 0.05; done
+! kill -0 "$viewer_pid" 2>/dev/null || fail "the game-end script left the nes viewer running"
 
 # SIGTERM and SIGINT end the viewer with 0 at once, with its window and right at the start.
 for signal in TERM INT; do
