@@ -2,15 +2,15 @@
 # What frontends run: the recipes of contrib/frontends with the arguments their frontend passes,
 # and a passive viewer beside a "game" window that keeps the focus. Usage: frontends.sh KAVRO
 # SOURCE_DIR
-# One screen: SDL 2.26 sees Xvfb's Xinerama screens as one display, and puts a window for a
-# second X screen on the first (their bounds overlap), so --display 1 cannot be shown here; the
-# refusal of a display that is not there is.
+# Two screens need an X server with two RandR outputs, which is what SDL 2.26 counts as displays
+# (Xvfb has one output; its Xinerama screens and RandR monitors are not displays to SDL): Xorg
+# with the dummy driver, its second output turned on right of the first.
 set -euo pipefail
 kavro=$1
 source_dir=$2
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 recipes=$source_dir/contrib/frontends
-for tool in lua5.4 luac5.4 xmessage setsid; do
+for tool in lua5.4 luac5.4 xmessage setsid xrandr /usr/lib/xorg/Xorg; do
     command -v "$tool" >/dev/null || fail "missing $tool: run scripts/setup"
 done
 
@@ -172,9 +172,9 @@ ini_unchanged "after the viewer beside the game"
 # Beside a game of a home system: --system from the frontend's system.
 : >"$work/argv.log"
 "$recipes/event-scripts/game-start-screen2.sh" /roms/nes/smb.zip "Super Mario Bros." nes
-argv_called --display 0 --passive --cycle 1 --system nes /roms/nes/smb.zip command
 viewer_pid=$(cat "$KAVRO_PIDFILE")
 xdo search --sync --onlyvisible --pid "$viewer_pid" >/dev/null
+argv_called --display 0 --passive --cycle 1 --system nes /roms/nes/smb.zip command
 "$recipes/event-scripts/game-end.sh" /roms/nes/smb.zip "Super Mario Bros." nes
 for _ in $(seq 100); do kill -0 "$viewer_pid" 2>/dev/null || break; sleep 0.05; done
 ! kill -0 "$viewer_pid" 2>/dev/null || fail "the game-end script left the nes viewer running"
@@ -204,4 +204,106 @@ status=0; "$kavro" --home "$home" --display 1 mk command 2>"$work/kavro.err" || 
 [ "$status" -eq 4 ] && grep -q "no display 1" "$work/kavro.err" ||
     fail "a second screen that is not there: status $status, $(cat "$work/kavro.err")"
 kill "$game_pid" 2>/dev/null || true
+
+# start_two_screens: Xorg with the dummy driver on a free display, two 1024x768 screens side by
+# side. Started as the program itself (the wrapper lets only a console user start it); it takes
+# a configuration file given relatively, from the folder it starts in, from any user.
+start_two_screens() {
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    cat >"$work/two-screens.conf" <<'CONF'
+Section "ServerFlags"
+    Option "AutoAddDevices" "false"
+    Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+    Identifier "dummy"
+    Driver "dummy"
+    VideoRam 65536
+EndSection
+Section "Monitor"
+    Identifier "monitor"
+    HorizSync 5.0 - 1000.0
+    VertRefresh 5.0 - 200.0
+EndSection
+Section "Screen"
+    Identifier "screen"
+    Device "dummy"
+    Monitor "monitor"
+    DefaultDepth 24
+    SubSection "Display"
+        Depth 24
+        Virtual 2048 768
+        Modes "1024x768"
+    EndSubSection
+EndSection
+CONF
+    rm -f "$work/display"
+    (cd "$work" && exec /usr/lib/xorg/Xorg -displayfd 3 -config two-screens.conf -noreset \
+        -nolisten tcp -logfile "$work/Xorg.log" -novtswitch -sharevts 3>"$work/display" \
+        >/dev/null 2>&1) &
+    xvfb_pid=$!
+    for _ in $(seq 200); do
+        [ -s "$work/display" ] && DISPLAY=":$(head -1 "$work/display")" xdpyinfo >/dev/null 2>&1 &&
+            break
+        sleep 0.05
+    done
+    export DISPLAY=":$(head -1 "$work/display" 2>/dev/null)"
+    xdpyinfo >/dev/null 2>&1 || fail "Xorg did not start: $(tail -5 "$work/Xorg.log" 2>/dev/null)"
+    xrandr --addmode DUMMY1 1024x768 &&
+        xrandr --output DUMMY1 --mode 1024x768 --right-of DUMMY0 ||
+        fail "no second screen: $(xrandr 2>&1 | head -5)"
+    xrandr --listmonitors | grep -q "^Monitors: 2" || fail "not two screens: $(xrandr --listmonitors)"
+}
+start_two_screens
+xmessage -geometry 300x100+100+100 "the game" &
+game_pid=$!
+game=$(xdo search --sync --onlyvisible --class Xmessage | head -1)
+xdo windowfocus --sync "$game"
+# on_screen POSITION COMMAND...: the viewer the command starts shows at POSITION, 1024x768.
+on_screen() {
+    local position=$1 geometry
+    shift
+    "$@" &
+    kavro_pid=$!
+    window=""
+    for _ in $(seq 200); do
+        kill -0 "$kavro_pid" 2>/dev/null || fail "$* ended without a window"
+        window=$(xdotool search --onlyvisible --pid "$kavro_pid" 2>/dev/null | head -1) || true
+        [ -n "$window" ] && break
+        sleep 0.05
+    done
+    [ -n "$window" ] || fail "$* showed no window"
+    geometry=$(xdo getwindowgeometry "$window")
+    echo "$geometry" | grep -q "Position: $position " || fail "$* is not at $position: $geometry"
+    echo "$geometry" | grep -q "Geometry: 1024x768" || fail "$* is not one screen's size: $geometry"
+    kill "$kavro_pid"
+    wait "$kavro_pid" || fail "$* ended with $? on SIGTERM"
+    kavro_pid=""
+}
+on_screen 1024,0 "$kavro" --home "$home" --passive --display 1 mk command
+on_screen 0,0 "$kavro" --home "$home" --passive --display 0 mk command
+# Display= of the settings file, without --display.
+mkdir -p "$work/home1"
+printf '[Settings]\r\nDisplay=1\r\n' >"$work/home1/kavro.ini"
+ln -s "$source_dir/metadata" "$work/home1/metadata"
+on_screen 1024,0 "$kavro" --home "$work/home1" --passive mk command
+# The event scripts' default: beside the game, on the second screen; the game keeps the focus.
+unset KAVRO_DISPLAY
+"$recipes/event-scripts/game-start-screen2.sh" '/roms/My\ Games/mk.zip' mk arcade
+viewer_pid=$(cat "$KAVRO_PIDFILE")
+window=$(xdo search --sync --onlyvisible --pid "$viewer_pid" | head -1)
+geometry=$(xdo getwindowgeometry "$window")
+echo "$geometry" | grep -q "Position: 1024,0 " || fail "the event script's viewer: $geometry"
+xdo windowfocus --sync "$game"
+sleep 1.5
+focus_is_game "with the viewer on the second screen"
+"$recipes/event-scripts/game-end.sh" '/roms/My\ Games/mk.zip' mk arcade
+for _ in $(seq 100); do kill -0 "$viewer_pid" 2>/dev/null || break; sleep 0.05; done
+! kill -0 "$viewer_pid" 2>/dev/null || fail "the game-end script left the viewer running"
+status=0; "$kavro" --home "$home" --display 2 mk command 2>"$work/kavro.err" || status=$?
+[ "$status" -eq 4 ] && grep -q "no display 2" "$work/kavro.err" ||
+    fail "a third screen that is not there: status $status, $(cat "$work/kavro.err")"
+kill "$game_pid" 2>/dev/null || true
+ini_unchanged "after the second screen"
 echo "frontends end-to-end: all checks passed"
