@@ -2,15 +2,15 @@
 # What frontends run: the recipes of contrib/frontends with the arguments their frontend passes,
 # and a passive viewer beside a "game" window that keeps the focus. Usage: frontends.sh KAVRO
 # SOURCE_DIR
-# One screen: SDL 2.26 sees Xvfb's Xinerama screens as one display, and puts a window for a
-# second X screen on the first (their bounds overlap), so --display 1 cannot be shown here; the
-# refusal of a display that is not there is.
+# Two screens need an X server with two RandR outputs, which is what SDL 2.26 counts as displays
+# (Xvfb has one output; its Xinerama screens and RandR monitors are not displays to SDL): Xorg
+# with the dummy driver, its second output turned on right of the first.
 set -euo pipefail
 kavro=$1
 source_dir=$2
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 recipes=$source_dir/contrib/frontends
-for tool in lua5.4 luac5.4 xmessage setsid; do
+for tool in lua5.4 luac5.4 xmessage setsid xrandr /usr/lib/xorg/Xorg; do
     command -v "$tool" >/dev/null || fail "missing $tool: run scripts/setup"
 done
 
@@ -20,6 +20,7 @@ mkdir -p "$home/metadata"
 ln -s "$source_dir/metadata/mk" "$home/metadata/mk"
 ln -s "$source_dir/metadata/default" "$home/metadata/default"
 printf '$info=sf2,sf2ce\n$cmd\n[Moves]\nFireball  _2_3_6 + _P\n$end\n' >"$home/metadata/command.dat"
+printf '$nes=smb\n$cmd\n[Moves]\nJump  _A\n$end\n' >>"$home/metadata/command.dat"
 printf '$info=sf2\n$bio\nA fighting game.\n$end\n' >"$home/metadata/history.dat"
 printf '[Settings]\r\nZoomed=False\r\n' >"$home/kavro.ini"
 cp "$home/kavro.ini" "$work/ini.before"
@@ -30,11 +31,18 @@ mkdir -p "$work/bin"
 cat >"$work/bin/kavro" <<STUB
 #!/usr/bin/env bash
 printf '%s\n' "\$*" >>"$work/calls.log"
+printf '<%s>' "\$@" >>"$work/argv.log"; echo >>"$work/argv.log"
 exec "$kavro" --home "$home" \${KAVRO_TEST_EXTRA:-} "\$@"
 STUB
 chmod +x "$work/bin/kavro"
 export KAVRO=$work/bin/kavro
 called() { grep -qxF -- "$1" "$work/calls.log" 2>/dev/null || fail "no call \"$1\": $(cat "$work/calls.log" 2>/dev/null)"; }
+# argv_called WORD...: a call with exactly these arguments, each one word.
+argv_called() {
+    local line
+    line=$(printf '<%s>' "$@")
+    grep -qxF -- "$line" "$work/argv.log" 2>/dev/null || fail "no call $line: $(cat "$work/argv.log" 2>/dev/null)"
+}
 not_called() { ! grep -qF -- "$1" "$work/calls.log" 2>/dev/null || fail "unexpected call \"$1\""; }
 # seconds_taken COMMAND...: runs it, fails on a non-zero status, prints the seconds it took.
 seconds_taken() {
@@ -48,6 +56,22 @@ unset DISPLAY
 [ "$("$KAVRO" --list sf2ce)" = "$(printf 'command\tdat:metadata/command.dat')" ] || fail "--list sf2ce"
 status=0; "$KAVRO" --list nothing >/dev/null || status=$?
 [ "$status" -eq 3 ] || fail "--list of a game without documents gave $status"
+# The event scripts' $3: a software list becomes --system, the frontend's names for arcade
+# games and names that are no folder name do not. Games without a move list: only --list runs.
+event() { "$recipes/event-scripts/game-start-movelist.sh" "$@" || fail "game-start $* ended with $?"; }
+for system in arcade MAME fbneo "" "Nintendo NES" "../x"; do
+    : >"$work/argv.log"
+    event '/roms/x/no\ thing.zip' "No thing" "$system"
+    argv_called --list "/roms/x/no thing.zip"
+    [ "$(wc -l <"$work/argv.log")" -eq 1 ] || fail "system \"$system\": $(cat "$work/argv.log")"
+done
+for system in nes megadrive; do
+    : >"$work/argv.log"
+    event '/roms/x/nothing.zip' nothing "$system"
+    argv_called --list --system "$system" /roms/x/nothing.zip
+done
+KAVRO_ARCADE_SYSTEMS="nes" event /roms/nes/nothing.zip nothing nes
+argv_called --list /roms/nes/nothing.zip
 luac5.4 -p "$recipes/lua-plugin/kavro_button.lua" || fail "the plugin does not compile"
 plugin() { lua5.4 "$recipes/lua-plugin/kavro_button.lua" "$@"; }
 plugin visible mk "" arcade || fail "no button for mk"
@@ -88,6 +112,13 @@ took=$(KAVRO_SECONDS=1 seconds_taken "$recipes/event-scripts/game-start-movelist
     '/roms/arcade/nothing.zip' nothing arcade)
 [ "$took" -le 1 ] || fail "a game without a move list waited $took s"
 not_called "--seconds 1 --any-key /roms/arcade/nothing.zip"
+argv_called --seconds 1 --any-key "/roms/My Games/mk.zip" command
+: >"$work/argv.log"
+KAVRO_SECONDS=1 event '/roms/nes/Super\ Mario.zip' "Super Mario" nes
+argv_called --list --system nes "/roms/nes/Super Mario.zip"
+not_called "--seconds 1 --any-key --system nes /roms/nes/Super Mario.zip"
+KAVRO_SECONDS=1 event /roms/nes/smb.zip "Super Mario Bros." nes
+argv_called --seconds 1 --any-key --system nes /roms/nes/smb.zip command
 took=$(KAVRO_SECONDS=1 seconds_taken "$recipes/game-path/game-start.sh" /roms/arcade/sf2.zip)
 called "--seconds 1 --any-key /roms/arcade/sf2.zip command"
 ini_unchanged "after the countdowns"
@@ -138,6 +169,15 @@ for _ in $(seq 100); do kill -0 "$viewer_pid" 2>/dev/null || break; sleep 0.05; 
 ! kill -0 "$viewer_pid" 2>/dev/null || fail "the game-end script left the viewer running"
 [ ! -e "$KAVRO_PIDFILE" ] || fail "the game-end script left its pid file"
 ini_unchanged "after the viewer beside the game"
+# Beside a game of a home system: --system from the frontend's system.
+: >"$work/argv.log"
+"$recipes/event-scripts/game-start-screen2.sh" /roms/nes/smb.zip "Super Mario Bros." nes
+viewer_pid=$(cat "$KAVRO_PIDFILE")
+xdo search --sync --onlyvisible --pid "$viewer_pid" >/dev/null
+argv_called --display 0 --passive --cycle 1 --system nes /roms/nes/smb.zip command
+"$recipes/event-scripts/game-end.sh" /roms/nes/smb.zip "Super Mario Bros." nes
+for _ in $(seq 100); do kill -0 "$viewer_pid" 2>/dev/null || break; sleep 0.05; done
+! kill -0 "$viewer_pid" 2>/dev/null || fail "the game-end script left the nes viewer running"
 
 # SIGTERM and SIGINT end the viewer with 0 at once, with its window and right at the start.
 for signal in TERM INT; do
@@ -164,4 +204,106 @@ status=0; "$kavro" --home "$home" --display 1 mk command 2>"$work/kavro.err" || 
 [ "$status" -eq 4 ] && grep -q "no display 1" "$work/kavro.err" ||
     fail "a second screen that is not there: status $status, $(cat "$work/kavro.err")"
 kill "$game_pid" 2>/dev/null || true
+
+# start_two_screens: Xorg with the dummy driver on a free display, two 1024x768 screens side by
+# side. Started as the program itself (the wrapper lets only a console user start it); it takes
+# a configuration file given relatively, from the folder it starts in, from any user.
+start_two_screens() {
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    cat >"$work/two-screens.conf" <<'CONF'
+Section "ServerFlags"
+    Option "AutoAddDevices" "false"
+    Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+    Identifier "dummy"
+    Driver "dummy"
+    VideoRam 65536
+EndSection
+Section "Monitor"
+    Identifier "monitor"
+    HorizSync 5.0 - 1000.0
+    VertRefresh 5.0 - 200.0
+EndSection
+Section "Screen"
+    Identifier "screen"
+    Device "dummy"
+    Monitor "monitor"
+    DefaultDepth 24
+    SubSection "Display"
+        Depth 24
+        Virtual 2048 768
+        Modes "1024x768"
+    EndSubSection
+EndSection
+CONF
+    rm -f "$work/display"
+    (cd "$work" && exec /usr/lib/xorg/Xorg -displayfd 3 -config two-screens.conf -noreset \
+        -nolisten tcp -logfile "$work/Xorg.log" -novtswitch -sharevts 3>"$work/display" \
+        >/dev/null 2>&1) &
+    xvfb_pid=$!
+    for _ in $(seq 200); do
+        [ -s "$work/display" ] && DISPLAY=":$(head -1 "$work/display")" xdpyinfo >/dev/null 2>&1 &&
+            break
+        sleep 0.05
+    done
+    export DISPLAY=":$(head -1 "$work/display" 2>/dev/null)"
+    xdpyinfo >/dev/null 2>&1 || fail "Xorg did not start: $(tail -5 "$work/Xorg.log" 2>/dev/null)"
+    xrandr --addmode DUMMY1 1024x768 &&
+        xrandr --output DUMMY1 --mode 1024x768 --right-of DUMMY0 ||
+        fail "no second screen: $(xrandr 2>&1 | head -5)"
+    xrandr --listmonitors | grep -q "^Monitors: 2" || fail "not two screens: $(xrandr --listmonitors)"
+}
+start_two_screens
+xmessage -geometry 300x100+100+100 "the game" &
+game_pid=$!
+game=$(xdo search --sync --onlyvisible --class Xmessage | head -1)
+xdo windowfocus --sync "$game"
+# on_screen POSITION COMMAND...: the viewer the command starts shows at POSITION, 1024x768.
+on_screen() {
+    local position=$1 geometry
+    shift
+    "$@" &
+    kavro_pid=$!
+    window=""
+    for _ in $(seq 200); do
+        kill -0 "$kavro_pid" 2>/dev/null || fail "$* ended without a window"
+        window=$(xdotool search --onlyvisible --pid "$kavro_pid" 2>/dev/null | head -1) || true
+        [ -n "$window" ] && break
+        sleep 0.05
+    done
+    [ -n "$window" ] || fail "$* showed no window"
+    geometry=$(xdo getwindowgeometry "$window")
+    echo "$geometry" | grep -q "Position: $position " || fail "$* is not at $position: $geometry"
+    echo "$geometry" | grep -q "Geometry: 1024x768" || fail "$* is not one screen's size: $geometry"
+    kill "$kavro_pid"
+    wait "$kavro_pid" || fail "$* ended with $? on SIGTERM"
+    kavro_pid=""
+}
+on_screen 1024,0 "$kavro" --home "$home" --passive --display 1 mk command
+on_screen 0,0 "$kavro" --home "$home" --passive --display 0 mk command
+# Display= of the settings file, without --display.
+mkdir -p "$work/home1"
+printf '[Settings]\r\nDisplay=1\r\n' >"$work/home1/kavro.ini"
+ln -s "$source_dir/metadata" "$work/home1/metadata"
+on_screen 1024,0 "$kavro" --home "$work/home1" --passive mk command
+# The event scripts' default: beside the game, on the second screen; the game keeps the focus.
+unset KAVRO_DISPLAY
+"$recipes/event-scripts/game-start-screen2.sh" '/roms/My\ Games/mk.zip' mk arcade
+viewer_pid=$(cat "$KAVRO_PIDFILE")
+window=$(xdo search --sync --onlyvisible --pid "$viewer_pid" | head -1)
+geometry=$(xdo getwindowgeometry "$window")
+echo "$geometry" | grep -q "Position: 1024,0 " || fail "the event script's viewer: $geometry"
+xdo windowfocus --sync "$game"
+sleep 1.5
+focus_is_game "with the viewer on the second screen"
+"$recipes/event-scripts/game-end.sh" '/roms/My\ Games/mk.zip' mk arcade
+for _ in $(seq 100); do kill -0 "$viewer_pid" 2>/dev/null || break; sleep 0.05; done
+! kill -0 "$viewer_pid" 2>/dev/null || fail "the game-end script left the viewer running"
+status=0; "$kavro" --home "$home" --display 2 mk command 2>"$work/kavro.err" || status=$?
+[ "$status" -eq 4 ] && grep -q "no display 2" "$work/kavro.err" ||
+    fail "a third screen that is not there: status $status, $(cat "$work/kavro.err")"
+kill "$game_pid" 2>/dev/null || true
+ini_unchanged "after the second screen"
 echo "frontends end-to-end: all checks passed"
