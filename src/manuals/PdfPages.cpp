@@ -13,7 +13,7 @@ namespace kavro::manuals {
 namespace {
 
 // A damaged PDF must not hold the viewer for ever; a page of a scanned manual takes well under
-// a second.
+// a second, and a run of kPagesPerRun of them the same limit (leaving waits for a run).
 constexpr std::chrono::seconds kPageLimit{60};
 
 std::string FirstLine(const std::string& text) {
@@ -80,7 +80,7 @@ void RasterisePdfPages(const PdfTools& tools, const std::string& pdf, int first,
                  {"-jpeg", "-jpegopt", "quality=90", "-f", std::to_string(first), "-l",
                   std::to_string(last), "-scale-to-x", std::to_string(width_px), "-scale-to-y",
                   "-1", "--", pdf, (scratch / "p").string()},
-                 kPageLimit * count);
+                 kPageLimit);
     std::vector<fs::path> drawn;
     for (fs::directory_iterator it(scratch, ec), end; !ec && it != end; it.increment(ec))
         drawn.push_back(it->path());
