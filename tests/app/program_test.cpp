@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -164,6 +165,13 @@ class GamepadProgramTest : public ProgramTest {
   protected:
     void SetUp() override {
         ProgramTest::SetUp();
+        // The page cache and the places are the test's own, and only while it runs.
+        for (const char* name : {"XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
+            const char* value = std::getenv(name);
+            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        }
+        ::setenv("XDG_CACHE_HOME", (Home() / "cache").c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (Home() / "state").c_str(), 1);
         if (SDL_getenv("SDL_VIDEODRIVER") == nullptr) SDL_setenv("SDL_VIDEODRIVER", "offscreen", 1);
         SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
         ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
@@ -182,6 +190,8 @@ class GamepadProgramTest : public ProgramTest {
         if (pad_) SDL_JoystickClose(pad_);
         if (index_ >= 0) SDL_JoystickDetachVirtual(index_);
         SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+        for (const auto& [name, value] : saved_)
+            value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
         ProgramTest::TearDown();
     }
     // Waits up to 30 s until the viewer's dump satisfies done; false when it never does.
@@ -206,12 +216,11 @@ class GamepadProgramTest : public ProgramTest {
 
     int index_ = -1;
     SDL_Joystick* pad_ = nullptr;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 TEST_F(GamepadProgramTest, ManualIsPagedWithTheDpadAndLeftWithBack) {
     Write("metadata/mk/manual.pdf", SamplePdf(4));
-    ::setenv("XDG_CACHE_HOME", (Home() / "cache").c_str(), 1);
-    ::setenv("XDG_STATE_HOME", (Home() / "state").c_str(), 1);
     std::vector<int> pages;  // the section on screen after each press
     std::vector<bool> page_on_top;
     std::atomic<bool> ended = false, closed = false;
