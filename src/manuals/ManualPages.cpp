@@ -36,11 +36,13 @@ std::vector<std::string> DrawPdf(const PrepareRequest& request, const std::strin
     const PdfTools tools = PdfTools::Find(request.manual.path, request.search_path);
     const int count = PdfPageCount(tools, request.manual.path);
     std::vector<std::string> names;
-    for (int page = 1; page <= count; ++page) {
-        names.push_back(PageFileName(page, ".png"));
-        RasterisePdfPage(tools, request.manual.path, page, request.width_px,
-                         folder + "/" + names.back());
-        Report(request, page, count);
+    for (int page = 1; page <= count; ++page)
+        names.push_back(PageFileName(page, kDrawnPageExtension));
+    for (int first = 1; first <= count; first += kPagesPerRun) {
+        const int last = std::min(first + kPagesPerRun - 1, count);
+        RasterisePdfPages(tools, request.manual.path, first, last, request.width_px, folder,
+                          {names.begin() + first - 1, names.begin() + last});
+        Report(request, last, count);
     }
     return names;
 }

@@ -1,5 +1,7 @@
 #include "manuals/PageRasteriser.h"
 
+#include <algorithm>
+
 #include "manuals/ManualError.h"
 
 namespace kavro::manuals {
@@ -22,9 +24,9 @@ std::unique_ptr<PageRasteriser> PageRasteriser::Start(const PrepareRequest& requ
     const std::string folder = cache.Begin(key);
     std::vector<std::string> names;
     for (int page = 1; page <= total; ++page)
-        names.push_back(PageFileName(page, ".png"));
+        names.push_back(PageFileName(page, kDrawnPageExtension));
     try {
-        RasterisePdfPage(tools, pdf, 1, request.width_px, folder + "/" + names[0]);
+        RasterisePdfPages(tools, pdf, 1, 1, request.width_px, folder, names);
     } catch (...) {
         cache.Abandon(key);
         throw;
@@ -56,7 +58,7 @@ PageRasteriser::PageRasteriser(PdfTools tools, std::string pdf, std::string key,
 
 PageRasteriser::~PageRasteriser() {
     stop_ = true;
-    // The page being drawn is finished first: pdftoppm takes well under a second for one.
+    // The pages being drawn are finished first: pdftoppm takes well under a second for a run.
     if (worker_.joinable()) worker_.join();
     if (Ready() < total_) cache_.Abandon(key_);
 }
@@ -68,11 +70,12 @@ std::string PageRasteriser::Failure() const {
 
 void PageRasteriser::Run() {
     try {
-        for (int page = 2; page <= total_ && !stop_; ++page) {
-            RasterisePdfPage(tools_, pdf_, page, width_px_,
-                             folder_ + "/" + names_[static_cast<std::size_t>(page - 1)]);
-            ready_ = page;
-            if (page < total_ && wake_) wake_();
+        for (int first = 2; first <= total_ && !stop_; first += kPagesPerRun) {
+            const int last = std::min(first + kPagesPerRun - 1, total_);
+            RasterisePdfPages(tools_, pdf_, first, last, width_px_, folder_,
+                              {names_.begin() + first - 1, names_.begin() + last});
+            ready_ = last;
+            if (last < total_ && wake_) wake_();
         }
         if (!stop_) cache_.Commit(key_, names_);
     } catch (const ManualError& e) {

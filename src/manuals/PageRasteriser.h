@@ -14,7 +14,8 @@
 namespace kavro::manuals {
 
 // The one place a manual is read in the background: a PDF's pages after its first are drawn
-// on one thread of its own, in order, while the reader looks at the first. After each page
+// on one thread of its own, in order and a few to each run of pdftoppm, while the reader looks
+// at the first. After each page
 // (and when it stops) wake is called, from that thread; everything else about the pages is
 // asked for on the viewer's thread. When every page is drawn the cache entry is made complete;
 // a manual left before that, or one a page of which cannot be drawn, leaves nothing cached.

@@ -1,5 +1,6 @@
 #include "manuals/PdfPages.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <system_error>
@@ -12,7 +13,7 @@ namespace kavro::manuals {
 namespace {
 
 // A damaged PDF must not hold the viewer for ever; a page of a scanned manual takes well under
-// a second.
+// a second, and a run of kPagesPerRun of them the same limit (leaving waits for a run).
 constexpr std::chrono::seconds kPageLimit{60};
 
 std::string FirstLine(const std::string& text) {
@@ -57,25 +58,47 @@ int PdfPageCount(const PdfTools& tools, const std::string& pdf) {
     Fail(pdf, "it has no pages", run);
 }
 
-void RasterisePdfPage(const PdfTools& tools, const std::string& pdf, int page, int width_px,
-                      const std::string& png) {
-    // pdftoppm appends ".png" to the name it is given; the page is renamed into place when it
-    // is whole, so a reader never sees half of it.
-    const std::string prefix = png + ".part";
-    const std::string number = std::to_string(page);
+void RasterisePdfPages(const PdfTools& tools, const std::string& pdf, int first, int last,
+                       int width_px, const std::string& folder,
+                       const std::vector<std::string>& names) {
+    namespace fs = std::filesystem;
+    const int count = last - first + 1;
+    const std::string pages =
+        first == last ? "page " + std::to_string(first)
+                      : "pages " + std::to_string(first) + " to " + std::to_string(last);
+    // pdftoppm numbers the files it writes with as many digits as the PDF's page count needs;
+    // a scratch folder of the run's own is read back in name order instead of guessing them,
+    // and the pages are renamed into place when they are whole, so a reader never sees half of
+    // one.
+    const fs::path scratch = fs::path(folder) / (".run-" + std::to_string(first));
+    std::error_code ec;
+    fs::remove_all(scratch, ec);
+    fs::create_directories(scratch, ec);
+    if (ec) throw ManualError(pdf, pages + " cannot be kept: " + ec.message());
     const ChildResult run =
         RunChild(tools.pdftoppm,
-                 {"-png", "-singlefile", "-f", number, "-l", number, "-scale-to-x",
-                  std::to_string(width_px), "-scale-to-y", "-1", "--", pdf, prefix},
+                 {"-jpeg", "-jpegopt", "quality=90", "-f", std::to_string(first), "-l",
+                  std::to_string(last), "-scale-to-x", std::to_string(width_px), "-scale-to-y",
+                  "-1", "--", pdf, (scratch / "p").string()},
                  kPageLimit);
-    std::error_code ec;
-    if (!run.started) Fail(pdf, "pdftoppm could not be started", run);
-    if (run.status != 0 || !std::filesystem::is_regular_file(prefix + ".png", ec)) {
-        std::filesystem::remove(prefix + ".png", ec);
-        Fail(pdf, "page " + number + " cannot be drawn", run);
+    std::vector<fs::path> drawn;
+    for (fs::directory_iterator it(scratch, ec), end; !ec && it != end; it.increment(ec))
+        drawn.push_back(it->path());
+    std::sort(drawn.begin(), drawn.end());
+    const auto fail = [&](const std::string& what) {
+        fs::remove_all(scratch, ec);
+        Fail(pdf, what, run);
+    };
+    if (!run.started) fail("pdftoppm could not be started");
+    if (run.status != 0 || static_cast<int>(drawn.size()) != count ||
+        names.size() < static_cast<std::size_t>(count))
+        fail(pages + " cannot be drawn");
+    for (int i = 0; i < count; ++i) {
+        fs::rename(drawn[static_cast<std::size_t>(i)],
+                   fs::path(folder) / names[static_cast<std::size_t>(i)], ec);
+        if (ec) fail(pages + " cannot be kept: " + ec.message());
     }
-    std::filesystem::rename(prefix + ".png", png, ec);
-    if (ec) Fail(pdf, "page " + number + " cannot be kept: " + ec.message(), run);
+    fs::remove_all(scratch, ec);
 }
 
 }  // namespace kavro::manuals

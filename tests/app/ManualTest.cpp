@@ -11,6 +11,7 @@
 #include "app/Settings.h"
 #include "common/ViewerFixture.h"
 #include "document/SaxReader.h"
+#include "manuals/PdfPages.h"
 
 namespace kavro::testing {
 namespace {
@@ -123,9 +124,11 @@ std::vector<std::string> TextOn(const app::Viewer& v, int k) {
 }
 
 TEST_F(ManualViewerTest, PagesNotDrawnYetShowTheirPlaceUntilTheyArrive) {
-    Write("metadata/mk/manual.pdf", SamplePdf(4));
-    // The drawing thread waits in its wake-up call after the second page until it is let go,
-    // so pages 3 and 4 are certainly not drawn while the view is looked at.
+    // The drawing thread waits in its wake-up call after its first run of pdftoppm until it is
+    // let go, so the pages after that run are certainly not drawn while the view is looked at.
+    const int count = 1 + manuals::kPagesPerRun + 2;
+    const std::string total = std::to_string(count);
+    Write("metadata/mk/manual.pdf", SamplePdf(count));
     std::mutex mutex;
     std::condition_variable changed;
     bool held = true;
@@ -143,12 +146,13 @@ TEST_F(ManualViewerTest, PagesNotDrawnYetShowTheirPlaceUntilTheyArrive) {
         ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return wakes > 0; }));
     }
     ASSERT_TRUE(v.pageDrawing);
-    EXPECT_EQ(v.pageDrawing->Ready(), 2);
-    ASSERT_EQ(v.doc.SectionCount(), 4);
-    EXPECT_THAT(TextOn(v, 3), ::testing::ElementsAre("page 3 of 4"));
+    EXPECT_EQ(v.pageDrawing->Ready(), 1 + manuals::kPagesPerRun);
+    ASSERT_EQ(v.doc.SectionCount(), count);
+    EXPECT_THAT(TextOn(v, count), ::testing::ElementsAre("page " + total + " of " + total));
     EXPECT_THAT(TextOn(v, 1), ::testing::IsEmpty());  // the first page is there at once
     EXPECT_TRUE(v.form.lblPagesBar[0].Visible);
-    EXPECT_EQ(v.form.lblPagesBar[0].Caption(), "page " + std::to_string(v.pagesShown) + " of 4");
+    EXPECT_EQ(v.form.lblPagesBar[0].Caption(),
+              "page " + std::to_string(v.pagesShown) + " of " + total);
     {
         std::lock_guard lock(mutex);
         held = false;
@@ -158,13 +162,13 @@ TEST_F(ManualViewerTest, PagesNotDrawnYetShowTheirPlaceUntilTheyArrive) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_TRUE(v.pageDrawing->Finished());
     app::PagesArrived(v);
-    EXPECT_EQ(PlacedPages(v), 4);
-    EXPECT_THAT(TextOn(v, 3), ::testing::IsEmpty());
+    EXPECT_EQ(PlacedPages(v), count);
+    EXPECT_THAT(TextOn(v, count), ::testing::IsEmpty());
     EXPECT_FALSE(v.form.lblPagesBar[0].Visible);
     // Complete in the cache: the next start draws nothing.
     app::Viewer& again = Open("mk manual");
     EXPECT_FALSE(again.pageDrawing);
-    EXPECT_EQ(PlacedPages(again), 4);
+    EXPECT_EQ(PlacedPages(again), count);
 }
 
 // The section and how far into it the screen area's top is, in twips.

@@ -12,6 +12,7 @@
 #include "manuals/ManualSearch.h"
 #include "manuals/NaturalOrder.h"
 #include "manuals/PageCache.h"
+#include "manuals/PdfPages.h"
 
 namespace kavro::manuals {
 namespace {
@@ -134,25 +135,36 @@ class ManualPagesTest : public ::testing::Test {
 };
 
 TEST_F(ManualPagesTest, PdfPagesAreDrawnAtTheWidthAndReusedFromTheCache) {
-    kavro::testing::WriteBytes(t_ / "m.pdf", kavro::testing::SamplePdf(3, 400, 600));
+    // One page more than a run of pdftoppm draws, then one fewer than the next run would.
+    const int count = kPagesPerRun * 2 - 1;
+    kavro::testing::WriteBytes(t_ / "m.pdf", kavro::testing::SamplePdf(count, 400, 600));
     std::vector<std::pair<int, int>> progress;
     PrepareRequest request = Request(t_ / "m.pdf", ManualKind::Pdf, 300);
     request.progress = [&](int done, int total) { progress.emplace_back(done, total); };
     const std::vector<Page> pages = PreparePages(request);
-    ASSERT_EQ(pages.size(), 3u);
+    ASSERT_EQ(pages.size(), static_cast<std::size_t>(count));
     for (const Page& page : pages) {
         EXPECT_EQ(page.width, 300);
         EXPECT_EQ(page.height, 450);
+        EXPECT_THAT(page.path, ::testing::EndsWith(".jpg"));
     }
-    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}, {3, 3}}));
-    // The pages differ: each is drawn from its own page.
-    EXPECT_NE(kavro::testing::ReadBytes(pages[0].path), kavro::testing::ReadBytes(pages[1].path));
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{kPagesPerRun, count}, {count, count}}));
+    // Each is drawn from its own page (page 8 has page 1's colour and another number); nothing
+    // of a run is left over.
+    for (int i = 1; i < count; ++i)
+        EXPECT_NE(kavro::testing::ReadBytes(pages[0].path),
+                  kavro::testing::ReadBytes(pages[static_cast<std::size_t>(i)].path))
+            << i;
+    EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(pages[0].path).parent_path()),
+                            fs::directory_iterator()),
+              count + 1)
+        << "the pages and their list";
 
     // Reused: found again without pdftoppm, no page drawn.
     request.search_path = (t_ / "empty").string();
     progress.clear();
     const std::vector<Page> again = PreparePages(request);
-    ASSERT_EQ(again.size(), 3u);
+    ASSERT_EQ(again.size(), static_cast<std::size_t>(count));
     EXPECT_EQ(again[2].path, pages[2].path);
     EXPECT_TRUE(progress.empty());
 
