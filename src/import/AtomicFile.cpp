@@ -45,8 +45,9 @@ std::unique_ptr<PendingFile> PendingFile::Create(const fs::path& target, std::st
     }
     // A hidden name in the same folder, so that the rename stays within one file system.
     const fs::path folder = real.has_parent_path() ? real.parent_path() : fs::path(".");
-    std::random_device seed;
-    std::mt19937_64 random(seed());
+    // Seeded once: a random device for each file costs system calls on every document an
+    // import writes.
+    thread_local std::mt19937_64 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
         const fs::path name = folder / ("." + real.filename().string() + ".kavro-" +
                                         std::to_string(random() % 1000000000000ull));

@@ -12,25 +12,46 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-               return lower(x) == lower(y);
-           });
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+}
+
+std::string Lowered(std::string text) {
+    for (char& c : text)
+        c = LowerAscii(c);
+    return text;
+}
+
+// The names as paths in folder: the exact name first, then the others in byte order.
+std::vector<fs::path> InOrder(const fs::path& folder, std::vector<std::string> names,
+                              const std::string& name) {
+    std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+        const bool a_exact = a == name, b_exact = b == name;
+        return a_exact != b_exact ? a_exact : a < b;
+    });
+    std::vector<fs::path> paths;
+    for (const std::string& found : names)
+        paths.push_back(folder / found);
+    return paths;
+}
+
+// The same folder however it was spelled ("metadata/" and "metadata").
+fs::path FolderKey(const fs::path& folder) {
+    const fs::path normal = folder.lexically_normal();
+    return normal.has_filename() ? normal : normal.parent_path();
 }
 
 }  // namespace
 
 std::vector<fs::path> NamedIgnoringCase(const fs::path& folder, const std::string& name) {
-    std::vector<fs::path> found;
+    std::vector<std::string> found;
+    const std::string lowered = Lowered(name);
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (SameIgnoringCase(it->path().filename().string(), name)) found.push_back(it->path());
-    std::sort(found.begin(), found.end(), [&](const fs::path& a, const fs::path& b) {
-        const bool a_exact = a.filename() == name, b_exact = b.filename() == name;
-        return a_exact != b_exact ? a_exact : a.filename().string() < b.filename().string();
-    });
-    return found;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string entry = it->path().filename().string();
+        if (Lowered(entry) == lowered) found.push_back(std::move(entry));
+    }
+    return InOrder(folder, std::move(found), name);
 }
 
 bool WrittenByImport(const fs::path& path) {
@@ -47,18 +68,58 @@ ImportTarget::~ImportTarget() {
         fs::remove(*it, ec);
 }
 
+const ImportTarget::Listing& ImportTarget::ListingOf(const fs::path& folder) const {
+    const fs::path key = FolderKey(folder);
+    if (const auto it = listings_.find(key); it != listings_.end()) return it->second;
+    Listing& listing = listings_[key];
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        listing[Lowered(name)].push_back(std::move(name));
+    }
+    return listing;
+}
+
+void ImportTarget::Remember(const fs::path& path) {
+    const auto it = listings_.find(FolderKey(path.parent_path()));
+    if (it == listings_.end()) return;
+    const std::string name = path.filename().string();
+    std::vector<std::string>& names = it->second[Lowered(name)];
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+}
+
 ImportTarget::Place ImportTarget::Find(const std::string& folder,
                                        const std::string& file_name) const {
     Place place;
     std::error_code ec;
-    const std::vector<fs::path> folders = NamedIgnoringCase(into_, folder);
-    const auto item = std::find_if(folders.begin(), folders.end(),
-                                   [&](const fs::path& p) { return fs::is_directory(p, ec); });
-    if (item == folders.end() && !folders.empty()) {
-        place.problem = "\"" + folders.front().string() + "\" is in the way: it is no folder";
+    // Each part of the item folder in the letter case it already has; once a part is missing,
+    // the rest is made as named.
+    fs::path dir = into_;
+    bool there = true;
+    for (const fs::path& part : fs::path(folder)) {
+        if (there) {
+            const Listing& listing = ListingOf(dir);
+            if (const auto it = listing.find(Lowered(part.string())); it != listing.end()) {
+                const std::vector<fs::path> found = InOrder(dir, it->second, part.string());
+                const auto item = std::find_if(found.begin(), found.end(), [&](const fs::path& p) {
+                    return fs::is_directory(p, ec);
+                });
+                if (item == found.end()) {
+                    place.problem =
+                        "\"" + found.front().string() + "\" is in the way: it is no folder";
+                    return place;
+                }
+                dir = *item;
+                continue;
+            }
+            there = false;
+        }
+        dir /= part;
+    }
+    if (!there) {
+        place.path = dir / file_name;
         return place;
     }
-    const fs::path dir = item != folders.end() ? *item : into_ / folder;
     const std::vector<fs::path> files = NamedIgnoringCase(dir, file_name);
     if (files.empty()) {
         place.path = dir / file_name;
@@ -92,9 +153,11 @@ void ImportTarget::Write(const fs::path& path, const std::string& text) {
             throw ImportWriteError("cannot create the folder \"" + it->string() +
                                    "\": " + ec.message());
         made_.push_back(*it);
+        Remember(*it);
     }
     std::string error;
     if (!WriteFileAtomically(path, text, &error)) throw ImportWriteError(error);
+    Remember(path);
 }
 
 }  // namespace kavro::import

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -25,7 +26,7 @@ class ImportTarget {
     ImportTarget(const ImportTarget&) = delete;
     ImportTarget& operator=(const ImportTarget&) = delete;
 
-    // Where the document file_name of the item folder belongs.
+    // Where the document file_name of the item folder ("sf2", or "nes/zelda") belongs.
     struct Place {
         std::optional<std::filesystem::path> path;  // nothing: not to be written
         bool skipped = false;                       // a person's document is there (not a problem)
@@ -37,9 +38,17 @@ class ImportTarget {
     void Write(const std::filesystem::path& path, const std::string& text);
 
   private:
+    // The names in a folder by their spelling in lower case. The folders above the item
+    // folders are read once and kept up to date as documents are written: an import of
+    // 50,000 items must not read the target folder once for every item.
+    using Listing = std::map<std::string, std::vector<std::string>>;
+    const Listing& ListingOf(const std::filesystem::path& folder) const;
+    void Remember(const std::filesystem::path& path);
+
     std::filesystem::path into_;
     bool overwrite_;
     std::vector<std::filesystem::path> made_;  // in the order they were made
+    mutable std::map<std::filesystem::path, Listing> listings_;
 };
 
 // The entries of folder named as name ignoring ASCII letter case: the exact name first, then
