@@ -143,7 +143,15 @@ ImportTarget::Place ImportTarget::Find(const std::string& folder,
 void ImportTarget::Write(const fs::path& path, const std::string& text) {
     std::vector<fs::path> missing;
     std::error_code ec;
-    for (fs::path dir = path.parent_path(); !dir.empty() && !fs::exists(dir, ec);
+    // Most documents go into a new item folder of a folder that is there: one mkdir. Else
+    // (an error, or the folder is there) as many folders as are missing are made.
+    const fs::path item = path.parent_path();
+    const bool made = !item.empty() && fs::create_directory(item, ec);
+    if (made) {
+        made_.push_back(item);
+        Remember(item);
+    }
+    for (fs::path dir = item; !made && !dir.empty() && !fs::exists(dir, ec);
          dir = dir.parent_path()) {
         missing.push_back(dir);
         if (dir == dir.parent_path()) break;
