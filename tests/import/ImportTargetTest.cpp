@@ -163,5 +163,22 @@ TEST_F(ImportTargetTest, PendingFileReplacesOnlyWhatWasWhollyWritten) {
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
+// The target folder is read once: what the import writes afterwards is known without reading
+// it again, in every part of a software item's folder, whatever the letter case.
+TEST_F(ImportTargetTest, FoldersMadeByTheImportAreFoundAgainInAnyLetterCase) {
+    Put("NES/Zelda/history.xml", kImports);
+    import::ImportTarget target(dir_, false);
+    const auto relative = [&](const import::ImportTarget::Place& place) {
+        return place.path ? place.path->lexically_relative(dir_).string() : "";
+    };
+    EXPECT_EQ(relative(target.Find("nes/zelda", "history.xml")), "NES/Zelda/history.xml");
+    EXPECT_EQ(relative(target.Find("sf2", "history.xml")), "sf2/history.xml");
+    target.Write(dir_ / "sf2" / "history.xml", kPersons);
+    target.Write(dir_ / "NES" / "metroid" / "history.xml", kImports);
+    const auto again = target.Find("SF2", "History.xml");
+    EXPECT_TRUE(again.skipped);
+    EXPECT_EQ(relative(target.Find("nes/METROID", "history.xml")), "NES/metroid/history.xml");
+}
+
 }  // namespace
 }  // namespace kavro::testing
