@@ -192,9 +192,9 @@ ImportSummary ImportDat(const std::string& path, const std::string& into, bool o
                 summary.problems.insert(summary.problems.end(), converted->problems.begin(),
                                         converted->problems.end());
                 if (converted->sections == 0) break;  // no text: no document for any name
-                target.Write(*place.path, converted->xml);
+                target.Put(place, converted->xml);
             } else {
-                target.Write(*place.path, DocumentFor(*converted, NameOf(key)));
+                target.Put(place, DocumentFor(*converted, NameOf(key)));
             }
             ++summary.written;
         }

@@ -1,6 +1,11 @@
 #include "import/ImportTarget.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 
 #include "import/AtomicFile.h"
@@ -60,6 +65,29 @@ bool WrittenByImport(const fs::path& path) {
     in.read(start.data(), static_cast<std::streamsize>(start.size()));
     return in && start == kConvertedMark;
 }
+
+namespace {
+
+// Whether the regular file holds exactly text.
+bool HoldsExactly(const fs::path& path, std::string_view text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool same = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                static_cast<std::uint64_t>(info.st_size) == text.size();
+    std::string held(same ? text.size() : 0, '\0');
+    std::size_t have = 0;
+    while (same && have < held.size()) {
+        const ssize_t got = ::read(fd, held.data() + have, held.size() - have);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) same = false;
+        have += got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+    ::close(fd);
+    return same && held == text;
+}
+
+}  // namespace
 
 ImportTarget::~ImportTarget() {
     // Only empty ones: remove() leaves a folder that holds anything.
@@ -137,6 +165,7 @@ ImportTarget::Place ImportTarget::Find(const std::string& folder,
     }
     // In the name the file already has, so that no second spelling hides it.
     place.path = files.front();
+    place.there = true;
     return place;
 }
 
@@ -166,6 +195,11 @@ void ImportTarget::Write(const fs::path& path, const std::string& text) {
     std::string error;
     if (!WriteFileAtomically(path, text, &error)) throw ImportWriteError(error);
     Remember(path);
+}
+
+void ImportTarget::Put(const Place& place, const std::string& text) {
+    if (!place.path || (place.there && HoldsExactly(*place.path, text))) return;
+    Write(*place.path, text);
 }
 
 }  // namespace kavro::import

@@ -31,11 +31,15 @@ class ImportTarget {
         std::optional<std::filesystem::path> path;  // nothing: not to be written
         bool skipped = false;                       // a person's document is there (not a problem)
         std::string problem;  // not empty: why it cannot be written (a folder in the way)
+        bool there = false;   // path names a file that is there
     };
     Place Find(const std::string& folder, const std::string& file_name) const;
 
     // Writes the document, making its folders. Throws ImportWriteError.
     void Write(const std::filesystem::path& path, const std::string& text);
+    // Writes the document at the place Find gave, unless it already holds exactly the text: a
+    // new import of the same file changes no file and no time stamp.
+    void Put(const Place& place, const std::string& text);
 
   private:
     // The names in a folder by their spelling in lower case. The folders above the item

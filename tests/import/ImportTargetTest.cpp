@@ -180,5 +180,23 @@ TEST_F(ImportTargetTest, FoldersMadeByTheImportAreFoundAgainInAnyLetterCase) {
     EXPECT_EQ(relative(target.Find("nes/METROID", "history.xml")), "NES/metroid/history.xml");
 }
 
+// A document that already holds the text is left as it is (the same file, its time stamp
+// kept: a second name of the file still names it); other text, longer or of the same length,
+// replaces it.
+TEST_F(ImportTargetTest, UnchangedDocumentsAreNotWrittenAgain) {
+    Put("one/command.xml", kImports);
+    const fs::path path = dir_ / "one" / "command.xml";
+    fs::create_hard_link(path, dir_ / "held");
+    import::ImportTarget target(dir_, false);
+    target.Put(target.Find("one", "command.xml"), kImports);
+    EXPECT_EQ(fs::hard_link_count(path), 2u);
+    for (const std::string& text : {kImports + "!", kImports + "?"}) {
+        target.Put(target.Find("one", "command.xml"), text);
+        EXPECT_EQ(Read(path), text);
+        EXPECT_EQ(fs::hard_link_count(path), 1u);
+    }
+    EXPECT_EQ(Read(dir_ / "held"), kImports);
+}
+
 }  // namespace
 }  // namespace kavro::testing
