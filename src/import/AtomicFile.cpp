@@ -78,12 +78,19 @@ bool PendingFile::Write(std::string_view text, std::string* error) {
     return true;
 }
 
-bool PendingFile::Commit(std::string* error) {
-    // No fsync: an import writes thousands of documents. A full disk shows on write (space is
+bool PendingFile::Close(std::string* error) {
+    // No fsync here: an import writes thousands of documents and syncs them all at once
+    // before they get their names (ImportTarget). A full disk shows on write (space is
     // reserved then) or at the latest on close, which network file systems report.
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0 && errno != EINTR) return Fail(error, target_, std::strerror(errno));
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR)
+        return Fail(error, target_, std::strerror(errno));
+    return true;
+}
+
+bool PendingFile::Commit(std::string* error) {
+    if (!Close(error)) return false;
     if (!direct_ && ::rename(path_.c_str(), target_.c_str()) != 0)
         return Fail(error, target_, std::strerror(errno));
     committed_ = true;

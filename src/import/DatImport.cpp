@@ -199,6 +199,7 @@ ImportSummary ImportDat(const std::string& path, const std::string& into, bool o
             ++summary.written;
         }
     }
+    target.Publish();
     std::stable_sort(summary.problems.begin(), summary.problems.end(),
                      [](const DatProblem& a, const DatProblem& b) { return a.line < b.line; });
     return summary;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "import/AtomicFile.h"
@@ -16,6 +17,10 @@ namespace kavro::import {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Documents written before the disk is synced and they get their names: one sync for this
+// many documents, and never more of them waiting (their names take memory).
+constexpr std::size_t kPublishEvery = 4096;
 
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? char(c + 32) : c;
@@ -90,6 +95,7 @@ bool HoldsExactly(const fs::path& path, std::string_view text) {
 }  // namespace
 
 ImportTarget::~ImportTarget() {
+    pending_.clear();  // their temporary files first, so that folders made for them are empty
     // Only empty ones: remove() leaves a folder that holds anything.
     std::error_code ec;
     for (auto it = made_.rbegin(); it != made_.rend(); ++it)
@@ -170,6 +176,11 @@ ImportTarget::Place ImportTarget::Find(const std::string& folder,
 }
 
 void ImportTarget::Write(const fs::path& path, const std::string& text) {
+    // The documents written before one that cannot be are kept.
+    const auto fail = [this](const std::string& why) {
+        Publish();
+        throw ImportWriteError(why);
+    };
     std::vector<fs::path> missing;
     std::error_code ec;
     // Most documents go into a new item folder of a folder that is there: one mkdir. Else
@@ -187,14 +198,41 @@ void ImportTarget::Write(const fs::path& path, const std::string& text) {
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         if (!fs::create_directory(*it, ec) && ec)
-            throw ImportWriteError("cannot create the folder \"" + it->string() +
-                                   "\": " + ec.message());
+            fail("cannot create the folder \"" + it->string() + "\": " + ec.message());
         made_.push_back(*it);
         Remember(*it);
     }
     std::string error;
-    if (!WriteFileAtomically(path, text, &error)) throw ImportWriteError(error);
+    auto file = PendingFile::Create(path, &error);
+    if (!file || !file->Write(text, &error) || !file->Close(&error)) {
+        file.reset();  // its temporary file goes
+        fail(error);
+    }
+    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0) devices_.emplace(info.st_dev, folder);
+    pending_.push_back(std::move(file));
     Remember(path);
+    if (pending_.size() >= kPublishEvery) Publish();
+}
+
+void ImportTarget::Publish() {
+    if (pending_.empty()) return;
+    for (const auto& [device, folder] : devices_) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+        const bool synced = fd >= 0 && ::syncfs(fd) == 0;
+        const int saved = errno;
+        if (fd >= 0) ::close(fd);
+        if (!synced)
+            throw ImportWriteError("cannot write the documents in \"" + folder.string() +
+                                   "\": " + std::strerror(saved));
+    }
+    devices_.clear();
+    std::vector<std::unique_ptr<PendingFile>> pending;
+    pending.swap(pending_);
+    std::string error;
+    for (const auto& file : pending)
+        if (!file->Commit(&error)) throw ImportWriteError(error);
 }
 
 void ImportTarget::Put(const Place& place, const std::string& text) {

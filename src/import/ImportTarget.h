@@ -1,13 +1,18 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace kavro::import {
+
+class PendingFile;
 
 // A document an import could not write: the import stops there.
 class ImportWriteError : public std::runtime_error {
@@ -35,11 +40,17 @@ class ImportTarget {
     };
     Place Find(const std::string& folder, const std::string& file_name) const;
 
-    // Writes the document, making its folders. Throws ImportWriteError.
+    // Writes the document, making its folders. It gets its name by Publish, at the latest.
+    // Throws ImportWriteError (after publishing the documents written before).
     void Write(const std::filesystem::path& path, const std::string& text);
     // Writes the document at the place Find gave, unless it already holds exactly the text: a
     // new import of the same file changes no file and no time stamp.
     void Put(const Place& place, const std::string& text);
+    // Gives every document written so far its name, once all of them are on the disk: a
+    // crash never leaves a document cut short under its name, and the disk is synced once
+    // for many documents instead of once for each. Throws ImportWriteError. Documents never
+    // published are thrown away with the target.
+    void Publish();
 
   private:
     // The names in a folder by their spelling in lower case. The folders above the item
@@ -53,6 +64,8 @@ class ImportTarget {
     bool overwrite_;
     std::vector<std::filesystem::path> made_;  // in the order they were made
     mutable std::map<std::filesystem::path, Listing> listings_;
+    std::vector<std::unique_ptr<PendingFile>> pending_;  // written, not yet published
+    std::map<dev_t, std::filesystem::path> devices_;     // a document of each file system
 };
 
 // The entries of folder named as name ignoring ASCII letter case: the exact name first, then
