@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kInfo = "$info=";
-constexpr std::string_view kCacheHeader = "kavro-dat-index 2";
+constexpr std::string_view kCacheHeader = "kavro-dat-index 3";
 // The last line: a cache cut short by a full disk is not taken for a whole one.
 constexpr std::string_view kCacheEnd = "end\n";
 constexpr std::string_view kCacheSuffix = ".kavro-index";
@@ -465,19 +465,58 @@ DatIndex DatIndex::BuildFromText(std::string_view text, const std::string& name)
 
 namespace {
 
+// Names in the cache are separated by commas and end with the line; history.xml may give a
+// name any character, so a comma, a line end and the escape itself are written as %XX.
+bool Escaped(char c) {
+    return c == '%' || c == ',' || c == '\n' || c == '\r';
+}
+
 std::string JoinNames(const std::vector<std::string>& names) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string text;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        text += (i > 0 ? "," : "") + names[i];
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += ',';
+        for (const char c : names[i]) {
+            if (!Escaped(c)) {
+                text += c;
+                continue;
+            }
+            const auto byte = static_cast<unsigned char>(c);
+            text += {'%', kHex[byte >> 4], kHex[byte & 15]};
+        }
+    }
     return text;
+}
+
+// The name as written by JoinNames; a "%" not followed by two hexadecimal digits stays.
+std::string UnescapedName(std::string_view text) {
+    std::string name;
+    name.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned byte = 0;
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::from_chars(text.data() + i + 1, text.data() + i + 3, byte, 16).ptr ==
+                text.data() + i + 3) {
+            name += static_cast<char>(byte);
+            i += 2;
+        } else {
+            name += text[i];
+        }
+    }
+    return name;
 }
 
 std::vector<std::string> SplitNames(std::string_view text) {
     std::vector<std::string> names;
     names.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), ',')) + 1);
+    const bool escaped = text.find('%') != std::string_view::npos;
     while (!text.empty()) {
         const std::size_t comma = text.find(',');
-        names.emplace_back(text.substr(0, comma));
+        const std::string_view name = text.substr(0, comma);
+        if (escaped)
+            names.push_back(UnescapedName(name));
+        else
+            names.emplace_back(name);
         text.remove_prefix(comma == std::string_view::npos ? text.size() : comma + 1);
     }
     return names;
