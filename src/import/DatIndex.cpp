@@ -349,6 +349,7 @@ void DatIndex::NameAll() {
         const std::string* name;
     };
     std::vector<Named> names;
+    names.reserve(entries_.size() * 2);
     for (std::size_t e = 0; e < entries_.size(); ++e)
         for (const std::string& name : entries_[e].names)
             names.push_back({HashName(name), static_cast<std::uint32_t>(e), &name});
@@ -508,8 +509,13 @@ std::string UnescapedName(std::string_view text) {
 
 std::vector<std::string> SplitNames(std::string_view text) {
     std::vector<std::string> names;
-    names.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), ',')) + 1);
-    const bool escaped = text.find('%') != std::string_view::npos;
+    std::size_t commas = 0;
+    bool escaped = false;
+    for (const char c : text) {
+        commas += c == ',';
+        escaped |= c == '%';
+    }
+    names.reserve(commas + 1);
     while (!text.empty()) {
         const std::size_t comma = text.find(',');
         const std::string_view name = text.substr(0, comma);
