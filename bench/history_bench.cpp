@@ -4,6 +4,7 @@
 // memory, and a viewer start with a history entry within 20 ms of the same game's imported
 // document.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -121,6 +122,36 @@ void BM_HistoryImport(benchmark::State& state) {
     state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 BENCHMARK(BM_HistoryImport)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The floor of the import's file work on this machine: as many folders and documents of the
+// same size made as simply as the system allows (mkdir, a new file written, renamed into
+// place), without reading or converting anything.
+void BM_HistoryImportFloor(benchmark::State& state) {
+    const fs::path into = Home().Path() / "floor";
+    const std::string text(1900, 'x');
+    double processor = 0, user = 0;
+    for (auto _ : state) {
+        const double start = ProcessorSeconds(), start_user = UserSeconds();
+        fs::create_directory(into);
+        for (int e = 0; e < kEntries * 9 / 5; ++e) {
+            const fs::path folder = into / ("game" + std::to_string(e));
+            const fs::path temp = folder / ".history.xml.tmp";
+            fs::create_directory(folder);
+            const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 || ::write(fd, text.data(), text.size()) < 0 || ::close(fd) != 0 ||
+                ::rename(temp.c_str(), (folder / "history.xml").c_str()) != 0)
+                state.SkipWithError("cannot write");
+        }
+        processor += ProcessorSeconds() - start;
+        user += UserSeconds() - start_user;
+        state.PauseTiming();
+        fs::remove_all(into);
+        state.ResumeTiming();
+    }
+    state.counters["cpu_s"] = processor / static_cast<double>(state.iterations());
+    state.counters["user_s"] = user / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_HistoryImportFloor)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // A whole viewer start and load of the game's history: arg 0 from history.xml (its index
 // cached), arg 1 from its imported document.

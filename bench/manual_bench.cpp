@@ -18,7 +18,7 @@
 #include "manuals/ManualDocument.h"
 #include "manuals/ManualPages.h"
 #include "manuals/PageRasteriser.h"
-#include "toolkit/Screen.h"
+#include "backend/Screen.h"
 
 namespace kavro::bench {
 namespace {

@@ -20,7 +20,9 @@ namespace {
 
 constexpr std::size_t kMaxTextTextures = 2048;
 constexpr std::size_t kMaxPictureTextures = 256;
-constexpr std::size_t kMaxPictureTextureBytes = std::size_t{512} * 1024 * 1024;
+// A dozen screens' worth of pictures: what is on screen and near it stays, while a manual's
+// pages read one after another (a screen's width each) do not pile up.
+constexpr std::size_t kMaxPictureTextureBytes = std::size_t{96} * 1024 * 1024;
 constexpr long kImageBorderColour = 0x808080;
 
 struct PxRect {

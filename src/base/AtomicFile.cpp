@@ -24,13 +24,16 @@ bool Fail(std::string* error, const fs::path& target, const std::string& why) {
 std::unique_ptr<PendingFile> PendingFile::Create(const fs::path& target, std::string* error,
                                                  const Replacement& how) {
     fs::path real = target;
-    std::error_code ec;
-    if (fs::is_symlink(target, ec)) {
+    // One lstat for the usual case, a new file: an import makes thousands.
+    struct stat info {};
+    bool there = ::lstat(target.c_str(), &info) == 0;
+    if (there && S_ISLNK(info.st_mode)) {
+        std::error_code ec;
         real = fs::weakly_canonical(target, ec);
         if (ec) real = target;
+        there = ::stat(real.c_str(), &info) == 0;
     }
-    struct stat info {};
-    if (::stat(real.c_str(), &info) == 0) {
+    if (there) {
         if (S_ISDIR(info.st_mode)) {
             Fail(error, target, "it is a folder");
             return nullptr;
@@ -46,8 +49,9 @@ std::unique_ptr<PendingFile> PendingFile::Create(const fs::path& target, std::st
     }
     // A hidden name in the same folder, so that the rename stays within one file system.
     const fs::path folder = real.has_parent_path() ? real.parent_path() : fs::path(".");
-    std::random_device seed;
-    std::mt19937_64 random(seed());
+    // Seeded once: a random device for each file costs system calls on every document an
+    // import writes.
+    thread_local std::mt19937_64 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
         const fs::path name = folder / ("." + real.filename().string() + ".kavro-" +
                                         std::to_string(random() % 1000000000000ull));
@@ -78,8 +82,8 @@ bool PendingFile::Write(std::string_view text, std::string* error) {
     return true;
 }
 
-bool PendingFile::Commit(std::string* error) {
-    if (const struct stat* keep = how_.keep; keep && !direct_) {
+bool PendingFile::Close(std::string* error) {
+    if (const struct stat* keep = how_.keep; keep && !direct_ && fd_ >= 0) {
         if (::fchmod(fd_, keep->st_mode & 07777) != 0)
             return Fail(error, target_, std::strerror(errno));
         // Keeping the owner needs privileges we usually lack; the content matters more, and a
@@ -91,11 +95,19 @@ bool PendingFile::Commit(std::string* error) {
         }
     }
     // Without sync a full disk still shows on write (space is reserved then) or at the latest
-    // on close, which network file systems report.
-    if (how_.sync && ::fsync(fd_) != 0) return Fail(error, target_, std::strerror(errno));
+    // on close, which network file systems report. An import syncs its thousands of documents
+    // at once before they get their names (ImportTarget).
+    if (how_.sync && fd_ >= 0 && ::fsync(fd_) != 0)
+        return Fail(error, target_, std::strerror(errno));
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0 && errno != EINTR) return Fail(error, target_, std::strerror(errno));
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR)
+        return Fail(error, target_, std::strerror(errno));
+    return true;
+}
+
+bool PendingFile::Commit(std::string* error) {
+    if (!Close(error)) return false;
     if (!direct_ && ::rename(path_.c_str(), target_.c_str()) != 0)
         return Fail(error, target_, std::strerror(errno));
     committed_ = true;

@@ -36,6 +36,12 @@ class PendingFile {
     const std::filesystem::path& Path() const { return path_; }
     // Writes all of text.
     bool Write(std::string_view text, std::string* error);
+    // Ends the writing (Commit does it too): a full disk shows here at the latest. False with
+    // the reason in *error.
+    bool Close(std::string* error);
+    // Ends the writing (Commit does it too): a full disk shows here at the latest. False with
+    // the reason in *error.
+    bool Close(std::string* error);
     // Replaces target with what was written. False with the reason in *error.
     bool Commit(std::string* error);
 

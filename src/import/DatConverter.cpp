@@ -322,7 +322,8 @@ class Writer {
 
     int Sections() const { return sections_; }
 
-    std::string Document() const {
+    // The document into result.xml, and where its caption names the item.
+    void Document(ConvertedEntry& result) const {
         // No "--" inside the comment: runs of dashes become one. Built by appending, since
         // GCC 12 at -O3 wrongly reports an overlapping copy in std::string::replace here.
         std::string source;
@@ -332,7 +333,10 @@ class Writer {
         AppendEscaped(xml, source);
         xml += ", line " + std::to_string(line_) + "; a new import replaces this file. -->\n";
         xml += "<document>\n<info caption=\"";
-        AppendEscaped(xml, item_ + " - " + std::string(label_), true);
+        result.name_at = xml.size();
+        AppendEscaped(xml, item_, true);
+        result.name_size = xml.size() - result.name_at;
+        AppendEscaped(xml, " - " + std::string(label_), true);
         xml += "\"/>\n<head>\n<textwidth>" +
                std::to_string(std::clamp(width_, kMinTextWidth, kMaxTextWidth)) +
                "</textwidth>\n"
@@ -346,7 +350,7 @@ class Writer {
                "<bgmacro name=\"page\" style=\"0\" color=\"16,20,48\"/>\n</head>\n";
         xml += body_;
         xml += "</document>\n";
-        return xml;
+        result.xml = std::move(xml);
     }
 
   private:
@@ -428,7 +432,7 @@ ConvertedEntry Finish(Writer& writer, ConvertedEntry result, long first_line,
                                    "entries without text to show (no document)"});
         return result;
     }
-    result.xml = writer.Document();
+    writer.Document(result);
     return result;
 }
 
@@ -530,6 +534,14 @@ ConvertedEntry ConvertHistoryText(std::string_view history, long first_line,
     });
     WriteText(writer, "bio", lines);
     return Finish(writer, std::move(result), first_line, "bio");
+}
+
+std::string DocumentFor(const ConvertedEntry& converted, std::string_view item_name) {
+    bool repaired = false;
+    std::string xml(std::string_view(converted.xml).substr(0, converted.name_at));
+    AppendEscaped(xml, CleanLine(item_name, repaired), true);
+    xml += std::string_view(converted.xml).substr(converted.name_at + converted.name_size);
+    return xml;
 }
 
 ConvertedEntry ConvertEntry(const std::string& path, const DatIndex& index, const DatEntry& entry,

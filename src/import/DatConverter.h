@@ -17,6 +17,8 @@ struct ConvertedEntry {
     std::string xml;                   // well-formed UTF-8; empty when there is nothing to show
     std::vector<DatProblem> problems;  // repaired bytes, pages without $end, no text
     int sections = 0;                  // 0: the entry holds no text for the block, no document
+    std::size_t name_at = 0;           // where the caption names the item in xml
+    std::size_t name_size = 0;
 };
 
 // Turns one entry of a "$" file (its bytes from the $TAG line on; first_line is that line's
@@ -30,6 +32,10 @@ ConvertedEntry ConvertEntry(std::string_view entry_text, long first_line, std::s
 // The same for the text of a history.xml entry (already unescaped).
 ConvertedEntry ConvertHistoryText(std::string_view history, long first_line,
                                   std::string_view item_name, std::string_view source_name);
+// The converted document as it is for another item of the same entry: only the caption names
+// the item, so an entry of several names is converted once.
+std::string DocumentFor(const ConvertedEntry& converted, std::string_view item_name);
+
 // Appends text to XML with &, < and > escaped, and " too in an attribute value.
 void AppendEscaped(std::string& out, std::string_view text, bool attribute = false);
 

@@ -168,7 +168,9 @@ ImportSummary ImportDat(const std::string& path, const std::string& into, bool o
         }
         std::string text(std::string_view(data).substr(entry.offset, entry.length));
         if (index.Format() == DatFormat::HistoryXml) text = HistoryXmlText(text, path, entry.line);
-        bool reported = false;
+        // Converted once, for the first name that gets a document; the others only differ in
+        // the caption.
+        std::optional<ConvertedEntry> converted;
         for (const std::string& key : entry.names) {
             if (index.Find(key) != &entry) continue;  // a later entry for a name: reported
             const auto folder = ItemFolderOf(key);
@@ -179,23 +181,25 @@ ImportSummary ImportDat(const std::string& path, const std::string& into, bool o
             }
             const ImportTarget::Place place = target.Find(folder->string(), docname + ".xml");
             if (!place.problem.empty())
-                summary.problems.push_back({entry.line, place.problem, "folders or files in the way"});
+                summary.problems.push_back(
+                    {entry.line, place.problem, "folders or files in the way"});
             if (place.skipped) ++summary.skipped;
             if (!place.path) continue;
-            ConvertedEntry converted =
-                index.Format() == DatFormat::HistoryXml
-                    ? ConvertHistoryText(text, entry.line, NameOf(key), source)
-                    : ConvertEntry(text, entry.line, shown, NameOf(key), source);
-            if (!reported) {
-                summary.problems.insert(summary.problems.end(), converted.problems.begin(),
-                                        converted.problems.end());
-                reported = true;
+            if (!converted) {
+                converted = index.Format() == DatFormat::HistoryXml
+                                ? ConvertHistoryText(text, entry.line, NameOf(key), source)
+                                : ConvertEntry(text, entry.line, shown, NameOf(key), source);
+                summary.problems.insert(summary.problems.end(), converted->problems.begin(),
+                                        converted->problems.end());
+                if (converted->sections == 0) break;  // no text: no document for any name
+                target.Put(place, converted->xml);
+            } else {
+                target.Put(place, DocumentFor(*converted, NameOf(key)));
             }
-            if (converted.sections == 0) break;  // no text: no document for any of its names
-            target.Write(*place.path, converted.xml);
             ++summary.written;
         }
     }
+    target.Publish();
     std::stable_sort(summary.problems.begin(), summary.problems.end(),
                      [](const DatProblem& a, const DatProblem& b) { return a.line < b.line; });
     return summary;

@@ -1,5 +1,9 @@
 #include "import/DatIndex.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -23,12 +27,11 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kInfo = "$info=";
-constexpr std::string_view kCacheHeader = "kavro-dat-index 2";
+constexpr std::string_view kCacheHeader = "kavro-dat-index 3";
 // The last line: a cache cut short by a full disk is not taken for a whole one.
 constexpr std::string_view kCacheEnd = "end\n";
 constexpr std::string_view kCacheSuffix = ".kavro-index";
 constexpr std::size_t kBlockBytes = 256 * 1024;
-constexpr std::uintmax_t kMaxCacheReserve = 64ull * 1024 * 1024;
 // One entry is read whole into memory; a longer one is cut here (no real entry comes near).
 constexpr std::uint64_t kMaxEntryBytes = 64ull * 1024 * 1024;
 
@@ -64,21 +67,35 @@ fs::path UserCacheFolder() {
     return {};
 }
 
-std::optional<std::string> ReadSmallFile(const fs::path& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return std::nullopt;
-    const std::uintmax_t size = fs::file_size(path, ec);
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file || ec) return std::nullopt;
-    // In one piece: a cache of 30,000 entries is a megabyte or two.
-    std::string text;
-    text.reserve(static_cast<std::size_t>(std::min<std::uintmax_t>(size, kMaxCacheReserve)));
-    char block[64 * 1024];
-    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file.get())) > 0;)
-        text.append(block, got);
-    if (std::ferror(file.get())) return std::nullopt;
-    return text;
-}
+// A cache file's bytes, read in one piece straight into one buffer: a cache of 30,000
+// entries is a megabyte or two, read on every start. (Not mapped: a file cut short by someone
+// else while mapped would kill the viewer with SIGBUS.)
+class CacheBytes {
+  public:
+    explicit CacheBytes(const fs::path& path) {
+        // Non-blocking: a pipe in the cache's place must not stop the viewer.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) return;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+            const auto size = static_cast<std::size_t>(info.st_size);
+            data_ = std::make_unique_for_overwrite<char[]>(size);
+            while (size_ < size) {
+                const ssize_t got = ::read(fd, data_.get() + size_, size - size_);
+                if (got < 0 && errno == EINTR) continue;
+                if (got <= 0) break;
+                size_ += static_cast<std::size_t>(got);
+            }
+        }
+        ::close(fd);
+    }
+    // What was read; a cache cut short fails as a cache (its last line is missing).
+    std::string_view Text() const { return {data_.get(), size_}; }
+
+  private:
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+};
 
 template <class Number>
 bool ParseNumber(std::string_view& rest, Number& value) {
@@ -302,17 +319,41 @@ void DatIndex::Place(std::uint32_t hash, std::uint32_t entry) {
 void DatIndex::AddEntry(DatEntry entry) {
     const auto at = static_cast<std::uint32_t>(entries_.size());
     entries_.push_back(std::move(entry));
-    for (const std::string& name : entries_.back().names) {
-        if (Find(name)) continue;  // the first entry that lists a name wins
-        if ((named_ + 1) * 2 > slots_.size()) {
-            // Grown to twice the size, the names placed again in the same order.
-            std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
-            old.swap(slots_);
-            for (const Slot& slot : old)
-                if (slot.entry != 0) Place(slot.hash, slot.entry - 1);
-        }
-        Place(HashName(name), at);
-        ++named_;
+    for (const std::string& name : entries_.back().names)
+        Name(name, HashName(name), at);
+}
+
+void DatIndex::Name(std::string_view name, std::uint32_t hash, std::uint32_t at) {
+    if (FindHashed(name, hash)) return;  // the first entry that lists a name wins
+    if ((named_ + 1) * 2 > slots_.size()) {
+        // Grown to twice the size, the names placed again in the same order.
+        std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.entry != 0) Place(slot.hash, slot.entry - 1);
+    }
+    Place(hash, at);
+    ++named_;
+}
+
+void DatIndex::NameAll() {
+    // The table is larger than the processor's caches, and waiting for one slot after the
+    // other was most of the time of reading a cached index: the slot of a name some names
+    // ahead is asked for early.
+    struct Named {
+        std::uint32_t hash, entry;
+        const std::string* name;
+    };
+    std::vector<Named> names;
+    names.reserve(entries_.size() * 2);
+    for (std::size_t e = 0; e < entries_.size(); ++e)
+        for (const std::string& name : entries_[e].names)
+            names.push_back({HashName(name), static_cast<std::uint32_t>(e), &name});
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i + kAhead < names.size() && !slots_.empty())
+            __builtin_prefetch(&slots_[names[i + kAhead].hash & (slots_.size() - 1)]);
+        Name(*names[i].name, names[i].hash, names[i].entry);
     }
 }
 
@@ -333,8 +374,11 @@ void DatIndex::Admit(DatEntry entry) {
 }
 
 const DatEntry* DatIndex::Find(std::string_view name) const {
+    return FindHashed(name, HashName(name));
+}
+
+const DatEntry* DatIndex::FindHashed(std::string_view name, std::uint32_t hash) const {
     if (slots_.empty()) return nullptr;
-    const std::uint32_t hash = HashName(name);
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t at = hash & mask; slots_[at].entry != 0; at = (at + 1) & mask) {
         if (slots_[at].hash != hash) continue;
@@ -418,18 +462,63 @@ DatIndex DatIndex::BuildFromText(std::string_view text, const std::string& name)
 
 namespace {
 
+// Names in the cache are separated by commas and end with the line; history.xml may give a
+// name any character, so a comma, a line end and the escape itself are written as %XX.
+bool Escaped(char c) {
+    return c == '%' || c == ',' || c == '\n' || c == '\r';
+}
+
 std::string JoinNames(const std::vector<std::string>& names) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string text;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        text += (i > 0 ? "," : "") + names[i];
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += ',';
+        for (const char c : names[i]) {
+            if (!Escaped(c)) {
+                text += c;
+                continue;
+            }
+            const auto byte = static_cast<unsigned char>(c);
+            text += {'%', kHex[byte >> 4], kHex[byte & 15]};
+        }
+    }
     return text;
+}
+
+// The name as written by JoinNames; a "%" not followed by two hexadecimal digits stays.
+std::string UnescapedName(std::string_view text) {
+    std::string name;
+    name.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned byte = 0;
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::from_chars(text.data() + i + 1, text.data() + i + 3, byte, 16).ptr ==
+                text.data() + i + 3) {
+            name += static_cast<char>(byte);
+            i += 2;
+        } else {
+            name += text[i];
+        }
+    }
+    return name;
 }
 
 std::vector<std::string> SplitNames(std::string_view text) {
     std::vector<std::string> names;
+    std::size_t commas = 0;
+    bool escaped = false;
+    for (const char c : text) {
+        commas += c == ',';
+        escaped |= c == '%';
+    }
+    names.reserve(commas + 1);
     while (!text.empty()) {
         const std::size_t comma = text.find(',');
-        names.emplace_back(text.substr(0, comma));
+        const std::string_view name = text.substr(0, comma);
+        if (escaped)
+            names.push_back(UnescapedName(name));
+        else
+            names.emplace_back(name);
         text.remove_prefix(comma == std::string_view::npos ? text.size() : comma + 1);
     }
     return names;
@@ -495,9 +584,10 @@ std::optional<DatIndex> DatIndex::Deserialize(std::string_view text, const FileI
         entry.names = SplitNames(line.substr(blank + 1));
         for (const std::string& block : entry.blocks)
             AddUnique(index.blocks_, block);
-        index.AddEntry(std::move(entry));
+        index.entries_.push_back(std::move(entry));
     }
     if (text != kCacheEnd) return std::nullopt;
+    index.NameAll();
     return index;
 }
 
@@ -517,8 +607,7 @@ DatIndex DatIndex::Open(const std::string& path) {
         caches.push_back(folder /
                          (StableHash(fs::absolute(file, ec).string()) + std::string(kCacheSuffix)));
     for (const fs::path& cache : caches)
-        if (const auto text = ReadSmallFile(cache))
-            if (auto index = Deserialize(*text, *identity)) return std::move(*index);
+        if (auto index = Deserialize(CacheBytes(cache).Text(), *identity)) return std::move(*index);
 
     DatIndex index = Build(path);
     const std::string text = index.Serialize();

@@ -94,6 +94,11 @@ class DatIndex {
         std::uint32_t entry = 0;  // index + 1; 0: empty
     };
     void Place(std::uint32_t hash, std::uint32_t entry);
+    // Gives the name to the entry (an index) unless an earlier entry has it.
+    void Name(std::string_view name, std::uint32_t hash, std::uint32_t entry);
+    // The same for every name of every entry, in order.
+    void NameAll();
+    const DatEntry* FindHashed(std::string_view name, std::uint32_t hash) const;
     static std::uint32_t HashName(std::string_view name);
     std::vector<Slot> slots_;
     std::size_t named_ = 0;

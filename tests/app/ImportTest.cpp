@@ -8,6 +8,7 @@
 
 #include "app/Program.h"
 #include "common/ViewerFixture.h"
+#include "import/DatConverter.h"
 #include "import/DatImport.h"
 #include "import/GlyphTable.h"
 
@@ -220,9 +221,15 @@ TEST_F(ImportTest, ImportKeepsDocumentsAPersonWroteUnlessForced) {
     EXPECT_NE(out.find("2 entries, 2 documents written, 1 skipped"), std::string::npos) << out;
     EXPECT_NE(out.find("--force replaces them"), std::string::npos);
     EXPECT_EQ(read("mkickj"), mine);
-    // A second import replaces what the first one wrote.
+    // A second import replaces what the first one wrote, and leaves a document that holds
+    // what it would write as it is (a second name of the file still names it).
+    const fs::path other = Home() / "out" / "other" / "command.xml";
+    fs::create_hard_link(other, Home() / "held");
+    Write("out/mkick/command.xml", std::string(import::kConvertedMark) + "an older import -->");
     ASSERT_EQ(Run({"--import", data, "--into", into}, &out), 0);
     EXPECT_NE(out.find("2 documents written, 1 skipped"), std::string::npos) << out;
+    EXPECT_EQ(fs::hard_link_count(other), 2u);
+    EXPECT_EQ(read("mkick").find("an older import"), std::string::npos);
     ASSERT_EQ(Run({"--import", data, "--into", into, "--force"}, &out), 0);
     EXPECT_NE(out.find("3 documents written, 0 skipped"), std::string::npos) << out;
     EXPECT_NE(read("mkickj"), mine);

@@ -218,5 +218,16 @@ TEST(DatConverter, HistoryParagraphsAreWrappedAtSixtyColumns) {
               "|bg=page|\n" + std::string(55, 'x') + "\nwords here\n|bge|");
 }
 
+// An entry of several names is converted once: the document for another of its names is the
+// one converted for that name, caption escaped and repaired alike.
+TEST(DatConverter, DocumentForAnotherNameOfTheEntry) {
+    const std::string text = "$info=a,b\n$cmd\n[T]\nx\n$end\n";
+    const import::ConvertedEntry first = Convert(text, "cmd", "a");
+    for (const std::string name : {"b", "a\"<&>b", "bad\xff", "", "a"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(import::DocumentFor(first, name), Convert(text, "cmd", name).xml);
+    }
+}
+
 }  // namespace
 }  // namespace kavro::testing

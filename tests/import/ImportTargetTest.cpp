@@ -128,5 +128,43 @@ TEST_F(ImportTargetTest, FailedWriteThrowsAndLeavesNoEmptyFolders) {
     EXPECT_FALSE(fs::exists(dir_ / "new"));
 }
 
+// The target folder is read once: what the import writes afterwards is known without reading
+// it again, in every part of a software item's folder, whatever the letter case.
+TEST_F(ImportTargetTest, FoldersMadeByTheImportAreFoundAgainInAnyLetterCase) {
+    Put("NES/Zelda/history.xml", kImports);
+    import::ImportTarget target(dir_, false);
+    const auto relative = [&](const import::ImportTarget::Place& place) {
+        return place.path ? place.path->lexically_relative(dir_).string() : "";
+    };
+    EXPECT_EQ(relative(target.Find("nes/zelda", "history.xml")), "NES/Zelda/history.xml");
+    EXPECT_EQ(relative(target.Find("sf2", "history.xml")), "sf2/history.xml");
+    target.Write(dir_ / "sf2" / "history.xml", kPersons);
+    target.Write(dir_ / "NES" / "metroid" / "history.xml", kImports);
+    target.Publish();
+    const auto again = target.Find("SF2", "History.xml");
+    EXPECT_TRUE(again.skipped);
+    EXPECT_EQ(relative(target.Find("nes/METROID", "history.xml")), "NES/metroid/history.xml");
+}
+
+// A document that already holds the text is left as it is (the same file, its time stamp
+// kept: a second name of the file still names it); other text, longer or of the same length,
+// replaces it, once published.
+TEST_F(ImportTargetTest, UnchangedDocumentsAreNotWrittenAgain) {
+    Put("one/command.xml", kImports);
+    const fs::path path = dir_ / "one" / "command.xml";
+    fs::create_hard_link(path, dir_ / "held");
+    import::ImportTarget target(dir_, false);
+    target.Put(target.Find("one", "command.xml"), kImports);
+    EXPECT_EQ(fs::hard_link_count(path), 2u);
+    for (const std::string& text : {kImports + "!", kImports + "?"}) {
+        target.Put(target.Find("one", "command.xml"), text);
+        EXPECT_NE(Read(path), text) << "named before the disk was synced";
+        target.Publish();
+        EXPECT_EQ(Read(path), text);
+        EXPECT_EQ(fs::hard_link_count(path), 1u);
+    }
+    EXPECT_EQ(Read(dir_ / "held"), kImports);
+}
+
 }  // namespace
 }  // namespace kavro::testing
