@@ -39,9 +39,6 @@ class PendingFile {
     // Ends the writing (Commit does it too): a full disk shows here at the latest. False with
     // the reason in *error.
     bool Close(std::string* error);
-    // Ends the writing (Commit does it too): a full disk shows here at the latest. False with
-    // the reason in *error.
-    bool Close(std::string* error);
     // Replaces target with what was written. False with the reason in *error.
     bool Commit(std::string* error);
 

@@ -9,66 +9,26 @@
 namespace kavro::toolkit {
 namespace {
 
-TEST(KeyCodesTest, LettersDigitsAndFunctionKeys) {
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_a), 65);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_z), 90);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_0), 48);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_9), 57);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_F1), 112);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_F12), 123);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_F13), 124);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_F24), 135);
-}
-
-TEST(KeyCodesTest, NavigationAndModifiers) {
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_LEFT), 37);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_UP), 38);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_RIGHT), 39);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_DOWN), 40);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_LSHIFT), 16);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_RSHIFT), 16);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_LCTRL), 17);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_RCTRL), 17);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_LALT), 18);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_RALT), 18);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_SPACE), 32);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_RETURN), 13);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_ESCAPE), 27);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_TAB), 9);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_BACKSPACE), 8);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_PAGEUP), 33);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_PAGEDOWN), 34);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_END), 35);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_HOME), 36);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_INSERT), 45);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_DELETE), 46);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_PAUSE), 19);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_CAPSLOCK), 20);
-}
-
-TEST(KeyCodesTest, NumpadAndPunctuation) {
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_0), 96);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_5), 101);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_9), 105);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_MULTIPLY), 106);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_PLUS), 107);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_ENTER), 13);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_MINUS), 109);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_PERIOD), 110);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_DIVIDE), 111);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_SEMICOLON), 186);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_EQUALS), 187);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_COMMA), 188);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_MINUS), 189);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_PERIOD), 190);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_SLASH), 191);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_BACKQUOTE), 192);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_LEFTBRACKET), 219);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_BACKSLASH), 220);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_RIGHTBRACKET), 221);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_QUOTE), 222);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_UNKNOWN), 0);
-    EXPECT_EQ(VirtualKeyFromSdl(SDLK_AUDIOPLAY), 0);
+// Letters, digits, function keys, navigation, modifiers (left and right alike), the keypad
+// with Num Lock, punctuation, and keys without a virtual-key code.
+TEST(KeyCodesTest, EveryKindOfKeyHasItsVirtualKeyCode) {
+    // clang-format off
+    const std::pair<SDL_Keycode, int> keys[] = {
+        {SDLK_a, 65}, {SDLK_z, 90}, {SDLK_0, 48}, {SDLK_9, 57}, {SDLK_F1, 112}, {SDLK_F12, 123},
+        {SDLK_F13, 124}, {SDLK_F24, 135}, {SDLK_LEFT, 37}, {SDLK_UP, 38}, {SDLK_RIGHT, 39},
+        {SDLK_DOWN, 40}, {SDLK_LSHIFT, 16}, {SDLK_RSHIFT, 16}, {SDLK_LCTRL, 17}, {SDLK_RCTRL, 17},
+        {SDLK_LALT, 18}, {SDLK_RALT, 18}, {SDLK_SPACE, 32}, {SDLK_RETURN, 13}, {SDLK_ESCAPE, 27},
+        {SDLK_TAB, 9}, {SDLK_BACKSPACE, 8}, {SDLK_PAGEUP, 33}, {SDLK_PAGEDOWN, 34}, {SDLK_END, 35},
+        {SDLK_HOME, 36}, {SDLK_INSERT, 45}, {SDLK_DELETE, 46}, {SDLK_PAUSE, 19},
+        {SDLK_CAPSLOCK, 20}, {SDLK_KP_0, 96}, {SDLK_KP_5, 101}, {SDLK_KP_9, 105},
+        {SDLK_KP_MULTIPLY, 106}, {SDLK_KP_PLUS, 107}, {SDLK_KP_ENTER, 13}, {SDLK_KP_MINUS, 109},
+        {SDLK_KP_PERIOD, 110}, {SDLK_KP_DIVIDE, 111}, {SDLK_SEMICOLON, 186}, {SDLK_EQUALS, 187},
+        {SDLK_COMMA, 188}, {SDLK_MINUS, 189}, {SDLK_PERIOD, 190}, {SDLK_SLASH, 191},
+        {SDLK_BACKQUOTE, 192}, {SDLK_LEFTBRACKET, 219}, {SDLK_BACKSLASH, 220},
+        {SDLK_RIGHTBRACKET, 221}, {SDLK_QUOTE, 222}, {SDLK_UNKNOWN, 0}, {SDLK_AUDIOPLAY, 0}};
+    // clang-format on
+    for (const auto& [sym, vk] : keys)
+        EXPECT_EQ(VirtualKeyFromSdl(sym), vk) << sym;
 }
 
 TEST(KeyCodesTest, KeypadWithoutNumLockGivesTheKeysBelowTheDigits) {
