@@ -10,7 +10,7 @@ kavro=$1
 source_dir=$2
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 recipes=$source_dir/contrib/frontends
-for tool in lua5.4 luac5.4 xmessage setsid xrandr /usr/lib/xorg/Xorg; do
+for tool in lua5.4 luac5.4 xmessage setsid xrandr xprop openbox /usr/lib/xorg/Xorg; do
     command -v "$tool" >/dev/null || fail "missing $tool: run scripts/setup"
 done
 
@@ -203,6 +203,32 @@ ini_unchanged "after the signals"
 status=0; "$kavro" --home "$home" --display 1 mk command 2>"$work/kavro.err" || status=$?
 [ "$status" -eq 4 ] && grep -q "no display 1" "$work/kavro.err" ||
     fail "a second screen that is not there: status $status, $(cat "$work/kavro.err")"
+
+# Under a window manager, which decides the focus: the passive viewer asks for none and the game
+# keeps it, while a viewer that is not passive gets it (so the manager does hand out the focus).
+openbox --sm-disable >/dev/null 2>&1 &
+wm_pid=$!
+for _ in $(seq 200); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+    sleep 0.05
+done
+xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id" || fail "the window manager did not start"
+xdo windowactivate --sync "$game"
+"$kavro" --home "$home" --passive mk command &
+kavro_pid=$!
+xdo search --sync --onlyvisible --pid "$kavro_pid" >/dev/null
+sleep 0.5
+focus_is_game "with a window manager and a passive viewer"
+kill "$kavro_pid"; wait "$kavro_pid" || true
+"$kavro" --home "$home" mk command &
+kavro_pid=$!
+viewer=$(xdo search --sync --onlyvisible --pid "$kavro_pid" | head -1)
+for _ in $(seq 100); do [ "$(xdotool getwindowfocus)" = "$viewer" ] && break; sleep 0.05; done
+[ "$(xdotool getwindowfocus)" = "$viewer" ] || fail "the window manager gave a viewer no focus"
+kill "$kavro_pid"; wait "$kavro_pid" || true
+kavro_pid=""
+kill "$wm_pid"; wait "$wm_pid" 2>/dev/null || true
+ini_unchanged "after the viewers under a window manager"
 kill "$game_pid" 2>/dev/null || true
 
 # start_two_screens: Xorg with the dummy driver on a free display, two 1024x768 screens side by
