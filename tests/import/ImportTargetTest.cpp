@@ -155,6 +155,7 @@ TEST_F(ImportTargetTest, UnchangedDocumentsAreNotWrittenAgain) {
     fs::create_hard_link(path, dir_ / "held");
     import::ImportTarget target(dir_, false);
     target.Put(target.Find("one", "command.xml"), kImports);
+    target.Publish();
     EXPECT_EQ(fs::hard_link_count(path), 2u);
     for (const std::string& text : {kImports + "!", kImports + "?"}) {
         target.Put(target.Find("one", "command.xml"), text);
