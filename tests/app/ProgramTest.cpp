@@ -173,7 +173,9 @@ class GamepadProgramTest : public ProgramTest {
         ::setenv("XDG_CACHE_HOME", (Home() / "cache").c_str(), 1);
         ::setenv("XDG_STATE_HOME", (Home() / "state").c_str(), 1);
         if (SDL_getenv("SDL_VIDEODRIVER") == nullptr) SDL_setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        // The offscreen display has no GPU; keep the GL stack out of the process.
         SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
         SDL_VirtualJoystickDesc desc{};
         desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
