@@ -25,15 +25,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 std::string_view TrimBlanks(std::string_view text) {
     return base::Trim(text, " \t\r");
 }
@@ -126,14 +117,14 @@ KeyLocation FindKey(std::string_view content, std::string_view section, std::str
         const ParsedLine parsed = ParseLine(content, span);
         if (parsed.kind == LineKind::kSection) {
             if (found.section_found) break;  // the next section ends ours
-            if (EqualsIgnoreCase(parsed.name, wanted_section)) {
+            if (base::EqualsIgnoringCase(parsed.name, wanted_section)) {
                 found.section_found = true;
                 found.last_line = span;
             }
             continue;
         }
         if (!found.section_found) continue;
-        if (parsed.kind == LineKind::kKey && EqualsIgnoreCase(parsed.name, wanted_key)) {
+        if (parsed.kind == LineKind::kKey && base::EqualsIgnoringCase(parsed.name, wanted_key)) {
             found.key = parsed;
             return found;
         }

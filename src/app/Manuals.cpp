@@ -12,6 +12,7 @@
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "app/Viewer.h"
+#include "base/Strings.h"
 #include "document/SaxReader.h"
 #include "imaging/PictureFiles.h"
 #include "manuals/ManualDocument.h"
@@ -43,13 +44,6 @@ std::vector<std::string> SplitList(const std::string& text) {
         from = at + 1;
     }
     return parts;
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
 }
 
 std::string SearchPath() {
@@ -167,7 +161,7 @@ ManualSettings ReadManualSettings(const std::string& settings_file) {
 bool LoadManual(Viewer& v, const std::string& name) {
     const ManualSettings settings = ReadManualSettings(v.sys.SettingsFile());
     if (std::none_of(settings.names.begin(), settings.names.end(),
-                     [&](const std::string& n) { return SameName(n, name); }))
+                     [&](const std::string& n) { return base::EqualsIgnoringCase(n, name); }))
         return false;
     const manuals::PatternValues values{v.RomName, v.item.parent, v.item.system};
     const auto manual =

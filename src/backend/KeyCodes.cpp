@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "base/Strings.h"
+
 namespace kavro::toolkit {
 
 namespace {
@@ -90,14 +92,6 @@ constexpr std::array<NamePair, 47> kNames{{
     {"divide", 111},  {"numlock", 144},
 }};
 
-std::string Lower(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s)
-        out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-    return out;
-}
-
 // A whole decimal number in [lo, hi], else nullopt.
 std::optional<int> ParseNumber(std::string_view s, int lo, int hi) {
     if (s.empty() || s.size() > 5) return std::nullopt;
@@ -143,7 +137,7 @@ std::optional<int> VirtualKeyFromName(std::string_view name) {
     // Two or more digits: a virtual-key code written as a number.
     if (std::isdigit(static_cast<unsigned char>(name.front()))) return ParseNumber(name, 1, 255);
 
-    const std::string lower = Lower(name);
+    const std::string lower = base::LowerAscii(name);
     for (const NamePair& p : kNames)
         if (p.name == lower) return p.vk;
     if (lower.size() >= 2 && lower[0] == 'f') {

@@ -10,6 +10,8 @@
 #include <fstream>
 
 #include "base/AtomicFile.h"
+#include "base/FileDescriptor.h"
+#include "base/Strings.h"
 #include "import/DatConverter.h"
 
 namespace kavro::import {
@@ -21,16 +23,6 @@ namespace {
 // Documents written before the disk is synced and they get their names: one sync for this
 // many documents, and never more of them waiting (their names take memory).
 constexpr std::size_t kPublishEvery = 4096;
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c + 32) : c;
-}
-
-std::string Lowered(std::string text) {
-    for (char& c : text)
-        c = LowerAscii(c);
-    return text;
-}
 
 // The names as paths in folder: the exact name first, then the others in byte order.
 std::vector<fs::path> InOrder(const fs::path& folder, std::vector<std::string> names,
@@ -55,11 +47,11 @@ fs::path FolderKey(const fs::path& folder) {
 
 std::vector<fs::path> NamedIgnoringCase(const fs::path& folder, const std::string& name) {
     std::vector<std::string> found;
-    const std::string lowered = Lowered(name);
+    const std::string lowered = base::LowerAscii(name);
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string entry = it->path().filename().string();
-        if (Lowered(entry) == lowered) found.push_back(std::move(entry));
+        if (base::LowerAscii(entry) == lowered) found.push_back(std::move(entry));
     }
     return InOrder(folder, std::move(found), name);
 }
@@ -75,20 +67,19 @@ namespace {
 
 // Whether the regular file holds exactly text.
 bool HoldsExactly(const fs::path& path, std::string_view text) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
+    const base::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid()) return false;
     struct stat info {};
-    bool same = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+    bool same = ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) &&
                 static_cast<std::uint64_t>(info.st_size) == text.size();
     std::string held(same ? text.size() : 0, '\0');
     std::size_t have = 0;
     while (same && have < held.size()) {
-        const ssize_t got = ::read(fd, held.data() + have, held.size() - have);
+        const ssize_t got = ::read(fd.get(), held.data() + have, held.size() - have);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) same = false;
         have += got > 0 ? static_cast<std::size_t>(got) : 0;
     }
-    ::close(fd);
     return same && held == text;
 }
 
@@ -109,7 +100,7 @@ const ImportTarget::Listing& ImportTarget::ListingOf(const fs::path& folder) con
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
-        listing[Lowered(name)].push_back(std::move(name));
+        listing[base::LowerAscii(name)].push_back(std::move(name));
     }
     return listing;
 }
@@ -118,7 +109,7 @@ void ImportTarget::Remember(const fs::path& path) {
     const auto it = listings_.find(FolderKey(path.parent_path()));
     if (it == listings_.end()) return;
     const std::string name = path.filename().string();
-    std::vector<std::string>& names = it->second[Lowered(name)];
+    std::vector<std::string>& names = it->second[base::LowerAscii(name)];
     if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
 }
 
@@ -133,7 +124,8 @@ ImportTarget::Place ImportTarget::Find(const std::string& folder,
     for (const fs::path& part : fs::path(folder)) {
         if (there) {
             const Listing& listing = ListingOf(dir);
-            if (const auto it = listing.find(Lowered(part.string())); it != listing.end()) {
+            if (const auto it = listing.find(base::LowerAscii(part.string()));
+                it != listing.end()) {
                 const std::vector<fs::path> found = InOrder(dir, it->second, part.string());
                 const auto item = std::find_if(found.begin(), found.end(), [&](const fs::path& p) {
                     return fs::is_directory(p, ec);
@@ -219,10 +211,9 @@ void ImportTarget::Write(const fs::path& path, const std::string& text) {
 void ImportTarget::Publish() {
     if (pending_.empty()) return;
     for (const auto& [device, folder] : devices_) {
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
-        const bool synced = fd >= 0 && ::syncfs(fd) == 0;
+        const base::FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY));
+        const bool synced = fd.valid() && ::syncfs(fd.get()) == 0;
         const int saved = errno;
-        if (fd >= 0) ::close(fd);
         if (!synced)
             throw ImportWriteError("cannot write the documents in \"" + folder.string() +
                                    "\": " + std::strerror(saved));

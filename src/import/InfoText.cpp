@@ -16,16 +16,12 @@ constexpr std::size_t kMaxKeyBytes = 16;
 // A line that is a heading of its own ("Other Emulators:") is short.
 constexpr std::size_t kMaxHeadingBytes = 40;
 
-char Lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
 // Where needle starts in text from from on, ignoring ASCII letter case; npos when nowhere.
 std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from = 0) {
     if (needle.size() > text.size()) return std::string_view::npos;
     for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
         std::size_t k = 0;
-        while (k < needle.size() && Lower(text[i + k]) == needle[k])
+        while (k < needle.size() && base::LowerAscii(text[i + k]) == needle[k])
             ++k;
         if (k == needle.size()) return i;
     }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/Strings.h"
 #include "manuals/NaturalOrder.h"
 
 namespace kavro::manuals {
@@ -14,19 +15,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 std::string ExtensionOf(std::string_view path) {
     const std::size_t slash = path.find_last_of('/');
     const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     const std::size_t dot = name.find_last_of('.');
     if (dot == std::string_view::npos || dot == 0) return {};
-    return Lower(name.substr(dot));
+    return base::LowerAscii(name.substr(dot));
 }
 
 bool IsFile(const std::string& path) {
@@ -58,7 +52,7 @@ std::optional<std::string> ExpandPattern(std::string_view pattern, const Pattern
             break;
         }
         out.append(pattern.substr(0, open));
-        const std::string field = Lower(pattern.substr(open + 1, close - open - 1));
+        const std::string field = base::LowerAscii(pattern.substr(open + 1, close - open - 1));
         const std::string* value = field == "rom"      ? &values.rom
                                    : field == "parent" ? &values.parent
                                    : field == "system" ? &values.system

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/Deleter.h"
+#include "base/Strings.h"
 #include "base/Twips.h"
 #include "base/Utf8.h"
 #include "text/AsciiWidths.h"
@@ -71,13 +72,6 @@ struct FontMatch {
     std::string family;
     int index = 0;
 };
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::optional<FontMatch> MatchFont(FcConfig* config, const std::string& family, bool monospace) {
     FcPatternPtr pattern(FcPatternCreate());
@@ -672,9 +666,9 @@ std::unique_ptr<FontEngine> FontEngine::Create(const std::string& family, std::s
     // The named family when it is installed; otherwise a monospace face, so text
     // measurement keeps the fixed-pitch arithmetic the layout relies on.
     std::optional<FontMatch> match = MatchFont(config, family, false);
-    if (!match || !EqualsIgnoreCase(match->family, family)) {
+    if (!match || !base::EqualsIgnoringCase(match->family, family)) {
         std::optional<FontMatch> fallback = MatchFont(config, "DejaVu Sans Mono", true);
-        if (!fallback || !EqualsIgnoreCase(fallback->family, "DejaVu Sans Mono"))
+        if (!fallback || !base::EqualsIgnoringCase(fallback->family, "DejaVu Sans Mono"))
             fallback = MatchFont(config, "monospace", true);
         if (fallback) match = fallback;
     }
