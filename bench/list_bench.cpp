@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/DocumentList.h"
+#include "cli/DocumentList.h"
 #include "forms/DataPaths.h"
 
 namespace {

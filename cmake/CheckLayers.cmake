@@ -6,7 +6,8 @@ if(CMAKE_SCRIPT_MODE_FILE)
     cmake_minimum_required(VERSION 3.25)
 endif()
 
-set(KAVRO_LAYERS base text forms backend imaging encoding document import manuals layout watch app)
+set(KAVRO_LAYERS base text forms backend imaging encoding document import manuals layout watch cli
+                 app)
 # Helpers every layer may use (files, strings, units): the standard library and POSIX only.
 set(KAVRO_LAYER_DEPS_base "")
 # Fonts and measuring text: SDL_ttf, fontconfig, HarfBuzz, FriBidi.
@@ -25,7 +26,11 @@ set(KAVRO_LAYER_DEPS_import base)
 set(KAVRO_LAYER_DEPS_manuals import backend forms text base)
 set(KAVRO_LAYER_DEPS_layout document imaging forms text base)
 set(KAVRO_LAYER_DEPS_watch base)
-set(KAVRO_LAYER_DEPS_app layout document import manuals imaging backend forms text watch base)
+# The command line, the settings file and --list: what the program does without a window, so
+# that the program itself links none of the SDL layers' libraries (key names and the manual
+# search are plain tables and file names in layers that link SDL).
+set(KAVRO_LAYER_DEPS_cli manuals import backend forms base)
+set(KAVRO_LAYER_DEPS_app cli layout document import manuals imaging backend forms text watch base)
 # The layers whose files may include SDL's headers, and those that may include SDL_ttf's alone:
 # everything else stays free of SDL, so the logic above them runs headless.
 set(KAVRO_SDL_LAYERS backend imaging)

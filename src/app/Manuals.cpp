@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <ostream>
 
-#include "app/IniFile.h"
 #include "app/LoadDriver.h"
 #include "app/Navigation.h"
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "app/Viewer.h"
 #include "base/Strings.h"
+#include "cli/IniFile.h"
 #include "document/SaxReader.h"
 #include "imaging/PictureFiles.h"
 #include "manuals/ManualDocument.h"
@@ -28,23 +28,6 @@ namespace kavro::app {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kSection = "Manuals";
-
-std::vector<std::string> SplitList(const std::string& text) {
-    std::vector<std::string> parts;
-    std::size_t from = 0;
-    while (from <= text.size()) {
-        std::size_t at = text.find(';', from);
-        if (at == std::string::npos) at = text.size();
-        std::string part = text.substr(from, at - from);
-        const std::size_t first = part.find_first_not_of(" \t");
-        const std::size_t last = part.find_last_not_of(" \t");
-        if (first != std::string::npos) parts.push_back(part.substr(first, last - first + 1));
-        from = at + 1;
-    }
-    return parts;
-}
 
 std::string SearchPath() {
     const char* path = std::getenv("PATH");
@@ -134,29 +117,6 @@ void ShowPagesBar(Viewer& v) {
 }
 
 }  // namespace
-
-ManualSettings ReadManualSettings(const std::string& settings_file) {
-    ManualSettings settings;
-    settings.cache_limit_bytes = manuals::PageCache::kDefaultLimitBytes;
-    if (auto names = IniFile::GetProfileString(settings_file, kSection, "Names"))
-        settings.names = SplitList(*names);
-    if (auto paths = IniFile::GetProfileString(settings_file, kSection, "Paths"))
-        settings.patterns = SplitList(*paths);
-    if (auto mb = IniFile::GetProfileString(settings_file, kSection, "CacheMB")) {
-        std::size_t used = 0;
-        unsigned long long value = 0;
-        try {
-            value = std::stoull(*mb, &used);
-        } catch (const std::exception&) {
-            used = 0;
-        }
-        if (used == 0 || used != mb->size() || value > (1ull << 30))
-            throw SettingsError("Settings file \"" + settings_file + "\": [Manuals] CacheMB = \"" +
-                                *mb + "\" is not a whole number of megabytes");
-        settings.cache_limit_bytes = static_cast<std::uintmax_t>(value) << 20;
-    }
-    return settings;
-}
 
 bool LoadManual(Viewer& v, const std::string& name) {
     const ManualSettings settings = ReadManualSettings(v.sys.SettingsFile());

@@ -11,10 +11,10 @@
 #include <string_view>
 #include <utility>
 
-#include "app/IniFile.h"
 #include "app/Viewer.h"
-#include "document/Conversions.h"
 #include "backend/KeyCodes.h"
+#include "cli/IniFile.h"
+#include "document/Conversions.h"
 #include "forms/Services.h"
 
 namespace kavro::app {

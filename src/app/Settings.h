@@ -8,16 +8,11 @@
 #include <vector>
 
 #include "app/Actions.h"
+#include "cli/SettingsError.h"
 
 namespace kavro::app {
 
 struct Viewer;
-
-// A value in the settings file that does not convert; the message names the file, the
-// section, the key and the value. Nothing catches it before start-up ends.
-struct SettingsError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 // Everything the settings file holds, with the values a missing file gives.
 struct SettingsValues {

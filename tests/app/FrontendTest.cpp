@@ -7,10 +7,10 @@
 #include <iostream>
 #include <sstream>
 
-#include "app/DocumentList.h"
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "app/Unattended.h"
+#include "cli/DocumentList.h"
 #include "common/ViewerFixture.h"
 
 namespace kavro::testing {
@@ -108,9 +108,11 @@ TEST_F(FrontendTest, ListFollowsSystemParentHistoryXmlAndManuals) {
     } cases[] = {
         {"sf2", {}, "history\txml:metadata/history.xml\nmanual\tfolder:metadata/sf2/manual\n"},
         {"sf2ce", {}, ""},
-        {"sf2ce", {"--parent", "sf2"},
+        {"sf2ce",
+         {"--parent", "sf2"},
          "history\txml:metadata/history.xml\nmanual\tfolder:metadata/sf2/manual\n"},
-        {"zelda", {"--system", "nes"},
+        {"zelda",
+         {"--system", "nes"},
          "history\txml:metadata/history.xml\nhowto\txml:metadata/nes/zelda/howto.xml\n"},
         {"zelda", {}, ""},
     };

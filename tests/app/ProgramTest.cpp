@@ -105,41 +105,6 @@ TEST_F(ProgramTest, DocumentNamedLikeAnOptionAfterTheEndOfOptions) {
 
 // Options are validated in one place: unknown single-dash options, combinations that would
 // drop one of them and a file option given twice are refused naming what is wrong.
-TEST(OptionsTest, RefusedCombinationsNameBothOptions) {
-    const struct {
-        std::vector<std::string> args;
-        const char* refusal;  // "" when accepted
-    } cases[] = {
-        {{"-x", "mk", "command"}, "unknown option -x"},
-        {{"--", "-x", "mk"}, ""},
-        {{"-", "mk"}, ""},
-        {{"-h"}, ""},
-        {{"--check", "--dump", "-", "mk", "command"}, "--check and --dump cannot be used together"},
-        {{"--check", "--quiet", "mk", "command"}, ""},
-        {{"--import", "a.dat", "--render", "y.png"},
-         "--import and --render cannot be used together"},
-        {{"--import", "a.dat", "--check"}, "--import and --check cannot be used together"},
-        {{"--import", "a.dat", "--import", "b.dat"}, "--import is given twice"},
-        {{"--render", "a.png", "--render=b.png", "mk", "command"}, "--render is given twice"},
-        {{"--import", "a.dat", "mk"}, "--import takes no rom or document words"},
-        {{"--quiet", "mk", "command"}, "--quiet only goes with --check"},
-        {{"--watch", "--dump", "-", "mk", "command"}, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.args));
-        std::string refusal;
-        try {
-            app::ParseOptions(c.args);
-        } catch (const std::invalid_argument& e) {
-            refusal = e.what();
-        }
-        if (*c.refusal)
-            EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
-        else
-            EXPECT_EQ(refusal, "");
-    }
-}
-
 // Where the desktop cannot show a box (here: no display server at all for SDL's dialogs), the
 // message still reaches stderr and the exit status is the error's.
 TEST_F(ProgramTest, MessageBoxThatCannotBeShownKeepsStderrAndTheStatus) {

@@ -6,14 +6,6 @@
 namespace kavro::testing {
 namespace {
 
-TEST(SplitWords, SplitsAtEverySingleBlank) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(app::SplitWords("mk command"), (V{"mk", "command"}));
-    EXPECT_EQ(app::SplitWords("  mk command  "), (V{"mk", "command"}));
-    EXPECT_EQ(app::SplitWords("mk  command"), (V{"mk", "", "command"}));
-    EXPECT_EQ(app::SplitWords("   "), (V{""}));
-}
-
 class StartupTest : public ViewerTest {};
 
 TEST_F(StartupTest, WordsBecomeNames) {
@@ -169,39 +161,6 @@ INSTANTIATE_TEST_SUITE_P(Screens, GeometryTest,
                                                         0},
                                            // A square screen counts as portrait.
                                            GeometryCase{1000, 1000, false, 15000, 11250, 0, 1875}));
-
-TEST(Options, AreTakenOutOfTheWords) {
-    const auto o = app::ParseOptions({"--home", "/x", "mk", "--screen=800x600", "command", "--keys",
-                                      "Down,Right,27", "--dump", "-"});
-    EXPECT_EQ(o.home, "/x");
-    EXPECT_EQ(o.screen, std::make_pair(800, 600));
-    EXPECT_EQ(o.words, (std::vector<std::string>{"mk", "command"}));
-    EXPECT_EQ(o.keys, (std::vector<int>{40, 39, 27}));
-    EXPECT_EQ(o.dump, "-");
-    EXPECT_THROW(app::ParseOptions({"--screen", "800"}), std::invalid_argument);
-    EXPECT_THROW(app::ParseOptions({"--keys", "Down,Nope"}), std::invalid_argument);
-    EXPECT_THROW(app::ParseOptions({"--bogus"}), std::invalid_argument);
-    EXPECT_THROW(app::ParseOptions({"--home"}), std::invalid_argument);
-}
-
-TEST(Options, ShortHelpAndTheEndOfOptions) {
-    EXPECT_TRUE(app::ParseOptions({"-h"}).help);
-    EXPECT_FALSE(app::ParseOptions({"mk", "command"}).help);
-    const auto o = app::ParseOptions({"--dump", "-", "mk", "--", "--x", "-h", "--help"});
-    EXPECT_FALSE(o.help);
-    EXPECT_EQ(o.dump, "-");
-    EXPECT_EQ(o.words, (std::vector<std::string>{"mk", "--x", "-h", "--help"}));
-    EXPECT_THROW(app::ParseOptions({"mk", "-x"}), std::invalid_argument)
-        << "a single dash starts an option too";
-    EXPECT_EQ(app::ParseOptions({"mk", "--", "-x"}).words, (std::vector<std::string>{"mk", "-x"}));
-    EXPECT_EQ(app::ParseOptions({"mk", "--", "--"}).words, (std::vector<std::string>{"mk", "--"}));
-    try {
-        app::ParseOptions({"mk", "--x", "--"});
-        FAIL() << "an unknown option before -- was taken";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "unknown option --x (see kavro --help)");
-    }
-}
 
 }  // namespace
 }  // namespace kavro::testing

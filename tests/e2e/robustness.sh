@@ -219,6 +219,20 @@ done <<EOF
 --import $work/command.dat --render $work/y.png|--import and --render cannot be used together
 --import $work/command.dat --import $work/command.dat|--import is given twice
 EOF
+# A program copied without its viewer module still lists and explains; showing says what is
+# missing.
+mkdir -p "$work/lone"
+cp "$kavro" "$work/lone/kavro"
+kavro_saved=$kavro
+kavro="$work/lone/kavro"
+run --home "$app" --list mk
+expect 0 "--list without the viewer module"
+expect_out $'command\txml:metadata/mk/command.xml' "--list without the viewer module"
+run --home "$app" mk command
+expect 4 "a window without the viewer module"
+expect_err "kavro: cannot load the viewer: no kavro-viewer.so (looked for $work/lone/kavro-viewer.so" \
+    "a window without the viewer module"
+kavro=$kavro_saved
 
 echo "$failures failures"
 [ "$failures" = 0 ]

@@ -1,9 +1,9 @@
-#include "app/DocumentList.h"
+#include "cli/DocumentList.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
 #include <ostream>
+#include <set>
 #include <system_error>
 
 #include "manuals/ManualSearch.h"
@@ -63,13 +63,14 @@ std::vector<ListedDocument> ListDocuments(const std::vector<std::string>& roots,
             !own && std::find(request.manual_names.begin(), request.manual_names.end(), name) !=
                         request.manual_names.end();
         if (manual) {
-            if (const auto found = manuals::FindManual(roots, name, values,
-                                                       request.manual_patterns, request.home)) {
+            if (const auto found = manuals::FindManual(roots, name, values, request.manual_patterns,
+                                                       request.home)) {
                 const std::string ext = fs::path(found->path).extension().string();
                 documents.push_back({name,
                                      found->kind == manuals::ManualKind::Folder
                                          ? std::string("folder")
-                                         : ext.empty() ? std::string("pdf") : ext.substr(1),
+                                     : ext.empty() ? std::string("pdf")
+                                                   : ext.substr(1),
                                      found->path});
                 continue;
             }

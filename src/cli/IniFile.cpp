@@ -1,4 +1,4 @@
-#include "app/IniFile.h"
+#include "cli/IniFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

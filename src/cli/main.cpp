@@ -1,0 +1,44 @@
+// The program a frontend starts. What needs no window (--help, --version, --list, a command
+// line it refuses) is answered here; the viewer, with SDL and the libraries a window needs,
+// is loaded only to show one. Loading those libraries costs more than a whole listing, and a
+// frontend asks for one per game while the user scrolls.
+#include <iostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/List.h"
+#include "cli/Options.h"
+#include "cli/Signals.h"
+#include "cli/ViewerModule.h"
+
+int main(int argc, char** argv) {
+    using namespace kavro::app;
+    Options options;
+    try {
+        options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "kavro: " << e.what() << "\n";
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::cout << HelpText();
+        return kExitOk;
+    }
+    if (options.version) {
+        std::cout << kVersion << "\n";
+        return kExitOk;
+    }
+    const std::string folder = ProgramFolder(argv[0]);
+    if (options.list) return RunList(options, options.home ? *options.home : folder);
+    // A frontend may end a viewer it has just started while the viewer is still loading.
+    if (!options.render && !options.import && !options.check && !options.import_manuals)
+        EndAtOnceOnSignals(true);
+    std::string error;
+    const ViewerEntry viewer = LoadViewer(folder, &error);
+    if (!viewer) {
+        std::cerr << "kavro: cannot load the viewer: " << error << "\n";
+        return kExitEnvironment;
+    }
+    return viewer(argc, argv);
+}
