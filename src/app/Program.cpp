@@ -201,20 +201,7 @@ bool WritePicture(SDL_Surface* picture, const std::string& target, std::string* 
 
 int RunProgram(int argc, char** argv) {
     Options options;
-    try {
-        options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const std::invalid_argument& e) {
-        std::cerr << "kavro: " << e.what() << "\n";
-        return kExitUsage;
-    }
-    if (options.help) {
-        std::cout << HelpText();
-        return kExitOk;
-    }
-    if (options.version) {
-        std::cout << kVersion << "\n";
-        return kExitOk;
-    }
+    if (const std::optional<int> status = TakeCommandLine(argc, argv, &options)) return *status;
     if (options.check) return RunCheckCommand(options, argv[0]);
 
     const std::string home = options.home ? *options.home : ProgramFolder(argv[0]);

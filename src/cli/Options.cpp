@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include <filesystem>
+#include <iostream>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -232,6 +233,24 @@ Options ParseOptions(const std::vector<std::string>& args) {
     }
     ValidateOptions(o);
     return o;
+}
+
+std::optional<int> TakeCommandLine(int argc, char** argv, Options* options) {
+    try {
+        *options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "kavro: " << e.what() << "\n";
+        return kExitUsage;
+    }
+    if (options->help) {
+        std::cout << HelpText();
+        return kExitOk;
+    }
+    if (options->version) {
+        std::cout << kVersion << "\n";
+        return kExitOk;
+    }
+    return std::nullopt;
 }
 
 void ValidateOptions(const Options& o) {

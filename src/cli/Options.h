@@ -52,6 +52,11 @@ void ValidateOptions(const Options& options);
 // The program's name as it was invoked (argv[0] without its folder), for messages.
 std::string ProgramName(const char* argv0);
 
+// Takes the options out of the command line as main gets it. The status when the program ends
+// there: a command line it refuses (the message on standard error), --help or --version (their
+// text on standard output).
+std::optional<int> TakeCommandLine(int argc, char** argv, Options* options);
+
 // The usage text of --help.
 const char* HelpText();
 // What --version prints.

@@ -3,9 +3,8 @@
 // is loaded only to show one. Loading those libraries costs more than a whole listing, and a
 // frontend asks for one per game while the user scrolls.
 #include <iostream>
-#include <stdexcept>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "cli/List.h"
 #include "cli/Options.h"
@@ -15,20 +14,7 @@
 int main(int argc, char** argv) {
     using namespace kavro::app;
     Options options;
-    try {
-        options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const std::invalid_argument& e) {
-        std::cerr << "kavro: " << e.what() << "\n";
-        return kExitUsage;
-    }
-    if (options.help) {
-        std::cout << HelpText();
-        return kExitOk;
-    }
-    if (options.version) {
-        std::cout << kVersion << "\n";
-        return kExitOk;
-    }
+    if (const std::optional<int> status = TakeCommandLine(argc, argv, &options)) return *status;
     const std::string folder = ProgramFolder(argv[0]);
     if (options.list) return RunList(options, options.home ? *options.home : folder);
     // A frontend may end a viewer it has just started while the viewer is still loading.
