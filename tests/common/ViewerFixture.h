@@ -3,11 +3,9 @@
 #include <SDL.h>
 #include <SDL_image.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +16,7 @@
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
 #include "backend/Screen.h"
+#include "common/TempFolder.h"
 #include "forms/Services.h"
 
 namespace kavro::testing {
@@ -26,10 +25,6 @@ namespace kavro::testing {
 class ViewerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kavro-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        home_ = pattern;
         // The user's folders are the test's own: never those of whoever runs the tests.
         ::setenv("XDG_CONFIG_HOME", UserConfig().c_str(), 1);
         ::setenv("XDG_DATA_HOME", (home_ / "user-data").c_str(), 1);
@@ -40,22 +35,20 @@ class ViewerTest : public ::testing::Test {
     void TearDown() override {
         viewer_.reset();
         services_.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(home_, ec);
     }
 
-    std::filesystem::path Home() const { return home_; }
+    std::filesystem::path Home() const { return home_.Path(); }
     // $XDG_CONFIG_HOME and $XDG_DATA_HOME/kavro/metadata of the test's user.
     std::filesystem::path UserConfig() const { return home_ / "user-config"; }
     std::filesystem::path UserMetadata() const {
         return home_ / "user-data" / "kavro" / "metadata";
     }
 
+    // Writes (making its folders) or reads back a file below the program folder.
     void Write(const std::string& relative, const std::string& content) {
-        const auto path = home_ / relative;
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << content;
+        home_.Write(relative, content);
     }
+    std::string ReadBack(const std::string& relative) const { return ReadFile(Home() / relative); }
 
     // A solid picture file of w x h pixels (PNG, or BMP when the name ends in .bmp).
     void WritePicture(const std::string& relative, int w, int h, Uint32 argb = 0xFF3366CC) {
@@ -70,7 +63,7 @@ class ViewerTest : public ::testing::Test {
 
     // Starts a viewer as "kavro <command_line>" on a screen of w x h pixels.
     app::Viewer& Start(const std::string& command_line = "mk command", int w = 1280, int h = 960) {
-        services_ = std::make_unique<toolkit::HeadlessServices>(home_.string(), command_line,
+        services_ = std::make_unique<toolkit::HeadlessServices>(home_.path(), command_line,
                                                                 w * 15.0f, h * 15.0f);
         std::string error;
         auto fonts = toolkit::FontEngine::Create(font_family_, &error);
@@ -148,7 +141,7 @@ class ViewerTest : public ::testing::Test {
 
   private:
     std::string font_family_ = "Consolas";
-    std::filesystem::path home_;
+    TempFolder home_{"kavro-test-"};
     std::unique_ptr<toolkit::HeadlessServices> services_;
     std::unique_ptr<app::Viewer> viewer_;
 };
