@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +53,16 @@ inline Bitmap ReadPng(const std::string& path) {
                                   static_cast<std::size_t>(argb->pitch / 4) +
                               static_cast<std::size_t>(x)];
     return out;
+}
+
+// A PNG file of w x h pixels in one colour, in a folder made for it when needed.
+inline void WritePng(const std::filesystem::path& path, int w, int h, Uint32 argb = 0xFF3366CC) {
+    std::filesystem::create_directories(path.parent_path());
+    std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> s(
+        SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888), SDL_FreeSurface);
+    ASSERT_NE(s, nullptr);
+    SDL_FillRect(s.get(), nullptr, argb);
+    ASSERT_EQ(IMG_SavePNG(s.get(), path.string().c_str()), 0) << path;
 }
 
 // The colour type byte of a PNG file's header: 2 for RGB, 6 for RGB with alpha.

@@ -17,6 +17,7 @@
 #include "app/WindowGeometry.h"
 #include "backend/Screen.h"
 #include "common/TempFolder.h"
+#include "common/ToolkitTestSupport.h"
 #include "forms/Services.h"
 
 namespace kavro::testing {
@@ -50,15 +51,9 @@ class ViewerTest : public ::testing::Test {
     }
     std::string ReadBack(const std::string& relative) const { return ReadFile(Home() / relative); }
 
-    // A solid picture file of w x h pixels (PNG, or BMP when the name ends in .bmp).
+    // A solid PNG picture of w x h pixels, whatever the name's ending.
     void WritePicture(const std::string& relative, int w, int h, Uint32 argb = 0xFF3366CC) {
-        const auto path = home_ / relative;
-        std::filesystem::create_directories(path.parent_path());
-        SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-        ASSERT_NE(s, nullptr);
-        SDL_FillRect(s, nullptr, argb);
-        IMG_SavePNG(s, path.string().c_str());
-        SDL_FreeSurface(s);
+        toolkit::testing::WritePng(home_ / relative, w, h, argb);
     }
 
     // Starts a viewer as "kavro <command_line>" on a screen of w x h pixels.
@@ -87,27 +82,12 @@ class ViewerTest : public ::testing::Test {
     void Key(int code) { app::Form_KeyDown(*viewer_, code, 0); }
 
     // The screen as the headless renderer draws it, as 0xRRGGBB pixels.
-    struct Shot {
-        int w = 0, h = 0;
-        std::vector<Uint32> px;
-        Uint32 At(int x, int y) const { return px[static_cast<std::size_t>(y * w + x)] & 0xFFFFFF; }
-    };
+    using Shot = toolkit::testing::Bitmap;
     Shot Render(const app::Viewer& v) {
         const std::string path = (Home() / "shot.png").string();
         std::string error;
         EXPECT_TRUE(toolkit::RenderFormToPng(v.form, path, &error)) << error;
-        Shot shot;
-        SDL_Surface* raw = IMG_Load(path.c_str());
-        if (!raw) return shot;
-        SDL_Surface* argb = SDL_ConvertSurfaceFormat(raw, SDL_PIXELFORMAT_ARGB8888, 0);
-        SDL_FreeSurface(raw);
-        shot.w = argb->w;
-        shot.h = argb->h;
-        for (int y = 0; y < shot.h; ++y)
-            for (int x = 0; x < shot.w; ++x)
-                shot.px.push_back(static_cast<Uint32*>(argb->pixels)[y * argb->pitch / 4 + x]);
-        SDL_FreeSurface(argb);
-        return shot;
+        return toolkit::testing::ReadPng(path);
     }
     // A picture of horizontal stripes, each row its own colour.
     void StripedPicture(const std::string& relative, int w, int h) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <SDL.h>
-#include <SDL_image.h>
 #include <archive.h>
 #include <archive_entry.h>
 #include <gtest/gtest.h>
@@ -13,18 +11,11 @@
 
 #include "SamplePdf.h"
 #include "common/TempFolder.h"
+#include "common/ToolkitTestSupport.h"
 
 namespace kavro::testing {
 
-// A PNG file of w x h pixels in one colour.
-inline void WritePng(const std::filesystem::path& path, int w, int h, Uint32 argb = 0xFF3366CC) {
-    std::filesystem::create_directories(path.parent_path());
-    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-    ASSERT_NE(s, nullptr);
-    SDL_FillRect(s, nullptr, argb);
-    IMG_SavePNG(s, path.string().c_str());
-    SDL_FreeSurface(s);
-}
+using toolkit::testing::WritePng;
 
 // A ZIP archive (a .cbz) holding these members, written with libarchive.
 inline void WriteZip(const std::filesystem::path& path,
