@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "app/Settings.h"
-#include "common/ViewerFixture.h"
 #include "backend/Screen.h"
+#include "common/ViewerFixture.h"
 
 namespace kavro::testing {
 namespace {
@@ -28,12 +25,6 @@ class CabinetTest : public ViewerTest {
             body += "</section>";
         }
         return Load(body, command_line);
-    }
-    std::string ReadBack(const std::string& name) {
-        std::ifstream in(Home() / name, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
     }
 };
 

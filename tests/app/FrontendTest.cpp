@@ -3,7 +3,6 @@
 // sections beside a running game (--cycle). Time is the services' clock, moved by hand.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -43,12 +42,6 @@ class FrontendTest : public ViewerTest {
         const int status = Run(options, &out);
         EXPECT_EQ(status, out.empty() ? 3 : 0) << rom;
         return out;
-    }
-    std::string ReadBack(const std::string& name) {
-        std::ifstream in(Home() / name, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
     }
     // Moves the clock and ticks the countdown; the status when it ended the program.
     std::optional<int> Elapse(app::Viewer& v, int ms) {

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "app/Program.h"
 #include "common/ViewerFixture.h"
@@ -210,10 +209,7 @@ TEST_F(ImportTest, ImportKeepsDocumentsAPersonWroteUnlessForced) {
     const std::string data = (Home() / "metadata" / "command.dat").string();
     const std::string into = (Home() / "out").string();
     const auto read = [&](const char* name) {
-        std::ifstream in(Home() / "out" / name / "command.xml");
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return ReadBack("out/" + std::string(name) + "/command.xml");
     };
 
     std::string out;

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "app/Navigation.h"
 #include "common/ViewerFixture.h"
 
@@ -218,12 +215,10 @@ TEST_F(NavigationTest, FirstMatchingKeyWinsAndModifiersAreIgnored) {
         EXPECT_EQ(end.status, 0);
     }
     EXPECT_FALSE(v.Zoomed);
-    std::ifstream ini(Home() / "kavro.ini");
-    std::stringstream text;
-    text << ini.rdbuf();
-    EXPECT_NE(text.str().find("[Input]\nZoom=27\nScrollDown=39\n"), std::string::npos);
-    EXPECT_NE(text.str().find("Zoomed=False"), std::string::npos);
-    EXPECT_NE(text.str().find("NoFormatting=False"), std::string::npos);
+    const std::string text = ReadBack("kavro.ini");
+    EXPECT_NE(text.find("[Input]\nZoom=27\nScrollDown=39\n"), std::string::npos);
+    EXPECT_NE(text.find("Zoomed=False"), std::string::npos);
+    EXPECT_NE(text.find("NoFormatting=False"), std::string::npos);
 }
 
 TEST_F(NavigationTest, BordersKeyTogglesAndKeyZeroShowsBorders) {

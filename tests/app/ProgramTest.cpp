@@ -6,11 +6,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 #include "../manuals/SamplePdf.h"
@@ -28,12 +26,6 @@ class ProgramTest : public ViewerTest {
         for (std::string& arg : args)
             argv.push_back(arg.data());
         return app::RunProgram(static_cast<int>(argv.size()), argv.data());
-    }
-    std::string ReadBack(const std::string& name) {
-        std::ifstream in(Home() / name, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
     }
 };
 

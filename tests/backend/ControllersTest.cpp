@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "common/ToolkitTestSupport.h"
 #include "backend/Controllers.h"
 #include "backend/Screen.h"
+#include "common/ToolkitTestSupport.h"
 
 namespace kavro::toolkit {
 namespace {
@@ -175,7 +175,7 @@ TEST(WindowControllersTest, PressesReachTheFormAndTheScreenIsTurned) {
     SDL_JoystickClose(device);
     SDL_JoystickDetachVirtual(index);
 
-    testing::TempDir dir;
+    testing::TempFolder dir;
     ASSERT_TRUE(window->Screenshot(dir.File("shot.png"), &error)) << error;
     const testing::Bitmap bmp = testing::ReadPng(dir.File("shot.png"));
     EXPECT_EQ(bmp.w, 120) << "the physical window is the form turned on its side";

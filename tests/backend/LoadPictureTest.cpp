@@ -2,18 +2,17 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "common/ToolkitTestSupport.h"
-#include "common/TestData.h"
 #include "backend/LoadPicture.h"
+#include "common/TestData.h"
+#include "common/ToolkitTestSupport.h"
 
 namespace kavro::toolkit {
 namespace {
 
-using testing::TempDir;
+using testing::TempFolder;
 
 std::string Suite(const std::string& name) {
     return kavro::testing::TestData("pngsuite/" + name).string();
@@ -57,9 +56,7 @@ std::vector<unsigned char> PngHeader(std::uint32_t width, std::uint32_t height) 
 }
 
 void Write(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    kavro::testing::WriteFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 TEST(LoadPictureTest, DecodesPngSuiteRgbaWithStraightAlpha) {
@@ -107,7 +104,7 @@ TEST(LoadPictureTest, CorruptSuiteFilesGiveNothing) {
 }
 
 TEST(LoadPictureTest, MissingEmptyAndNonPictureFiles) {
-    TempDir dir;
+    TempFolder dir;
     EXPECT_FALSE(LoadPicture(dir.File("missing.png")).has_value());
     Write(dir.File("empty.gif"), {});
     EXPECT_FALSE(LoadPicture(dir.File("empty.gif")).has_value());
@@ -117,7 +114,7 @@ TEST(LoadPictureTest, MissingEmptyAndNonPictureFiles) {
 }
 
 TEST(LoadPictureTest, HugeDimensionsAreRefusedBeforeDecoding) {
-    TempDir dir;
+    TempFolder dir;
     Write(dir.File("huge.png"), PngHeader(30000, 30000));
     Write(dir.File("wide.png"), PngHeader(kMaxPictureSide + 1, 1));
     Write(dir.File("zero.png"), PngHeader(0, 10));
@@ -130,7 +127,7 @@ TEST(LoadPictureTest, HugeDimensionsAreRefusedBeforeDecoding) {
 }
 
 TEST(LoadPictureTest, GifFrameLargerThanItsScreenIsRefused) {
-    TempDir dir;
+    TempFolder dir;
     // Logical screen 1 x 1, but the one frame claims 60000 x 60000.
     std::vector<unsigned char> gif{'G',  'I',  'F', '8',  '9', 'a',  1,    0, 1,    0,
                                    0,    0,    0,   0x2C, 0,   0,    0,    0, 0x60, 0xEA,
@@ -140,7 +137,7 @@ TEST(LoadPictureTest, GifFrameLargerThanItsScreenIsRefused) {
 }
 
 TEST(LoadPictureTest, SmallGifDecodesWithTransparency) {
-    TempDir dir;
+    TempFolder dir;
     // 2 x 1, two-colour palette, colour 1 transparent: pixels 0 (red) and 1 (clear).
     std::vector<unsigned char> gif{
         'G',  'I',  'F',  '8',  '9', 'a', 2, 0, 1, 0,
@@ -173,7 +170,7 @@ std::vector<unsigned char> Tga(std::uint16_t width, std::uint16_t height) {
 
 // TGA is not a format documents use: a true-colour picture is refused whatever its name.
 TEST(LoadPictureTest, TgaIsRefusedWhateverItsName) {
-    TempDir dir;
+    TempFolder dir;
     for (const char* name : {"pic.tga", "PIC.Tga", "pic.png"}) {
         Write(dir.File(name), Tga(2, 1));
         EXPECT_FALSE(LoadPicture(dir.File(name)).has_value()) << name;

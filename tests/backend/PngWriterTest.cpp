@@ -18,7 +18,7 @@ namespace {
 
 using testing::ColourType;
 using testing::ReadPng;
-using testing::TempDir;
+using testing::TempFolder;
 
 using SurfacePtr = std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)>;
 
@@ -63,14 +63,14 @@ void ExpectWrittenAs(SDL_Surface* s, const std::string& path, int colour_type) {
 }
 
 TEST(PngWriterTest, OpaquePictureDecodesToTheSamePixelsWithoutAlpha) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir.File("screen.png");
     SurfacePtr s = Pattern(1920, 1080, SDL_PIXELFORMAT_ARGB8888);
     ExpectWrittenAs(s.get(), path, 2);
 }
 
 TEST(PngWriterTest, AlphaIsKeptWhenAnyPixelIsNotOpaque) {
-    TempDir dir;
+    TempFolder dir;
     for (Uint8 alpha : {Uint8{0}, Uint8{254}}) {
         SCOPED_TRACE(alpha);
         const std::string path = dir.File("alpha.png");
@@ -86,7 +86,7 @@ TEST(PngWriterTest, AlphaIsKeptWhenAnyPixelIsNotOpaque) {
 }
 
 TEST(PngWriterTest, WithoutAnAlphaChannelTheUnusedByteIsIgnored) {
-    TempDir dir;
+    TempFolder dir;
     // The first taken as it lies, the second converted first.
     for (Uint32 format : {SDL_PIXELFORMAT_RGB888, SDL_PIXELFORMAT_BGR888}) {
         SCOPED_TRACE(SDL_GetPixelFormatName(format));
@@ -104,7 +104,7 @@ TEST(PngWriterTest, WithoutAnAlphaChannelTheUnusedByteIsIgnored) {
 }
 
 TEST(PngWriterTest, OtherPixelFormatsAndTheSmallestPicture) {
-    TempDir dir;
+    TempFolder dir;
     for (Uint32 format : {SDL_PIXELFORMAT_ABGR8888, SDL_PIXELFORMAT_RGBA8888}) {
         SCOPED_TRACE(SDL_GetPixelFormatName(format));
         const std::string path = dir.File("other.png");
@@ -117,7 +117,7 @@ TEST(PngWriterTest, OtherPixelFormatsAndTheSmallestPicture) {
 
 // Large and odd-shaped pictures, alpha or not: every pixel comes back.
 TEST(PngWriterTest, LargeAndOddShapedPictures) {
-    TempDir dir;
+    TempFolder dir;
     for (const auto& [w, h] : {std::pair{1920, 1081}, std::pair{700, 501}, std::pair{3, 90001}}) {
         SurfacePtr s = Pattern(w, h, SDL_PIXELFORMAT_ARGB8888);
         ExpectWrittenAs(s.get(), dir.File("opaque.png"), 2);
@@ -127,7 +127,7 @@ TEST(PngWriterTest, LargeAndOddShapedPictures) {
 }
 
 TEST(PngWriterTest, FailuresSayWhyAndLeaveNoFile) {
-    TempDir dir;
+    TempFolder dir;
     SurfacePtr s = Pattern(8, 8, SDL_PIXELFORMAT_ARGB8888);
     std::string error;
     const std::string missing_folder = dir.File("no/such/folder/out.png");

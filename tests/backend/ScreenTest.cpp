@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "common/ToolkitTestSupport.h"
-#include "forms/Form.h"
 #include "backend/PngWriter.h"
 #include "backend/Screen.h"
+#include "common/ToolkitTestSupport.h"
+#include "forms/Form.h"
 #include "forms/Services.h"
 
 namespace kavro::toolkit {
@@ -22,7 +22,7 @@ using testing::Bitmap;
 using testing::ColourType;
 using testing::MakeFonts;
 using testing::ReadPng;
-using testing::TempDir;
+using testing::TempFolder;
 
 constexpr long kRed = 0x0000FF;  // red + 256 * green + 65536 * blue
 constexpr long kBlue = 0xFF0000;
@@ -56,7 +56,7 @@ struct Scene {
         EXPECT_TRUE(RenderFormToPng(form, path, &error)) << error;
         return ReadPng(path);
     }
-    TempDir dir;
+    TempFolder dir;
     Form form;
     ControlArray<PictureBox> boxes;
     ControlArray<Label> labels;
@@ -567,7 +567,7 @@ TEST_F(WindowTest, ScreenshotShowsWhatTheFormHolds) {
     auto window = Open();
     ASSERT_NE(window, nullptr);
     window->Present();
-    TempDir dir;
+    TempFolder dir;
     std::string error;
     ASSERT_TRUE(window->Screenshot(dir.File("shot.png"), &error)) << error;
     Bitmap bmp = ReadPng(dir.File("shot.png"));

@@ -1,23 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
-#include "common/ToolkitTestSupport.h"
 #include "backend/DesktopServices.h"
+#include "common/ToolkitTestSupport.h"
 #include "forms/Services.h"
 
 namespace kavro::toolkit {
 namespace {
 
-using testing::TempDir;
+using testing::TempFolder;
 
 void Touch(const std::string& path) {
-    std::ofstream(path) << "x";
+    kavro::testing::WriteFile(path, "x");
 }
 
 TEST(FileExistsTest, OnlyNormalVisibleFilesCount) {
-    TempDir dir;
+    TempFolder dir;
     Touch(dir.File("plain.gif"));
     Touch(dir.File(".hidden.gif"));
     std::filesystem::create_directory(dir.File("folder.gif"));
@@ -30,7 +29,7 @@ TEST(FileExistsTest, OnlyNormalVisibleFilesCount) {
 }
 
 TEST(FileExistsTest, FollowsSymbolicLinks) {
-    TempDir dir;
+    TempFolder dir;
     Touch(dir.File("target.png"));
     std::filesystem::create_symlink(dir.File("target.png"), dir.File("link.png"));
     std::filesystem::create_symlink(dir.File("gone.png"), dir.File("dangling.png"));

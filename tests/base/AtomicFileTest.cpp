@@ -6,47 +6,32 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+
+#include "common/TempFolder.h"
 
 namespace kavro::base {
 namespace {
 
 namespace fs = std::filesystem;
+using kavro::testing::ReadFile;
 
 class AtomicFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kavro-atomic-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    int Entries() const {
-        int n = 0;
-        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_))
-            ++n;
-        return n;
-    }
-    fs::path dir_;
+    std::string Path(const std::string& name) const { return dir_.File(name); }
+    int Entries() const { return static_cast<int>(dir_.Names().size()); }
+    kavro::testing::TempFolder dir_{"kavro-atomic-"};
 };
 
 TEST_F(AtomicFileTest, CreatesAndReplacesLeavingNoTemporary) {
     std::string error;
     ASSERT_TRUE(ReplaceFile(Path("a.txt"), "first", &error)) << error;
-    EXPECT_EQ(Read(Path("a.txt")), "first");
+    EXPECT_EQ(ReadFile(Path("a.txt")), "first");
     ASSERT_TRUE(ReplaceFile(Path("a.txt"), std::string(100000, 'x'), &error, {.sync = true}))
         << error;
-    EXPECT_EQ(Read(Path("a.txt")).size(), 100000u);
+    EXPECT_EQ(ReadFile(Path("a.txt")).size(), 100000u);
     ASSERT_TRUE(ReplaceFile(Path("a.txt"), "", &error)) << error;
-    EXPECT_EQ(Read(Path("a.txt")), "");
+    EXPECT_EQ(ReadFile(Path("a.txt")), "");
     EXPECT_EQ(Entries(), 1);
 }
 
@@ -60,7 +45,7 @@ TEST_F(AtomicFileTest, KeepsThePermissionsItIsGiven) {
     struct stat now {};
     ASSERT_EQ(::stat(Path("ini").c_str(), &now), 0);
     EXPECT_EQ(now.st_mode & 07777, 0640u);
-    EXPECT_EQ(Read(Path("ini")), "new");
+    EXPECT_EQ(ReadFile(Path("ini")), "new");
 }
 
 // A file is replaced only once all of it is written; a target that cannot take a rename (a
@@ -75,13 +60,13 @@ TEST_F(AtomicFileTest, ReplacesOnlyWhatWasWhollyWritten) {
         ASSERT_TRUE(pending->Write("half", &error));
         // Never committed: the old file stays, the temporary goes.
     }
-    EXPECT_EQ(Read(Path("old.txt")), "old");
+    EXPECT_EQ(ReadFile(Path("old.txt")), "old");
     EXPECT_EQ(Entries(), 1);
 
     fs::create_symlink(Path("old.txt"), Path("link.txt"));
     EXPECT_TRUE(ReplaceFile(Path("link.txt"), "new", &error)) << error;
     EXPECT_TRUE(fs::is_symlink(Path("link.txt")));
-    EXPECT_EQ(Read(Path("old.txt")), "new");
+    EXPECT_EQ(ReadFile(Path("old.txt")), "new");
 
     fs::create_directory(Path("taken"));
     std::ofstream(Path("taken/inside")) << "kept";
@@ -98,7 +83,7 @@ TEST_F(AtomicFileTest, ReplacesOnlyWhatWasWhollyWritten) {
         EXPECT_EQ(error, "cannot write " + target + ": " + reason);
     }
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
-    EXPECT_EQ(Read(Path("taken/inside")), "kept");
+    EXPECT_EQ(ReadFile(Path("taken/inside")), "kept");
     EXPECT_EQ(Entries(), 3);
 }
 

@@ -15,11 +15,29 @@ namespace kavro::testing {
 
 namespace fs = std::filesystem;
 
+// Writes a whole file, making its parent folders; void because it asserts.
+inline void WriteFile(const fs::path& path, const std::string& data) {
+    std::error_code ignored;
+    fs::create_directories(path.parent_path(), ignored);
+    std::ofstream out(path, std::ios::binary);
+    out << data;
+    ASSERT_TRUE(out.good()) << path.string();
+}
+
+// A whole file's bytes; empty when it cannot be read.
+inline std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream data;
+    data << in.rdbuf();
+    return data.str();
+}
+
 // A fresh folder per test, removed afterwards even when a test took its rights away.
 class TempFolder {
   public:
-    TempFolder() {
-        std::string pattern = (fs::path(::testing::TempDir()) / "kavro_test_XXXXXX").string();
+    // Named prefix plus six random characters, below the test's temporary folder.
+    explicit TempFolder(const std::string& prefix = "kavro_test_") {
+        std::string pattern = (fs::path(::testing::TempDir()) / (prefix + "XXXXXX")).string();
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
     }
@@ -33,10 +51,19 @@ class TempFolder {
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
+    // The folder as text and as a path.
     std::string path() const { return path_.string(); }
+    const fs::path& Path() const { return path_; }
+    // A path below the folder, as a path and as text; its kavro.ini.
+    fs::path operator/(const std::string& relative) const { return path_ / relative; }
     std::string File(const std::string& name) const { return (path_ / name).string(); }
     std::string Ini() const { return File("kavro.ini"); }
-
+    // Writes relative (making its folders) and returns its full path.
+    std::string Write(const std::string& relative, const std::string& data) const {
+        WriteFile(File(relative), data);
+        return File(relative);
+    }
+    // The names directly in the folder, in no particular order.
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(path_))
@@ -47,18 +74,5 @@ class TempFolder {
   private:
     fs::path path_;
 };
-
-inline void WriteFile(const std::string& path, const std::string& data) {
-    std::ofstream out(path, std::ios::binary);
-    out << data;
-    ASSERT_TRUE(out.good()) << path;
-}
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream data;
-    data << in.rdbuf();
-    return data.str();
-}
 
 }  // namespace kavro::testing

@@ -6,11 +6,11 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/TempFolder.h"
 #include "text/FontEngine.h"
 
 namespace kavro::toolkit::testing {
@@ -22,27 +22,7 @@ inline std::unique_ptr<FontEngine> MakeFonts() {
     return fonts;
 }
 
-// A scratch folder, removed with everything in it at the end of the test.
-class TempDir {
-  public:
-    TempDir() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::filesystem::temp_directory_path() /
-                ("kavro_toolkit_" + std::string(info->test_suite_name()) + "_" + info->name() +
-                 "_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
+using kavro::testing::TempFolder;
 
 // A PNG read back as 0xAARRGGBB pixels.
 struct Bitmap {
@@ -75,12 +55,20 @@ inline Bitmap ReadPng(const std::string& path) {
     return out;
 }
 
+// A PNG file of w x h pixels in one colour, in a folder made for it when needed.
+inline void WritePng(const std::filesystem::path& path, int w, int h, Uint32 argb = 0xFF3366CC) {
+    std::filesystem::create_directories(path.parent_path());
+    std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> s(
+        SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888), SDL_FreeSurface);
+    ASSERT_NE(s, nullptr);
+    SDL_FillRect(s.get(), nullptr, argb);
+    ASSERT_EQ(IMG_SavePNG(s.get(), path.string().c_str()), 0) << path;
+}
+
 // The colour type byte of a PNG file's header: 2 for RGB, 6 for RGB with alpha.
 inline int ColourType(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char header[26] = {};
-    in.read(header, sizeof header);
-    return in ? static_cast<unsigned char>(header[25]) : -1;
+    const std::string header = kavro::testing::ReadFile(path);
+    return header.size() >= 26 ? static_cast<unsigned char>(header[25]) : -1;
 }
 
 }  // namespace kavro::toolkit::testing

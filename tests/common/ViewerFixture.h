@@ -3,11 +3,9 @@
 #include <SDL.h>
 #include <SDL_image.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +16,8 @@
 #include "app/Viewer.h"
 #include "app/WindowGeometry.h"
 #include "backend/Screen.h"
+#include "common/TempFolder.h"
+#include "common/ToolkitTestSupport.h"
 #include "forms/Services.h"
 
 namespace kavro::testing {
@@ -26,10 +26,6 @@ namespace kavro::testing {
 class ViewerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kavro-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        home_ = pattern;
         // The user's folders are the test's own: never those of whoever runs the tests.
         ::setenv("XDG_CONFIG_HOME", UserConfig().c_str(), 1);
         ::setenv("XDG_DATA_HOME", (home_ / "user-data").c_str(), 1);
@@ -40,37 +36,29 @@ class ViewerTest : public ::testing::Test {
     void TearDown() override {
         viewer_.reset();
         services_.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(home_, ec);
     }
 
-    std::filesystem::path Home() const { return home_; }
+    std::filesystem::path Home() const { return home_.Path(); }
     // $XDG_CONFIG_HOME and $XDG_DATA_HOME/kavro/metadata of the test's user.
     std::filesystem::path UserConfig() const { return home_ / "user-config"; }
     std::filesystem::path UserMetadata() const {
         return home_ / "user-data" / "kavro" / "metadata";
     }
 
+    // Writes (making its folders) or reads back a file below the program folder.
     void Write(const std::string& relative, const std::string& content) {
-        const auto path = home_ / relative;
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << content;
+        home_.Write(relative, content);
     }
+    std::string ReadBack(const std::string& relative) const { return ReadFile(Home() / relative); }
 
-    // A solid picture file of w x h pixels (PNG, or BMP when the name ends in .bmp).
+    // A solid PNG picture of w x h pixels, whatever the name's ending.
     void WritePicture(const std::string& relative, int w, int h, Uint32 argb = 0xFF3366CC) {
-        const auto path = home_ / relative;
-        std::filesystem::create_directories(path.parent_path());
-        SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-        ASSERT_NE(s, nullptr);
-        SDL_FillRect(s, nullptr, argb);
-        IMG_SavePNG(s, path.string().c_str());
-        SDL_FreeSurface(s);
+        toolkit::testing::WritePng(home_ / relative, w, h, argb);
     }
 
     // Starts a viewer as "kavro <command_line>" on a screen of w x h pixels.
     app::Viewer& Start(const std::string& command_line = "mk command", int w = 1280, int h = 960) {
-        services_ = std::make_unique<toolkit::HeadlessServices>(home_.string(), command_line,
+        services_ = std::make_unique<toolkit::HeadlessServices>(home_.path(), command_line,
                                                                 w * 15.0f, h * 15.0f);
         std::string error;
         auto fonts = toolkit::FontEngine::Create(font_family_, &error);
@@ -94,27 +82,12 @@ class ViewerTest : public ::testing::Test {
     void Key(int code) { app::Form_KeyDown(*viewer_, code, 0); }
 
     // The screen as the headless renderer draws it, as 0xRRGGBB pixels.
-    struct Shot {
-        int w = 0, h = 0;
-        std::vector<Uint32> px;
-        Uint32 At(int x, int y) const { return px[static_cast<std::size_t>(y * w + x)] & 0xFFFFFF; }
-    };
+    using Shot = toolkit::testing::Bitmap;
     Shot Render(const app::Viewer& v) {
         const std::string path = (Home() / "shot.png").string();
         std::string error;
         EXPECT_TRUE(toolkit::RenderFormToPng(v.form, path, &error)) << error;
-        Shot shot;
-        SDL_Surface* raw = IMG_Load(path.c_str());
-        if (!raw) return shot;
-        SDL_Surface* argb = SDL_ConvertSurfaceFormat(raw, SDL_PIXELFORMAT_ARGB8888, 0);
-        SDL_FreeSurface(raw);
-        shot.w = argb->w;
-        shot.h = argb->h;
-        for (int y = 0; y < shot.h; ++y)
-            for (int x = 0; x < shot.w; ++x)
-                shot.px.push_back(static_cast<Uint32*>(argb->pixels)[y * argb->pitch / 4 + x]);
-        SDL_FreeSurface(argb);
-        return shot;
+        return toolkit::testing::ReadPng(path);
     }
     // A picture of horizontal stripes, each row its own colour.
     void StripedPicture(const std::string& relative, int w, int h) {
@@ -148,7 +121,7 @@ class ViewerTest : public ::testing::Test {
 
   private:
     std::string font_family_ = "Consolas";
-    std::filesystem::path home_;
+    TempFolder home_{"kavro-test-"};
     std::unique_ptr<toolkit::HeadlessServices> services_;
     std::unique_ptr<app::Viewer> viewer_;
 };

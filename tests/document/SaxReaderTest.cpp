@@ -1,48 +1,19 @@
 #include "document/SaxReader.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 
+#include "common/TempFolder.h"
 #include "document/DocumentTestSupport.h"
 
 namespace kavro::document {
 namespace {
 
+using kavro::testing::TempFolder;
 using testing::Converter;
 namespace fs = std::filesystem;
-
-// A folder of its own below the system's temporary folder, removed at the end.
-class TempDir {
-  public:
-    TempDir() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = fs::temp_directory_path() /
-                ("kavro-doc-" + std::to_string(::getpid()) + "-" + info->name());
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        const fs::path file = path_ / name;
-        std::ofstream out(file, std::ios::binary);
-        out << bytes;
-        return file.string();
-    }
-    const fs::path& Path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
 
 // A document that uses every construct the handler knows, with text runs long enough to
 // cross any buffer size.
@@ -75,7 +46,7 @@ TEST(ChunkingTest, ResultDoesNotDependOnBufferBoundaries) {
         std::string::npos)
         << whole.doc.SectionMarkup[1];
 
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir.Write("rich.xml", xml);
     for (std::size_t chunk : {1, 2, 3, 7, 64, 1000}) {
         Converter text;
@@ -167,7 +138,7 @@ TEST(FailureTest, MalformedXmlGivesPosition) {
 }
 
 TEST(FailureTest, MissingAndUnreadableFiles) {
-    TempDir dir;
+    TempFolder dir;
     Converter c;
     const std::string missing = (dir.Path() / "missing.xml").string();
     try {
@@ -248,7 +219,7 @@ TEST(HostileInputTest, SizeLimits) {
     Converter c;
     c.reader.limits.maxDocumentBytes = 100;
     const std::string big = "<doc>" + std::string(200, 'x') + "</doc>";
-    TempDir dir;
+    TempFolder dir;
     for (bool from_file : {false, true}) {
         try {
             if (from_file)
@@ -268,7 +239,7 @@ TEST(HostileInputTest, SizeLimits) {
 }
 
 TEST(HostileInputTest, ExternalEntitiesAreNeverRead) {
-    TempDir dir;
+    TempFolder dir;
     const std::string secret = dir.Write("secret.txt", "TOP-SECRET");
     const std::string dtd = dir.Write("ext.dtd", "<!ENTITY inner \"FROM-DTD\">");
     const std::string url = "file://" + secret;

@@ -2,16 +2,15 @@
 // load error (never a crash), and well-formed ones without external entities must load.
 #include <expat.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/TempFolder.h"
 #include "common/TestData.h"
 #include "document/DocumentTestSupport.h"
 
@@ -68,10 +67,7 @@ void XMLCALL CatalogEnd(void* data, const XML_Char* name) {
 }
 
 void ReadCatalog(const fs::path& catalog, std::vector<SuiteCase>& cases) {
-    std::ifstream in(catalog, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string xml = text.str();
+    std::string xml = kavro::testing::ReadFile(catalog);
     // Some catalogs are fragments: a list of TEST elements without a root.
     if (xml.find("<TESTCASES") == std::string::npos) {
         if (xml.starts_with("<?xml")) xml.erase(0, xml.find("?>") + 2);
@@ -89,19 +85,10 @@ void ReadCatalog(const fs::path& catalog, std::vector<SuiteCase>& cases) {
 TEST(XmlConformanceTest, SuiteCasesWithoutExternalEntities) {
     const fs::path zip = kavro::testing::TestData("xmlconf/xmlts20130923.zip");
     ASSERT_TRUE(fs::exists(zip));
-    const fs::path root =
-        fs::temp_directory_path() / ("kavro-xmlconf-" + std::to_string(::getpid()));
-    fs::remove_all(root);
-    fs::create_directories(root);
+    const kavro::testing::TempFolder folder("kavro-xmlconf-");
+    const fs::path& root = folder.Path();
     const std::string unzip = "unzip -q -o '" + zip.string() + "' -d '" + root.string() + "'";
     ASSERT_EQ(std::system(unzip.c_str()), 0) << unzip;
-    struct Cleanup {
-        fs::path path;
-        ~Cleanup() {
-            std::error_code ignored;
-            fs::remove_all(path, ignored);
-        }
-    } cleanup{root};
 
     // The master file names each catalog as an external entity.
     const fs::path master = root / "xmlconf" / "xmlconf.xml";

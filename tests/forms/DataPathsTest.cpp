@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,7 +13,7 @@ namespace kavro::toolkit {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempDir;
+using testing::TempFolder;
 
 // A made-up environment, so the caller's own variables never matter.
 struct FakeEnvironment {
@@ -31,13 +30,10 @@ class DataPathsTest : public ::testing::Test {
   protected:
     std::string Path(const std::string& relative) const { return dir_.File(relative); }
     void Folder(const std::string& relative) const { fs::create_directories(Path(relative)); }
-    void Touch(const std::string& relative) const {
-        fs::create_directories(fs::path(Path(relative)).parent_path());
-        std::ofstream(Path(relative)) << "x";
-    }
+    void Touch(const std::string& relative) const { dir_.Write(relative, "x"); }
     DataPaths Find(const std::string& app) const { return FindDataPaths(Path(app), env_.Lookup()); }
 
-    TempDir dir_;
+    TempFolder dir_;
     FakeEnvironment env_{{{"HOME", dir_.File("home")}}};
 };
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/TempFolder.h"
 #include "common/TestData.h"
 
 namespace kavro::testing {
@@ -100,13 +101,12 @@ int Render(const Case& c, const fs::path& picture, const fs::path& scratch) {
                                      picture.string()};
     if (!c.keys.empty()) args.insert(args.end(), {"--keys", c.keys});
     args.insert(args.end(), {"g", "screens"});
-    std::vector<std::string> env = {
-        "FONTCONFIG_FILE=" + TestData("fonts/fonts.conf").string(),
-        "SDL_VIDEODRIVER=offscreen",
-        "HOME=" + scratch.string(),
-        "XDG_CACHE_HOME=" + (scratch / "cache").string(),
-        "XDG_CONFIG_HOME=" + (scratch / "config").string(),
-        "XDG_DATA_HOME=" + (scratch / "data").string()};
+    std::vector<std::string> env = {"FONTCONFIG_FILE=" + TestData("fonts/fonts.conf").string(),
+                                    "SDL_VIDEODRIVER=offscreen",
+                                    "HOME=" + scratch.string(),
+                                    "XDG_CACHE_HOME=" + (scratch / "cache").string(),
+                                    "XDG_CONFIG_HOME=" + (scratch / "config").string(),
+                                    "XDG_DATA_HOME=" + (scratch / "data").string()};
     // A sanitizer build's settings (leak suppressions for system libraries) reach the viewer.
     for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
         if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
@@ -132,9 +132,8 @@ TEST(GoldenScreensTest, EveryScreenMatchesItsGolden) {
     ASSERT_FALSE(cases.empty());
     const fs::path out = KAVRO_GOLDEN_OUT;
     fs::create_directories(out);
-    std::string pattern = (fs::temp_directory_path() / "kavro-golden-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const fs::path scratch = pattern;
+    const TempFolder temp("kavro-golden-");
+    const fs::path& scratch = temp.Path();
     const char* update = std::getenv("KAVRO_UPDATE_GOLDENS");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name + " (" + c.screen + ", keys " + c.keys + ")");
@@ -161,8 +160,6 @@ TEST(GoldenScreensTest, EveryScreenMatchesItsGolden) {
                       << "; the differing pixels are magenta in " << diff.string()
                       << ", the screen as rendered is " << kept.string();
     }
-    std::error_code ec;
-    fs::remove_all(scratch, ec);
 }
 
 }  // namespace

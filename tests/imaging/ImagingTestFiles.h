@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "common/TempFolder.h"
 #include "common/TestData.h"
 #include "imaging/cBitmap.h"
 
@@ -21,40 +20,15 @@ inline std::string PngSuite(const std::string& name) {
     return kavro::testing::TestData("pngsuite/" + name).string();
 }
 
-// A fresh folder below the system temporary folder, removed with everything in it.
-class TempDir {
-  public:
-    TempDir() {
-        std::random_device rd;
-        const auto base = std::filesystem::temp_directory_path();
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            path_ = base / ("kavro-imaging-" + std::to_string(rd()));
-            if (std::filesystem::create_directory(path_)) return;
-        }
-        path_.clear();
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
+using kavro::testing::TempFolder;
 
 inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    kavro::testing::WriteFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string bytes = kavro::testing::ReadFile(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 // Saves a solid-colour 32-bit picture of the given size with the given encoder.

@@ -12,7 +12,7 @@
 namespace kavro::imaging {
 namespace {
 
-using testing::TempDir;
+using testing::TempFolder;
 
 toolkit::Image Box(float left, float top, float width, float height) {
     toolkit::Image control;
@@ -34,7 +34,7 @@ class PictureFilesTest : public ::testing::Test {
         testing::WriteBytes(dir_.File("tiny.gif"), testing::TinyGif());
         testing::WriteBytes(dir_.File("TINY.GIF"), testing::TinyGif());
     }
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_F(PictureFilesTest, FittingKeepsTheAspectRatioAndCentres) {

@@ -9,7 +9,7 @@
 namespace kavro::imaging {
 namespace {
 
-using testing::TempDir;
+using testing::TempFolder;
 using testing::WriteBytes;
 
 // A 1x1 PNG, whole.
@@ -21,7 +21,7 @@ const std::vector<std::uint8_t> kPng = {
     0x3D, 0x1D, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
 
 TEST(PictureProblemTest, SaysWhyAPictureCannotBeShown) {
-    TempDir dir;
+    TempFolder dir;
     WriteBytes(dir.File("good.png"), kPng);
     EXPECT_EQ(PictureProblem(dir.File("good.png")), "");
     // The loader goes by the bytes, not the name: a PNG named .gif is shown.

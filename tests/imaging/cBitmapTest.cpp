@@ -89,7 +89,7 @@ TEST(BitmapLifetime, DisposeTwiceAndEmptyPicture) {
 }
 
 TEST(BitmapLoad, MissingFileFailsThreeTimesAndReturnsTheLoadStatus) {
-    testing::TempDir dir;
+    testing::TempFolder dir;
     cBitmap bitmap;
     ErrorLog log;
     log.Attach(bitmap);
@@ -159,7 +159,7 @@ TEST(BitmapLoad, FuzzRegressionsDoNotCrash) {
 }
 
 TEST(BitmapLoad, CorruptAndOversizedFilesAreRefused) {
-    testing::TempDir dir;
+    testing::TempFolder dir;
     ASSERT_TRUE(testing::SaveSolid(dir.File("good.png"), 8, 8, 0xFF336699));
     std::vector<std::uint8_t> good = testing::ReadBytes(dir.File("good.png"));
     ASSERT_GT(good.size(), 40u);
@@ -219,7 +219,7 @@ struct FormatCase {
     std::uint32_t huge_height;
 };
 
-std::vector<FormatCase> CheckedFormats(const testing::TempDir& dir) {
+std::vector<FormatCase> CheckedFormats(const testing::TempFolder& dir) {
     using testing::Convert, testing::SampleIco, testing::SampleTiff;
     const Bytes webp = Convert("-size 16x2 'xc:rgba(255,0,0,0.5)'", dir.File("a.webp"));
     return {
@@ -239,7 +239,7 @@ std::vector<FormatCase> CheckedFormats(const testing::TempDir& dir) {
 // Each format loads through both loaders; a header claiming a huge picture, or one cut short,
 // is refused from the header alone (a decoder would allocate gigabytes for the first).
 TEST(BitmapLoad, EveryCheckedFormatLoadsAndHostileHeadersAreRefused) {
-    testing::TempDir dir;
+    testing::TempFolder dir;
     for (const FormatCase& c : CheckedFormats(dir)) {
         SCOPED_TRACE(c.name);
         ASSERT_FALSE(c.bytes.empty());
@@ -306,7 +306,7 @@ TEST(BitmapLoad, SizeLimitIsCheckedAtItsBoundary) {
 // bitmap refuses them as an unknown format and the toolkit's loader gives nothing. SVG would
 // also be drawn at whatever size its text asks for.
 TEST(BitmapLoad, FormatsDocumentsDoNotUseAreRefused) {
-    testing::TempDir dir;
+    testing::TempFolder dir;
     Bytes tga(18, 0);  // true colour, 2 x 1, then two pixels
     tga[2] = 2, tga[12] = 2, tga[14] = 1, tga[16] = 24;
     tga.insert(tga.end(), {0xFF, 0, 0, 0, 0, 0xFF});
@@ -347,7 +347,7 @@ TEST(BitmapLoad, FormatsDocumentsDoNotUseAreRefused) {
 
 // Files as a common encoder writes them (more tags, other layouts) read the same.
 TEST(BitmapLoad, PicturesMadeByImageMagickLoad) {
-    testing::TempDir dir;
+    testing::TempFolder dir;
     const std::pair<const char*, const char*> made[] = {
         {"le.tif", "-size 16x2 xc:red"},
         {"be.tif", "-size 16x2 xc:red -define tiff:endian=msb"},
@@ -373,7 +373,7 @@ TEST(BitmapLoad, PicturesMadeByImageMagickLoad) {
 }
 
 TEST(BitmapLoad, ContentDecidesTheDecoderNotTheName) {
-    testing::TempDir dir;
+    testing::TempFolder dir;
     ASSERT_TRUE(testing::SaveSolid(dir.File("photo.png"), 6, 4, 0xFFFFFFFF, cBitmap::kJpegEncoder));
     cBitmap bitmap;
     ASSERT_EQ(bitmap.LoadFromFile(dir.File("photo.png")), Ok);
@@ -492,7 +492,7 @@ TEST(BitmapCreate, Scan0CopiesRowsAndChecksArguments) {
 }
 
 TEST(BitmapCreate, FromPictureRoundTripsAndSaves) {
-    testing::TempDir dir;
+    testing::TempFolder dir;
     const toolkit::Picture source(2, 1, {0xFFFF0000u, 0x00000000u}, "made");
     cBitmap bitmap;
     ASSERT_EQ(bitmap.CreateFromHBitmap(source), Ok);

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
+#include "common/TempFolder.h"
 #include "import/DatImport.h"
 #include "import/DatIndex.h"
 #include "import/StreamInput.h"
@@ -20,30 +20,23 @@ using import::DatIndex;
 class DatIndexTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kavro-dat-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         // The user's cache folder must not be the caller's.
         if (const char* old = std::getenv("XDG_CACHE_HOME")) old_cache_ = old;
-        ::setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", (Dir() / "cache").c_str(), 1);
     }
     void TearDown() override {
         if (old_cache_)
             ::setenv("XDG_CACHE_HOME", old_cache_->c_str(), 1);
         else
             ::unsetenv("XDG_CACHE_HOME");
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
     std::string Write(const std::string& name, const std::string& text) {
-        const fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
+        return dir_.Write(name, text);
     }
-    fs::path Dir() const { return dir_; }
+    fs::path Dir() const { return dir_.Path(); }
 
   private:
-    fs::path dir_;
+    TempFolder dir_{"kavro-dat-"};
     std::optional<std::string> old_cache_;
 };
 
@@ -139,10 +132,7 @@ TEST_F(DatIndexTest, CacheIsWrittenBesideTheFileAndUsedWhileTheFileIsUnchanged) 
     const DatIndex rebuilt = DatIndex::Open(path);
     EXPECT_NE(rebuilt.Find("dhalsim"), nullptr);
     EXPECT_NE(rebuilt.Find("guile"), nullptr);
-    std::ifstream in(cache);
-    std::stringstream again;
-    again << in.rdbuf();
-    EXPECT_EQ(again.str(), rebuilt.Serialize());
+    EXPECT_EQ(ReadFile(cache), rebuilt.Serialize());
 }
 
 TEST_F(DatIndexTest, BrokenCachesAreRebuilt) {

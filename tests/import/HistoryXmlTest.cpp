@@ -1,12 +1,11 @@
 // history.xml: the index of machines and software-list items, the text unescaped once, errors
 // with their place.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
+#include "common/TempFolder.h"
 #include "import/DatConverter.h"
 #include "import/DatIndex.h"
 #include "import/HistoryXml.h"
@@ -15,7 +14,6 @@
 namespace kavro::testing {
 namespace {
 
-namespace fs = std::filesystem;
 using import::DatIndex;
 
 const std::string kHistory =
@@ -113,16 +111,13 @@ TEST(HistoryXml, MalformedFilesAreErrorsWithTheirPlace) {
 }
 
 TEST(HistoryXml, FileIndexMatchesTheTextAcrossReadBlocksAndConverts) {
-    std::string pattern = (fs::temp_directory_path() / "kavro-hxml-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const fs::path dir = pattern;
+    const TempFolder dir("kavro-hxml-");
     std::string text = "<history>\n";
     for (int i = 0; text.size() < 600 * 1024; ++i)
         text += "<entry><systems><system name=\"g" + std::to_string(i) + "\"/></systems><text>" +
                 std::string(static_cast<std::size_t>(i % 50) + 1, 'x') + "</text></entry>\n";
     text += "</history>\n";
-    const std::string path = (dir / "history.xml").string();
-    std::ofstream(path, std::ios::binary) << text;
+    const std::string path = dir.Write("history.xml", text);
     const DatIndex from_file = DatIndex::Build(path);
     const DatIndex from_text = DatIndex::BuildFromText(text);
     ASSERT_EQ(from_file.Entries().size(), from_text.Entries().size());
@@ -132,8 +127,6 @@ TEST(HistoryXml, FileIndexMatchesTheTextAcrossReadBlocksAndConverts) {
     const auto converted = import::ConvertEntry(path, from_file, *entry, "bio", "g707");
     EXPECT_EQ(Read(converted.xml).SectionMarkup[1],
               "|bg=page|\n" + std::string(8, 'x') + "\n|bge|");
-    std::error_code ec;
-    fs::remove_all(dir, ec);
 }
 
 }  // namespace

@@ -1,12 +1,10 @@
 // Where an import writes: a person's documents in any letter case, folders in the way, files
 // replaced only when wholly written.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "common/TempFolder.h"
 #include "import/DatConverter.h"
 #include "import/ImportTarget.h"
 
@@ -17,26 +15,11 @@ namespace fs = std::filesystem;
 
 class ImportTargetTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kavro-target-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
     void Put(const std::string& relative, const std::string& text) {
-        fs::create_directories((dir_ / relative).parent_path());
-        std::ofstream(dir_ / relative, std::ios::binary) << text;
+        WriteFile(dir_ / relative, text);
     }
-    std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    fs::path dir_;
+    TempFolder folder_{"kavro-target-"};
+    const fs::path dir_ = folder_.Path();
 };
 
 const std::string kPersons = "<document><section>mine</section></document>";
@@ -119,7 +102,7 @@ TEST_F(ImportTargetTest, FailedWriteThrowsAndLeavesNoEmptyFolders) {
         EXPECT_THROW(target.Write(dir_ / "made" / "deeper" / too_long / "command.xml", "x"),
                      import::ImportWriteError);
     }
-    EXPECT_EQ(Read(dir_ / "made" / "deeper" / "ok" / "command.xml"), "ok");
+    EXPECT_EQ(ReadFile(dir_ / "made" / "deeper" / "ok" / "command.xml"), "ok");
     {
         import::ImportTarget target(dir_ / "new" / "deep", false);
         EXPECT_THROW(target.Write(dir_ / "new" / "deep" / std::string(300, 'y') / "a.xml", "x"),
@@ -159,12 +142,12 @@ TEST_F(ImportTargetTest, UnchangedDocumentsAreNotWrittenAgain) {
     EXPECT_EQ(fs::hard_link_count(path), 2u);
     for (const std::string& text : {kImports + "!", kImports + "?"}) {
         target.Put(target.Find("one", "command.xml"), text);
-        EXPECT_NE(Read(path), text) << "named before the disk was synced";
+        EXPECT_NE(ReadFile(path), text) << "named before the disk was synced";
         target.Publish();
-        EXPECT_EQ(Read(path), text);
+        EXPECT_EQ(ReadFile(path), text);
         EXPECT_EQ(fs::hard_link_count(path), 1u);
     }
-    EXPECT_EQ(Read(dir_ / "held"), kImports);
+    EXPECT_EQ(ReadFile(dir_ / "held"), kImports);
 }
 
 }  // namespace

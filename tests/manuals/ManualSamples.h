@@ -1,41 +1,21 @@
 #pragma once
 
-#include <SDL.h>
-#include <SDL_image.h>
 #include <archive.h>
 #include <archive_entry.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "SamplePdf.h"
+#include "common/TempFolder.h"
+#include "common/ToolkitTestSupport.h"
 
 namespace kavro::testing {
 
-inline std::string ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// A PNG file of w x h pixels in one colour.
-inline void WritePng(const std::filesystem::path& path, int w, int h, Uint32 argb = 0xFF3366CC) {
-    std::filesystem::create_directories(path.parent_path());
-    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-    ASSERT_NE(s, nullptr);
-    SDL_FillRect(s, nullptr, argb);
-    IMG_SavePNG(s, path.string().c_str());
-    SDL_FreeSurface(s);
-}
+using toolkit::testing::WritePng;
 
 // A ZIP archive (a .cbz) holding these members, written with libarchive.
 inline void WriteZip(const std::filesystem::path& path,
@@ -58,26 +38,5 @@ inline void WriteZip(const std::filesystem::path& path,
     archive_write_close(a);
     archive_write_free(a);
 }
-
-// A temporary folder removed with its owner.
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kavro-manual-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
-    std::filesystem::path operator/(const std::string& relative) const { return path_ / relative; }
-
-  private:
-    std::filesystem::path path_;
-};
 
 }  // namespace kavro::testing

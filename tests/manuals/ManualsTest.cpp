@@ -78,7 +78,7 @@ TEST(ManualSearch, ItemFolderFirstThenPatternsInOrder) {
     ASSERT_TRUE(found);
     EXPECT_EQ(found->kind, ManualKind::Folder);
 
-    kavro::testing::WriteBytes(t / "media/arcade/mk.cbz", "x");
+    kavro::testing::WriteFile(t / "media/arcade/mk.cbz", "x");
     found = FindManual(roots, "manual", values, patterns, "");
     ASSERT_TRUE(found);
     EXPECT_EQ(found->path, (t / "media/arcade/mk.cbz").string());
@@ -87,13 +87,13 @@ TEST(ManualSearch, ItemFolderFirstThenPatternsInOrder) {
     found = FindManual(roots, "manual", values, patterns, "");
     ASSERT_TRUE(found);
     EXPECT_EQ(found->kind, ManualKind::Folder);
-    kavro::testing::WriteBytes(t / "installed/mk/manual.zip", "x");
+    kavro::testing::WriteFile(t / "installed/mk/manual.zip", "x");
     EXPECT_EQ(FindManual(roots, "manual", values, patterns, "")->path,
               (t / "installed/mk/manual.zip").string());
-    kavro::testing::WriteBytes(t / "installed/mk/manual.pdf", "x");
+    kavro::testing::WriteFile(t / "installed/mk/manual.pdf", "x");
     EXPECT_EQ(FindManual(roots, "manual", values, patterns, "")->path,
               (t / "installed/mk/manual.pdf").string());
-    kavro::testing::WriteBytes(t / "user/mk/manual.cb7", "x");
+    kavro::testing::WriteFile(t / "user/mk/manual.cb7", "x");
     EXPECT_EQ(FindManual(roots, "manual", values, patterns, "")->path,
               (t / "user/mk/manual.cb7").string());
 }
@@ -101,7 +101,7 @@ TEST(ManualSearch, ItemFolderFirstThenPatternsInOrder) {
 TEST(ManualSearch, FolderPagesInNaturalOrderWithoutHiddenOrOtherFiles) {
     TempFolder t;
     for (const char* name : {"p10.png", "p2.jpg", "p1.PNG", ".p0.png", "notes.txt"})
-        kavro::testing::WriteBytes(t / "pages" / name, "x");
+        kavro::testing::WriteFile(t / "pages" / name, "x");
     const std::vector<std::string> pages = FolderPages((t / "pages").string());
     ASSERT_EQ(pages.size(), 3u);
     EXPECT_THAT(pages[0], ::testing::EndsWith("/p1.PNG"));
@@ -137,7 +137,7 @@ class ManualPagesTest : public ::testing::Test {
 TEST_F(ManualPagesTest, PdfPagesAreDrawnAtTheWidthAndReusedFromTheCache) {
     // One page more than a run of pdftoppm draws, then one fewer than the next run would.
     const int count = kPagesPerRun * 2 - 1;
-    kavro::testing::WriteBytes(t_ / "m.pdf", kavro::testing::SamplePdf(count, 400, 600));
+    kavro::testing::WriteFile(t_ / "m.pdf", kavro::testing::SamplePdf(count, 400, 600));
     std::vector<std::pair<int, int>> progress;
     PrepareRequest request = Request(t_ / "m.pdf", ManualKind::Pdf, 300);
     request.progress = [&](int done, int total) { progress.emplace_back(done, total); };
@@ -152,8 +152,8 @@ TEST_F(ManualPagesTest, PdfPagesAreDrawnAtTheWidthAndReusedFromTheCache) {
     // Each is drawn from its own page (page 8 has page 1's colour and another number); nothing
     // of a run is left over.
     for (int i = 1; i < count; ++i)
-        EXPECT_NE(kavro::testing::ReadBytes(pages[0].path),
-                  kavro::testing::ReadBytes(pages[static_cast<std::size_t>(i)].path))
+        EXPECT_NE(kavro::testing::ReadFile(pages[0].path),
+                  kavro::testing::ReadFile(pages[static_cast<std::size_t>(i)].path))
             << i;
     EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(pages[0].path).parent_path()),
                             fs::directory_iterator()),
@@ -176,15 +176,15 @@ TEST_F(ManualPagesTest, PdfPagesAreDrawnAtTheWidthAndReusedFromTheCache) {
 }
 
 TEST_F(ManualPagesTest, ChangedFileIsAnotherEntry) {
-    kavro::testing::WriteBytes(t_ / "m.pdf", kavro::testing::SamplePdf(1));
+    kavro::testing::WriteFile(t_ / "m.pdf", kavro::testing::SamplePdf(1));
     const std::string before = cache_.KeyOf((t_ / "m.pdf").string(), 300);
     EXPECT_EQ(cache_.KeyOf((t_ / "m.pdf").string(), 300), before);
-    kavro::testing::WriteBytes(t_ / "m.pdf", kavro::testing::SamplePdf(2));
+    kavro::testing::WriteFile(t_ / "m.pdf", kavro::testing::SamplePdf(2));
     EXPECT_NE(cache_.KeyOf((t_ / "m.pdf").string(), 300), before);
 }
 
 TEST_F(ManualPagesTest, WithoutPdftoppmThePackageIsNamedAndNothingIsCached) {
-    kavro::testing::WriteBytes(t_ / "m.pdf", kavro::testing::SamplePdf(1));
+    kavro::testing::WriteFile(t_ / "m.pdf", kavro::testing::SamplePdf(1));
     PrepareRequest request = Request(t_ / "m.pdf", ManualKind::Pdf);
     fs::create_directories(t_ / "bin");
     request.search_path = (t_ / "bin").string();
@@ -214,7 +214,7 @@ TEST_F(ManualPagesTest, CorruptManualsFailAndLeaveNothingCached) {
         {"empty.cbz", "", ManualKind::Archive, ""},
     };
     for (const Case& c : cases) {
-        kavro::testing::WriteBytes(t_ / c.name, c.bytes);
+        kavro::testing::WriteFile(t_ / c.name, c.bytes);
         try {
             PreparePages(Request(t_ / c.name, c.kind));
             ADD_FAILURE() << c.name << " was read";
@@ -232,7 +232,7 @@ TEST_F(ManualPagesTest, ArchivePagesInNaturalOrderWithoutOtherMembers) {
     for (const auto& [name, width] : std::vector<std::pair<std::string, int>>{
              {"scans/p10.png", 10}, {"scans/p2.png", 2}, {"scans/p1.png", 1}}) {
         kavro::testing::WritePng(pictures / "x.png", width, 5);
-        members.emplace_back(name, kavro::testing::ReadBytes(pictures / "x.png"));
+        members.emplace_back(name, kavro::testing::ReadFile(pictures / "x.png"));
     }
     members.emplace_back("__MACOSX/scans/._p1.png", "junk");
     members.emplace_back("scans/readme.txt", "hello");
@@ -251,7 +251,7 @@ TEST_F(ManualPagesTest, ArchivePagesInNaturalOrderWithoutOtherMembers) {
 TEST_F(ManualPagesTest, OldestEntriesGoFirstPastTheLimit) {
     TempFolder pictures;
     kavro::testing::WritePng(pictures / "p.png", 64, 64);
-    const std::string png = kavro::testing::ReadBytes(pictures / "p.png");
+    const std::string png = kavro::testing::ReadFile(pictures / "p.png");
     std::vector<std::string> keys;
     for (int i = 0; i < 3; ++i) {
         const fs::path file = t_ / ("m" + std::to_string(i) + ".cbz");

@@ -2,15 +2,13 @@
 
 #include <SDL_ttf.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "common/ToolkitTestSupport.h"
 #include "common/TestData.h"
+#include "common/ToolkitTestSupport.h"
 #include "text/AsciiWidths.h"
 #include "text/FontEngine.h"
 
@@ -38,8 +36,8 @@ class AsciiWidthsTest : public ::testing::Test {
     }
 
     static std::vector<unsigned char> Bytes(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::string bytes = kavro::testing::ReadFile(file);
+        return {bytes.begin(), bytes.end()};
     }
 
     static FontPtr Open(const std::string& file, int points) {

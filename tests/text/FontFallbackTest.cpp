@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "backend/Screen.h"
 #include "common/ToolkitTestSupport.h"
 #include "forms/ControlArray.h"
 #include "forms/Form.h"
 #include "forms/Label.h"
 #include "forms/PictureBox.h"
-#include "backend/Screen.h"
 
 namespace kavro::toolkit {
 namespace {
@@ -18,7 +18,7 @@ namespace {
 using testing::Bitmap;
 using testing::MakeFonts;
 using testing::ReadPng;
-using testing::TempDir;
+using testing::TempFolder;
 
 constexpr const char* kNobodyHasIt = "\xF4\x8F\xBF\xBD";  // U+10FFFD, private use
 
@@ -102,7 +102,7 @@ TEST(FontFallbackTest, CharactersNoFontHasStillLayOut) {
 
 // A form with one label on a black box, rendered headless.
 Bitmap RenderLabel(const std::string& caption, float points, float* label_width) {
-    TempDir dir;
+    TempFolder dir;
     Form form(MakeFonts());
     form.Width = 120 * 15;
     form.Height = 60 * 15;

@@ -1,13 +1,13 @@
 #include "watch/FileWatcher.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
+
+#include "common/TempFolder.h"
 
 namespace kavro::watch {
 namespace {
@@ -39,21 +39,9 @@ struct Reports {
 
 class FileWatcherTest : public ::testing::TestWithParam<Method> {
   protected:
-    void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kavro-watch-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        watcher_.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    void Write(const std::string& name, const std::string& text) {
-        std::ofstream(Path(name), std::ios::binary | std::ios::trunc) << text;
-    }
+    void TearDown() override { watcher_.reset(); }
+    std::string Path(const std::string& name) const { return dir_.File(name); }
+    void Write(const std::string& name, const std::string& text) { dir_.Write(name, text); }
     // Watch returns once the set is watched: nothing to wait for before changing a file.
     FileWatcher& Start(const std::vector<std::string>& files,
                        std::chrono::milliseconds settle = 40ms) {
@@ -63,7 +51,7 @@ class FileWatcherTest : public ::testing::TestWithParam<Method> {
         return *watcher_;
     }
 
-    std::filesystem::path dir_;
+    kavro::testing::TempFolder dir_{"kavro-watch-"};
     Reports reports_;
     std::unique_ptr<FileWatcher> watcher_;
 };
