@@ -61,7 +61,7 @@ expect_quiet "a user document"
 # --- The portable folder, copied elsewhere as a cabinet would.
 cmake --install "$build" --prefix "$work/opt/kavro" >"$work/install.log" ||
     fail "install with --prefix .../kavro: $(cat "$work/install.log")"
-for f in kavro metadata/mk/command.xml doc/README.md doc/LICENSE doc/kavro.1; do
+for f in kavro kavro-viewer.so metadata/mk/command.xml doc/README.md doc/LICENSE doc/kavro.1; do
     [ -f "$work/opt/kavro/$f" ] || fail "the portable layout lacks $f"
 done
 [ ! -e "$work/opt/kavro/bin" ] && [ ! -e "$work/opt/kavro/share" ] ||
