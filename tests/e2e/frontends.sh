@@ -126,10 +126,15 @@ ini_unchanged "after the countdowns"
 xdo windowfocus --sync "$game"
 
 # --any-key: a key on the viewer's window ends it with 0 at once, long before its 30 seconds.
-"$kavro" --home "$home" --any-key --seconds 30 mk command 2>"$work/kavro.err" &
+rm -f "$work/state.json"
+"$kavro" --home "$home" --any-key --seconds 30 --dump "$work/state.json" mk command \
+    2>"$work/kavro.err" &
 kavro_pid=$!
 window=$(xdo search --sync --onlyvisible --name "Moonlight" | head -1)
-sleep 0.3  # the launch key filter looks at the keyboard after the first frame
+# The launch key filter looks at the keyboard after the first frame, which follows the load: on
+# a busy machine that can be long after the window shows.
+state "s['CurrentSection'] == 1"
+sleep 0.3
 xdotool key --window "$window" x 2>/dev/null || true
 status=0; wait "$kavro_pid" || status=$?; kavro_pid=""
 [ "$status" -eq 0 ] || fail "--any-key ended with $status: $(cat "$work/kavro.err")"
