@@ -18,7 +18,8 @@ ViewerEntry LoadViewer(const std::string& program_folder, std::string* error) {
         // lives in the module.
         void* module = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
         if (!module) {
-            *error = ::dlerror();
+            const char* why = ::dlerror();  // names the library that is missing, if one is
+            *error = why ? why : path + " cannot be loaded";
             return nullptr;
         }
         if (void* entry = ::dlsym(module, kViewerEntry))
