@@ -232,6 +232,10 @@ run --home "$app" mk command
 expect 4 "a window without the viewer module"
 expect_err "kavro: cannot load the viewer: no kavro-viewer.so (looked for $work/lone/kavro-viewer.so" \
     "a window without the viewer module"
+echo "not a library" >"$work/lone/kavro-viewer.so"
+run --home "$app" mk command
+expect 4 "a broken viewer module"
+expect_err "kavro: cannot load the viewer: $work/lone/kavro-viewer.so: " "a broken viewer module"
 kavro=$kavro_saved
 
 echo "$failures failures"
