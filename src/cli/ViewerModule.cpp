@@ -1,7 +1,7 @@
 #include "cli/ViewerModule.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 namespace kavro::app {
 
@@ -10,7 +10,10 @@ ViewerEntry LoadViewer(const std::string& program_folder, std::string* error) {
     for (const std::string& folder :
          {program_folder, program_folder + "/" + KAVRO_VIEWER_FROM_BIN}) {
         const std::string path = folder + "/" + kViewerModule;
-        if (::access(path.c_str(), F_OK) != 0) {
+        // stat, not access: access asks with the real user, while the loader opens the file
+        // with the effective one (and its capabilities).
+        struct stat status {};
+        if (::stat(path.c_str(), &status) != 0) {
             tried += (tried.empty() ? "" : ", ") + path;
             continue;
         }

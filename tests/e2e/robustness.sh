@@ -28,6 +28,14 @@ if [ "$(id -u)" = 0 ]; then
     fi
 fi
 [ "$(id -u)" != 0 ] || [ ${#as_user[@]} -gt 0 ] && can_drop=1 || can_drop=0
+# The user runs a copy of the program and its viewer module in the work folder: the build folder
+# may lie where only root can reach it (a clone in a private temporary folder).
+user_kavro=$kavro
+if [ ${#as_user[@]} -gt 0 ]; then
+    mkdir -p "$work/program"
+    cp "$kavro" "$(dirname "$kavro")/kavro-viewer.so" "$work/program/"
+    user_kavro=$work/program/kavro
+fi
 
 mkdir -p "$work/home" "$work/run" "$work/app/metadata/mk" "$work/app/metadata/default/icons"
 chmod 777 "$work/home" "$work/run"
@@ -38,15 +46,16 @@ app="$work/app"
 # run [user] ARGS...: the program in a clean environment without a display; the status in
 # $status, standard output and error in $work/out and $work/err. ENV_EXTRA adds variables.
 run() {
-    local prefix=()
+    local prefix=() program=$kavro
     if [ "$1" = user ]; then
         prefix=("${as_user[@]}")
+        program=$user_kavro
         shift
     fi
     env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/run" \
         XDG_CACHE_HOME="$work/home/.cache" ${ENV_EXTRA:-} \
         ASAN_OPTIONS="${ASAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" \
-        "${prefix[@]}" "$kavro" "$@" >"$work/out" 2>"$work/err"
+        "${prefix[@]}" "$program" "$@" >"$work/out" 2>"$work/err"
     status=$?
 }
 expect() {  # expect STATUS WHAT
