@@ -221,7 +221,7 @@ int RunProgram(int argc, char** argv) {
     if (options.list) return RunList(options, home);
     // A frontend ends a viewer it started with SIGTERM (or a user with Ctrl+C): with a window,
     // at once and with status 0, never saving the view flags.
-    if (!options.render && !options.import) EndAtOnceOnSignals(true);
+    if (MayOpenWindow(options)) EndAtOnceOnSignals(true);
     if (options.import)
         return RunImport(*options.import, options.into ? *options.into : DefaultImportTarget(home),
                          options.force, options.verbose);

@@ -235,6 +235,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
     return o;
 }
 
+bool MayOpenWindow(const Options& o) {
+    return !o.list && !o.check && !o.import && !o.import_manuals && !o.render;
+}
+
 std::optional<int> TakeCommandLine(int argc, char** argv, Options* options) {
     try {
         *options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));

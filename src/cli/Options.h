@@ -49,6 +49,11 @@ Options ParseOptions(const std::vector<std::string>& args);
 // about combinations lives here.
 void ValidateOptions(const Options& options);
 
+// True when the run may open a window: anything but --list, --check, --import,
+// --import-manuals and --render. Such a run ends at once on SIGTERM and SIGINT until the video
+// system takes them over.
+bool MayOpenWindow(const Options& options);
+
 // The program's name as it was invoked (argv[0] without its folder), for messages.
 std::string ProgramName(const char* argv0);
 

@@ -18,8 +18,7 @@ int main(int argc, char** argv) {
     const std::string folder = ProgramFolder(argv[0]);
     if (options.list) return RunList(options, options.home ? *options.home : folder);
     // A frontend may end a viewer it has just started while the viewer is still loading.
-    if (!options.render && !options.import && !options.check && !options.import_manuals)
-        EndAtOnceOnSignals(true);
+    if (MayOpenWindow(options)) EndAtOnceOnSignals(true);
     std::string error;
     const ViewerEntry viewer = LoadViewer(folder, &error);
     if (!viewer) {
